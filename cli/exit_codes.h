@@ -1,0 +1,26 @@
+// Exit statuses of the folvex command, one per failure kind.
+#pragma once
+
+namespace folvex::cli {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitUsage = 1;         // bad command line
+constexpr int kExitNotFound = 2;      // an input file cannot be opened
+constexpr int kExitUnreadable = 3;    // an input is not a readable PDF (or protected and unreadable)
+constexpr int kExitOutput = 4;        // an output file cannot be created
+constexpr int kExitCancelled = 5;     // the job was cancelled (Ctrl+C)
+constexpr int kExitPassword = 6;      // a protected input and no usable password
+constexpr int kExitInternal = 7;      // out of memory or another internal failure
+
+constexpr const char* kExitCodeHelp =
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  bad command line\n"
+    "  2  an input file cannot be opened\n"
+    "  3  an input is not a readable PDF file\n"
+    "  4  an output file cannot be created\n"
+    "  5  cancelled\n"
+    "  6  a protected input and no usable password\n"
+    "  7  out of memory or another internal failure\n";
+
+}  // namespace folvex::cli

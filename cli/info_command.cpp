@@ -1,0 +1,28 @@
+#include "cli/info_command.h"
+
+#include <algorithm>
+
+#include "app/model/page_text.h"
+#include "cli/exit_codes.h"
+#include "engine/core/engine_state.h"
+#include "engine/reading/open_document.h"
+
+namespace folvex::cli {
+
+int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& out) {
+  int status = kExitSuccess;
+  for (const std::string& path : paths) {
+    EngineState state;
+    int result = CountPages(state, path);
+    PageState pageState = PageStateOf(result, state.EncryptRef.has_value(), state.LastErrorCode);
+    out << PageText(pageState, result, japanese) << '\t' << path << '\n';
+    if (pageState == PageState::NotFound) status = std::max(status, kExitNotFound);
+    if (pageState == PageState::NotPdf || pageState == PageState::EncryptedUncounted) {
+      status = std::max(status, result == -10 ? kExitInternal : kExitUnreadable);
+    }
+  }
+  out.flush();
+  return status;
+}
+
+}  // namespace folvex::cli

@@ -1,0 +1,48 @@
+// The folvex command: the engine's operations from a terminal.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/exit_codes.h"
+#include "cli/info_command.h"
+#include "engine/core/open_file.h"
+
+namespace {
+
+int Run(std::vector<std::string> arguments) {
+  CLI::App app{"Folvex: extract, merge, split and protect whole PDF files without rendering them.", "folvex"};
+  app.footer(folvex::cli::kExitCodeHelp);
+  app.require_subcommand(1);
+  std::string language = "en";
+  app.add_option("--lang", language, "Language of messages and list texts")
+      ->check(CLI::IsMember({"en", "ja"}))
+      ->capture_default_str();
+
+  std::vector<std::string> infoFiles;
+  CLI::App* info = app.add_subcommand("info", "Print each file's page count or why there is none");
+  info->add_option("FILE", infoFiles, "PDF files")->required();
+
+  try {
+    std::reverse(arguments.begin(), arguments.end());
+    app.parse(arguments);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? folvex::cli::kExitSuccess : folvex::cli::kExitUsage;
+  }
+  bool japanese = language == "ja";
+  if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout);
+  return folvex::cli::kExitUsage;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(folvex::WideToUtf8(argv[i]));
+  return Run(std::move(arguments));
+}
+#else
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

@@ -1,0 +1,87 @@
+// The data a job holds for each opened input document.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/core/bytes.h"
+
+namespace folvex {
+
+// A whole file in memory. The storage always holds one zero byte after the last byte of the file,
+// so a scanner that looks at *End() reads a zero.
+struct FileImage {
+  std::vector<Byte> Storage;  // file bytes followed by one zero byte
+
+  const Byte* Begin() const { return Storage.data(); }
+  const Byte* End() const { return Storage.data() + Size(); }
+  std::size_t Size() const { return Storage.empty() ? 0 : Storage.size() - 1; }
+  bool Empty() const { return Size() == 0; }
+};
+
+// Takes the bytes of a file and adds the trailing zero byte.
+inline FileImage MakeFileImage(std::vector<Byte> bytes) {
+  bytes.push_back(0);
+  return FileImage{std::move(bytes)};
+}
+
+// One line of the cross-reference table: ascending and unique by Number.
+struct XrefEntry {
+  int Number = 0;
+  int Offset = 0;      // byte offset; for a free entry the value of its first field
+  int Generation = 0;
+  char Type = 'n';     // 'n' or 'f'
+};
+using XrefTable = std::vector<XrefEntry>;
+
+// Inheritable page attributes, as bits of InheritFlags and as indexes into the source numbers.
+enum InheritBit : int { kInheritResources = 1, kInheritMediaBox = 2, kInheritCropBox = 4, kInheritRotate = 8 };
+enum InheritSource : int { kSourceResources = 0, kSourceMediaBox = 1, kSourceCropBox = 2, kSourceRotate = 3 };
+
+// One page of the page list, in document order.
+struct PageEntry {
+  int Number = 0;
+  int Generation = 0;
+  int Need = 0;                      // InheritFlags bits the page must take from an ancestor
+  std::array<int, 4> Sources{};      // node numbers for /Resources, /MediaBox, /CropBox, /Rotate (when Need != 0)
+};
+
+struct PageBox {
+  std::array<float, 4> Box{};
+};
+
+// A /Pages node that carries a direct /MediaBox array.
+struct PagesBoxEntry {
+  int Node = 0;
+  std::array<float, 4> Box{};
+};
+
+// One node of an input's outline tree. Positions are byte offsets from the image begin.
+struct OutlineItem {
+  int32_t TitleLength = 0;
+  int32_t TitlePosition = 0;
+  int32_t Level = 0;
+  int32_t PageIndex = -1;
+  int32_t ViewLength = 0;
+  int32_t ViewPosition = 0;
+  int32_t Children = 0;
+  int32_t Count = 0;
+  int32_t ColourLength = 0;
+  int32_t ColourPosition = 0;
+  int32_t Flags = 0;
+};
+
+// Everything one opened input owns from its load to ReleaseDocuments.
+struct DocumentSlot {
+  FileImage Image;
+  XrefTable Xref;
+  bool HasXref = false;
+  int CatalogNumber = -1;
+  std::vector<PageEntry> PageList;
+  std::vector<OutlineItem> OutlineItems;
+  std::vector<PageBox> PageBoxes;
+};
+
+}  // namespace folvex

@@ -1,0 +1,50 @@
+// The job-wide variables of the engine. One EngineState per job, passed by reference; nothing in
+// the engine is a mutable global.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/document.h"
+#include "engine/core/job_control.h"
+#include "engine/core/job_settings.h"
+
+namespace folvex {
+
+struct EngineState {
+  int LastErrorCode = 0;
+
+  // Trailer values of the document parsed last.
+  std::optional<std::size_t> EncryptRef;  // offset of the "/Encrypt" key in the parsed image
+  int InfoNumber = 0;
+  int InfoGeneration = 0;
+  std::array<Byte, 100> FileId{};
+  int FileIdLength = 0;
+  int NeedsConversion = 0;
+  int PageCount = 0;
+  // The catalog of the image prepared for the security writer.
+  int ProtectCatalogNumber = -1;
+  int ProtectCatalogGeneration = -1;
+
+  // Document slots: one for extract, counting and security, one per input for merge.
+  std::vector<DocumentSlot> Slots;
+  std::vector<PagesBoxEntry> PagesBoxTable;
+
+  OutputSettings Settings;  // the user's settings as the job was started with them
+  JobSettings Job;
+
+  // File index and count shown in the outline-analysis progress (the merge driver sets them).
+  int ProgressFileIndex = 1;
+  int ProgressFileCount = 1;
+
+  JobControl* Control = nullptr;  // null: no progress, never cancelled
+
+  bool Cancelled() const { return Control != nullptr && Control->Cancelled(); }
+  void ReportProgress(std::string_view english, std::string_view japanese, int percent) {
+    if (Control != nullptr) Control->ReportProgress(english, japanese, percent);
+  }
+};
+
+}  // namespace folvex

@@ -1,0 +1,62 @@
+#include "engine/reading/file_image.h"
+
+#include <cstdio>
+#include <new>
+
+#include "engine/core/open_file.h"
+
+namespace folvex {
+
+bool FileOpensForReading(const std::string& path) {
+  std::FILE* file = OpenFile(path, "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+static long long FileLength(std::FILE* file) {
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+  long long length = _ftelli64(file);
+  _fseeki64(file, 0, SEEK_SET);
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return -1;
+  long long length = ftello(file);
+  fseeko(file, 0, SEEK_SET);
+#endif
+  return length;
+}
+
+int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
+  lastError = 0;
+  std::FILE* file = OpenFile(path, "rb");
+  if (file == nullptr) {
+    lastError = -1;
+    return 0;
+  }
+  long long length = FileLength(file);
+  // Offsets in the engine are 32-bit, as in the classic cross-reference format.
+  if (length < 20 || length > 0x7FFFFFFE) {
+    std::fclose(file);
+    lastError = -2;
+    return 0;
+  }
+  std::vector<Byte> bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(length) + 1);
+  } catch (const std::bad_alloc&) {
+    std::fclose(file);
+    lastError = -2;
+    return 0;
+  }
+  std::size_t read = std::fread(bytes.data(), 1, static_cast<std::size_t>(length), file);
+  std::fclose(file);
+  if (read != static_cast<std::size_t>(length)) {
+    lastError = -2;
+    return 0;
+  }
+  image.Storage = std::move(bytes);
+  return 1;
+}
+
+}  // namespace folvex

@@ -1,0 +1,57 @@
+// Opening an input: load, parse, convert or repair, analyse. Document slots and their release.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+// Sets every document global to empty without regard to what it held, before a new job.
+void ResetDocumentState(EngineState& state);
+// Frees every slot and the engine's other per-job buffers.
+void ReleaseDocuments(EngineState& state);
+// Releases what is held and makes count empty slots.
+void PrepareDocumentSlots(EngineState& state, int count);
+
+// The security subsystem's part of the open sequence: authenticates a protected input and replaces
+// slot.Image by its decrypted form. Returns 0, or the security subsystem's result code.
+using DecryptDocument = std::function<int(EngineState& state, DocumentSlot& slot)>;
+
+// Results of OpenDocument besides the page count.
+constexpr int kOpenFailed = -1;
+constexpr int kOpenCancelled = -3;
+constexpr int kOpenNotFound = -2;
+// A protected input and no security subsystem to open it with.
+constexpr int kOpenNoDecryption = -4;
+
+// Runs the open sequence for slot slotIndex (made by PrepareDocumentSlots) with its progress
+// stages. Returns the page count, kOpenFailed with the failing step's code in LastErrorCode (-1000
+// for a protected file with cross-reference streams), kOpenCancelled, kOpenNotFound, the result of
+// decrypt when it fails, or kOpenNoDecryption.
+int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt);
+
+// The page count of the file at path (0 or more), -2 when it cannot be opened, -10 without
+// memory, -1 for every other failure (LastErrorCode -1000: protected with cross-reference
+// streams). After a success, state.EncryptRef tells whether the file is protected.
+int CountPages(EngineState& state, const std::string& path);
+
+// Brings a loaded slot into classic form without decrypting: parse, then convert or repair and
+// parse again (at most twice) when needed. Returns 1, or 0 with LastErrorCode set (-1000 for a
+// protected file with cross-reference streams).
+int ReadClassicForm(EngineState& state, DocumentSlot& slot);
+
+// The security writer called by ProtectImage with the image prepared in classic form, its table
+// and ProtectCatalogNumber/Generation in state. Returns 0 on success.
+using SecurityWriter = std::function<int(EngineState& state, FileImage& image, XrefTable& table,
+                                         std::span<const Byte> key, int passThrough, bool fromMemory)>;
+
+// Prepares a file (path) or an in-memory image (fromMemory) for the security writer and runs it.
+// image is in/out: the (possibly rebuilt) image returns to the caller. Returns 0, 5 (protected
+// and unusable), 6 (failure), 7 (cannot open the file) or -1 (cannot load it).
+int ProtectImage(EngineState& state, const std::string& path, std::span<const Byte> key, int passThrough,
+                 bool fromMemory, FileImage& image, const SecurityWriter& writer);
+
+}  // namespace folvex

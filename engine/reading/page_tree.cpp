@@ -1,0 +1,300 @@
+#include "engine/reading/page_tree.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_set>
+
+#include "engine/reading/scanners.h"
+
+namespace folvex {
+
+namespace {
+
+constexpr std::string_view kAttributeKeys[4] = {"/Resources", "/MediaBox", "/CropBox", "/Rotate"};
+constexpr int kAttributeBits[4] = {kInheritResources, kInheritMediaBox, kInheritCropBox, kInheritRotate};
+
+// Reads four numbers of a box array whose "[" has been passed. Each number ends at whitespace;
+// a "]" right after the fourth is tolerated.
+std::array<float, 4> ReadBoxNumbers(const Byte* p, const Byte* end) {
+  std::array<float, 4> box{};
+  for (float& value : box) {
+    while (p < end && IsWhitespace(*p)) ++p;
+    char text[40];
+    std::size_t length = 0;
+    while (p < end && !IsWhitespace(*p) && *p != ']' && length + 1 < sizeof text) text[length++] = static_cast<char>(*p++);
+    text[length] = 0;
+    value = std::strtof(text, nullptr);
+  }
+  return box;
+}
+
+// Locates the dictionary of object number at offset: [start, dictEnd) lies inside "<<" ">>".
+int OpenNodeDictionary(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+                       const Byte*& start, const Byte*& dictEnd) {
+  int& error = state.LastErrorCode;
+  const Byte* p = LocateObject(begin, end, offset, number, error);
+  if (p == nullptr) return error = -102;
+  if (!StartsWith(p, end, "<<")) return error = -103;
+  start = p + 2;
+  dictEnd = FindDictEnd(start, end);
+  if (dictEnd == nullptr) return error = -104;
+  return 0;
+}
+
+// Position of the byte after "[" of a direct array value behind key, or null.
+const Byte* DirectArrayAfter(const Byte* key, std::size_t keyLength, const Byte* end) {
+  const Byte* p = key + keyLength;
+  int ignored = 0;
+  if (SkipWhitespace(p, end, ignored) < 0 || *p != '[') return nullptr;
+  return p + 1;
+}
+
+}  // namespace
+
+int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+                 InheritState& inherit, int& pageNeed, PageBoxCollector* boxes) {
+  int& error = state.LastErrorCode;
+  error = 0;
+  const Byte *start = nullptr, *dictEnd = nullptr;
+  if (int code = OpenNodeDictionary(state, begin, end, offset, number, start, dictEnd); code < 0) return code;
+  const Byte* type = FindKey("/Type", start, dictEnd, error);
+  if (type == nullptr) return error = -105;
+  const Byte* p = type + 5;
+  if (SkipWhitespace(p, end, error) < 0) return error = -106;
+  if (!StartsWith(p, end, "/Page")) return error = -107;
+  p += 5;
+  bool isPagesNode = *p == 's';
+  if (!isPagesNode && !IsDelimiter(*p)) return error = -110;
+
+  const Byte* attributes[4];
+  for (int i = 0; i < 4; ++i) attributes[i] = FindKey(kAttributeKeys[i], start, dictEnd, error);
+  error = 0;
+
+  if (isPagesNode) {
+    for (int i = 0; i < 4; ++i) {
+      if (attributes[i] == nullptr) continue;
+      inherit.InheritFlags |= kAttributeBits[i];
+      inherit.Sources[i] = number;
+    }
+    if (boxes != nullptr && attributes[kSourceMediaBox] != nullptr) {
+      const Byte* q = attributes[kSourceMediaBox] + kAttributeKeys[kSourceMediaBox].size();
+      if (SkipWhitespace(q, end, error) < 0) return error;
+      if (*q == '[') boxes->Table->push_back({number, ReadBoxNumbers(q + 1, end)});
+    }
+    const Byte* kids = FindKey("/Kids", start, dictEnd, error);
+    if (kids == nullptr) return error = -109;
+    const Byte* q = kids + 5;
+    if (SkipWhitespace(q, end, error) < 0) return error = -107;
+    if (*q != '[') return error = -109;
+    error = 0;
+    return static_cast<int>(q + 1 - begin);
+  }
+
+  if (boxes != nullptr) {
+    PageBox record;
+    record.Box = {-1.0f, -1.0f, -1.0f, -1.0f};
+    if (const Byte* own = attributes[kSourceMediaBox]) {
+      if (const Byte* array = DirectArrayAfter(own, kAttributeKeys[kSourceMediaBox].size(), end)) {
+        record.Box = ReadBoxNumbers(array, end);
+      }
+    } else {
+      for (const PagesBoxEntry& entry : *boxes->Table) {
+        if (entry.Node == inherit.Sources[kSourceMediaBox]) {
+          record.Box = entry.Box;
+          break;
+        }
+      }
+    }
+    // The records grow with the pages found, so a /Count smaller than the tree is harmless.
+    if (boxes->Cursor >= boxes->Boxes->size()) boxes->Boxes->resize(boxes->Cursor + 1);
+    (*boxes->Boxes)[boxes->Cursor++] = record;
+  }
+  int need = inherit.InheritFlags;
+  for (int i = 0; i < 4; ++i) {
+    if (attributes[i] != nullptr) need &= ~kAttributeBits[i];
+  }
+  pageNeed = need;
+  return 0;
+}
+
+int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long offset, int number) {
+  int& error = state.LastErrorCode;
+  error = 0;
+  const Byte *start = nullptr, *dictEnd = nullptr;
+  if (int code = OpenNodeDictionary(state, begin, end, offset, number, start, dictEnd); code < 0) return code;
+  const Byte* kids = FindKey("/Kids", start, dictEnd, error);
+  if (kids == nullptr) {
+    error = 0;
+    return 0;
+  }
+  const Byte* p = kids + 5;
+  if (SkipWhitespace(p, end, error) < 0) return error = -107;
+  if (*p != '[') return error = -109;
+  return static_cast<int>(p + 1 - begin);
+}
+
+namespace {
+
+int Fail(int& error, int code) {
+  error = code;
+  return -1;
+}
+
+struct WalkFrame {
+  long ResumeOffset = 0;
+  InheritState Saved;
+};
+
+// Finds the root /Pages node from the catalog and checks it. Returns 0 or a negative code;
+// rootNumber, rootStart and rootEnd describe the node's dictionary.
+int OpenRootNode(EngineState& state, const DocumentSlot& slot, const Byte* catalogStart, const Byte* catalogEnd,
+                 int& rootNumber, const Byte*& rootStart, const Byte*& rootEnd) {
+  int& error = state.LastErrorCode;
+  const Byte* begin = slot.Image.Begin();
+  const Byte* end = slot.Image.End();
+  const Byte* key = FindKey("/Pages", catalogStart, catalogEnd, error);
+  if (key == nullptr) return error = -119;
+  const Byte* p = key + 6;
+  rootNumber = ReadInteger(p, end, error);
+  if (rootNumber < 0) return error = -120;
+  if (ReadInteger(p, end, error) < 0) return error = -121;
+  if (SkipWhitespace(p, end, error) < 0) return error = -122;
+  if (*p != 'R') return error = -123;
+  int offset = LookupObjectOffset(slot.Xref, rootNumber, error);
+  if (offset < 0) return error = -124;
+  p = LocateObject(begin, end, offset, rootNumber, error);
+  if (p == nullptr) return error = -125;
+  if (!StartsWith(p, end, "<<")) return error = -126;
+  rootStart = p + 2;
+  rootEnd = FindDictEnd(rootStart, end);
+  if (rootEnd == nullptr) return error = -127;
+  const Byte* type = FindKey("/Type", rootStart, rootEnd, error);
+  if (type == nullptr) return error = -128;
+  p = type + 5;
+  if (SkipWhitespace(p, end, error) < 0) return error = -129;
+  if (!StartsWith(p, end, "/Pages") || !IsDelimiter(p[6])) return error = -130;
+  error = 0;
+  return 0;
+}
+
+// Position of the first byte inside the root's /Kids array, direct or referenced.
+const Byte* OpenRootKids(EngineState& state, const DocumentSlot& slot, const Byte* rootStart, const Byte* rootEnd) {
+  int& error = state.LastErrorCode;
+  const Byte* begin = slot.Image.Begin();
+  const Byte* end = slot.Image.End();
+  const Byte* kids = FindKey("/Kids", rootStart, rootEnd, error);
+  if (kids == nullptr) {
+    error = -132;
+    return nullptr;
+  }
+  const Byte* p = kids + 5;
+  if (SkipWhitespace(p, end, error) < 0) {
+    error = -133;
+    return nullptr;
+  }
+  if (*p == '[') return p + 1;
+  int number = 0, generation = 0;
+  if (!ReadReference(p, end, number, generation, error)) {
+    error = -134;
+    return nullptr;
+  }
+  int offset = LookupObjectOffset(slot.Xref, number, error);
+  p = offset < 0 ? nullptr : LocateObject(begin, end, offset, number, error);
+  if (p == nullptr || *p != '[') {
+    error = -134;
+    return nullptr;
+  }
+  return p + 1;
+}
+
+}  // namespace
+
+int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStart, const Byte* catalogEnd) {
+  int& error = state.LastErrorCode;
+  const Byte* begin = slot.Image.Begin();
+  const Byte* end = slot.Image.End();
+  slot.PageList.clear();
+  slot.PageBoxes.clear();
+  state.PagesBoxTable.clear();
+
+  int rootNumber = 0;
+  const Byte *rootStart = nullptr, *rootEnd = nullptr;
+  if (OpenRootNode(state, slot, catalogStart, catalogEnd, rootNumber, rootStart, rootEnd) < 0) return -1;
+
+  bool hasCount = false;
+  if (const Byte* key = FindKey("/Count", rootStart, rootEnd, error)) {
+    const Byte* p = key + 6;
+    int count = ReadInteger(p, end, error);
+    if (count < 0) {
+      error = -131;
+      return -1;
+    }
+    state.PageCount = count;
+    hasCount = true;
+  }
+  error = 0;
+
+  PageBoxCollector collector{&state.PagesBoxTable, &slot.PageBoxes, 0, 0};
+  PageBoxCollector* boxes = (state.Job.KeepOutlines != 0 || state.Settings.FileToOutline != 0) ? &collector : nullptr;
+
+  InheritState inherit;
+  inherit.Sources.fill(rootNumber);
+  for (int i = 0; i < 4; ++i) {
+    const Byte* key = FindKey(kAttributeKeys[i], rootStart, rootEnd, error);
+    if (key == nullptr) continue;
+    inherit.InheritFlags |= kAttributeBits[i];
+    if (i == kSourceMediaBox && boxes != nullptr) {
+      if (const Byte* array = DirectArrayAfter(key, kAttributeKeys[i].size(), end)) {
+        state.PagesBoxTable.push_back({rootNumber, ReadBoxNumbers(array, end)});
+      }
+    }
+  }
+  error = 0;
+
+  const Byte* p = OpenRootKids(state, slot, rootStart, rootEnd);
+  if (p == nullptr) return -1;
+
+  std::vector<WalkFrame> stack;
+  // Every /Pages node may be entered once: a /Kids array that leads back ends the walk.
+  std::unordered_set<int> enteredNodes{rootNumber};
+  for (;;) {
+    if (state.Cancelled()) return -1;
+    int number = ReadInteger(p, end, error);
+    if (number < 0) {
+      error = 0;
+      if (stack.empty()) break;
+      if (SkipWhitespace(p, end, error) < 0) return Fail(error, -135);
+      if (*p != ']') return Fail(error, -136);
+      p = begin + stack.back().ResumeOffset;
+      inherit = stack.back().Saved;
+      stack.pop_back();
+      continue;
+    }
+    int generation = ReadInteger(p, end, error);
+    if (generation < 0) return Fail(error, -140);
+    if (SkipWhitespace(p, end, error) < 0) return Fail(error, -141);
+    if (*p != 'R') return Fail(error, -142);
+    ++p;
+    int offset = LookupObjectOffset(slot.Xref, number, error);
+    if (offset < 0) return Fail(error, -143);
+    InheritState before = inherit;
+    int need = 0;
+    int kids = PageNodeInfo(state, begin, end, offset, number, inherit, need, boxes);
+    if (kids < 0) return Fail(error, -144);
+    if (kids == 0) {
+      PageEntry page{number, generation, need, {}};
+      if (need != 0) page.Sources = inherit.Sources;
+      slot.PageList.push_back(page);
+      continue;
+    }
+    if (!enteredNodes.insert(number).second) return Fail(error, -144);
+    stack.push_back({static_cast<long>(p - begin), before});
+    p = begin + kids;
+  }
+  if (slot.PageList.empty()) return Fail(error, -149);
+  if (!hasCount) state.PageCount = static_cast<int>(slot.PageList.size());
+  if (boxes != nullptr) slot.PageBoxes.resize(slot.PageList.size() + 1);
+  return state.PageCount;
+}
+
+}  // namespace folvex

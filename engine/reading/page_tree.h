@@ -1,0 +1,38 @@
+// The page tree walk: pages in reading order with the attributes they inherit.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+// Which inheritable attributes the path from the root defines, and the nearest node for each.
+struct InheritState {
+  int InheritFlags = 0;
+  std::array<int, 4> Sources{};
+};
+
+// Page boxes collected during one walk (only while outlines are kept or file-name entries made).
+struct PageBoxCollector {
+  std::vector<PagesBoxEntry>* Table = nullptr;  // /Pages nodes with a direct /MediaBox
+  std::vector<PageBox>* Boxes = nullptr;        // one record per page in walk order
+  std::size_t Capacity = 0;                     // PageCount + 1: no more records are written
+  std::size_t Cursor = 0;                       // next page record
+};
+
+// Examines the node at offset: 0 for a /Page leaf (its need goes to pageNeed), a positive offset
+// (of the byte after its /Kids "[") for a /Pages node, or a negative code.
+int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+                 InheritState& inherit, int& pageNeed, PageBoxCollector* boxes);
+
+// Offset of the byte after "[" of a node's direct /Kids array, 0 when the node has no /Kids, or a
+// negative code.
+int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long offset, int number);
+
+// Walks the tree from the catalog dictionary [catalogStart, catalogEnd) into slot.PageList (and
+// slot.PageBoxes when collecting). Sets state.PageCount; returns it, or -1 with the code set.
+int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStart, const Byte* catalogEnd);
+
+}  // namespace folvex

@@ -1,0 +1,312 @@
+#include "engine/reading/scanners.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace folvex {
+
+int SkipWhitespace(const Byte*& cursor, const Byte* end, int& lastError) {
+  int passed = 0;
+  for (;;) {
+    while (cursor < end && IsWhitespace(*cursor)) {
+      ++cursor;
+      ++passed;
+    }
+    if (cursor >= end) {
+      lastError = -154;
+      return -1;
+    }
+    if (*cursor != '%') return passed;
+    while (cursor < end && !IsEndOfLine(*cursor)) {
+      ++cursor;
+      ++passed;
+    }
+    if (cursor >= end) {
+      lastError = -155;
+      return -1;
+    }
+  }
+}
+
+bool SkipPlainWhitespace(const Byte*& cursor, const Byte* end) {
+  while (cursor < end && IsWhitespace(*cursor)) ++cursor;
+  return cursor < end;
+}
+
+static int ConvertDigits(const Byte* first, const Byte* last) {
+  int64_t value = 0;
+  for (const Byte* p = first; p < last; ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > INT32_MAX) return INT32_MAX;
+  }
+  return static_cast<int>(value);
+}
+
+int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
+  lastError = 0;
+  if (cursor >= end) {
+    lastError = -9;
+    return -1;
+  }
+  int ignored = 0;
+  if (SkipWhitespace(cursor, end, ignored) < 0) {
+    lastError = -10;
+    return -1;
+  }
+  if (!IsDigit(*cursor)) {
+    lastError = -11;
+    return -1;
+  }
+  const Byte* digits = cursor;
+  while (digits < end && IsDigit(*digits)) ++digits;
+  if (digits >= end) {
+    if (end - cursor > 20) {
+      lastError = -12;
+      return -1;
+    }
+    int value = ConvertDigits(cursor, end);
+    cursor = end;
+    return value;
+  }
+  if (!IsDelimiter(*digits)) {
+    lastError = -13;
+    return -1;
+  }
+  int value = ConvertDigits(cursor, digits);
+  cursor = digits;
+  return value;
+}
+
+int FindKeywordBackward(const Byte* lower, const Byte*& position, std::string_view keyword, int& lastError) {
+  lastError = 0;
+  const std::size_t length = keyword.size();
+  if (length == 0) {
+    lastError = -13;
+    return 0;
+  }
+  const Byte* upper = position;
+  for (;;) {
+    if (upper - lower < static_cast<std::ptrdiff_t>(length)) {
+      lastError = -14;
+      return 0;
+    }
+    const Byte* match = nullptr;
+    for (const Byte* candidate = upper - length;; --candidate) {
+      if (std::memcmp(candidate, keyword.data(), length) == 0) {
+        bool before = candidate == lower || IsWhitespace(candidate[-1]);
+        const Byte* after = candidate + length;
+        bool behind = after == upper || IsWhitespace(*after) || *after == '%';
+        if (before && behind) {
+          match = candidate;
+          break;
+        }
+      }
+      if (candidate == lower) break;
+    }
+    if (match == nullptr) {
+      lastError = -14;
+      return 0;
+    }
+    const Byte* comment = nullptr;
+    for (const Byte* p = match; p > lower;) {
+      --p;
+      if (IsEndOfLine(*p)) break;
+      if (*p == '%') comment = p;
+    }
+    if (comment == nullptr) {
+      position = match;
+      return 1;
+    }
+    upper = comment;
+  }
+}
+
+bool SkipLiteralString(const Byte*& cursor, const Byte* end) {
+  int nesting = 1;
+  ++cursor;
+  while (cursor < end) {
+    Byte c = *cursor++;
+    if (c == '\\') {
+      if (cursor >= end) return false;
+      ++cursor;
+    } else if (c == '(') {
+      ++nesting;
+    } else if (c == ')') {
+      if (--nesting == 0) return true;
+    }
+  }
+  return false;
+}
+
+bool SkipHexString(const Byte*& cursor, const Byte* end) {
+  ++cursor;
+  while (cursor < end && *cursor != '>') ++cursor;
+  if (cursor >= end) return false;
+  ++cursor;
+  return true;
+}
+
+static bool EndsToken(Byte c) {
+  return IsWhitespace(c) || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
+         c == '%';
+}
+
+// One pass of the dictionary-end search; skipLeading chooses whether each step starts by skipping
+// whitespace and comments.
+static const Byte* ScanForDictEnd(const Byte* start, const Byte* end, bool skipLeading) {
+  int depth = 0;
+  const Byte* p = start;
+  int ignored = 0;
+  for (;;) {
+    if (skipLeading && SkipWhitespace(p, end, ignored) < 0) return nullptr;
+    if (p >= end) return nullptr;
+    if (StartsWith(p, end, ">>")) {
+      if (depth == 0) return p;
+      --depth;
+      p += 2;
+      continue;
+    }
+    if (StartsWith(p, end, "<<")) {
+      ++depth;
+      p += 2;
+      continue;
+    }
+    if (*p == '(') {
+      if (!SkipLiteralString(p, end)) return nullptr;
+      continue;
+    }
+    if (*p == '<') {
+      // A hexadecimal string is one token, so a ">>" glued to its closing ">" is still found.
+      if (!SkipHexString(p, end)) return nullptr;
+      continue;
+    }
+    ++p;
+    while (p < end && !EndsToken(*p)) ++p;
+    for (;;) {
+      while (p < end && (IsWhitespace(*p) || *p == ')' || *p == '[' || *p == ']' || *p == '{' || *p == '}')) ++p;
+      if (p < end && *p == '%') {
+        while (p < end && !IsEndOfLine(*p)) ++p;
+        continue;
+      }
+      break;
+    }
+  }
+}
+
+const Byte* FindDictEnd(const Byte* start, const Byte* end) {
+  if (const Byte* found = ScanForDictEnd(start, end, true)) return found;
+  return ScanForDictEnd(start, end, false);
+}
+
+static bool EndsKey(Byte c) {
+  return IsWhitespace(c) || c == '(' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
+         c == '%' || c == '/';
+}
+
+const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, int& lastError) {
+  lastError = 0;
+  const std::ptrdiff_t keyLength = static_cast<std::ptrdiff_t>(key.size());
+  if (end - start < keyLength) {
+    lastError = -2;
+    return nullptr;
+  }
+  const Byte* limit = end - keyLength;
+  const Byte* p = start;
+  int depth = 0;
+  for (;;) {
+    for (;;) {
+      if (p > limit) {
+        lastError = -2;
+        return nullptr;
+      }
+      Byte c = *p;
+      if (IsWhitespace(c) || c == '[' || c == ']' || c == '{' || c == '}') {
+        ++p;
+      } else if (c == '<' || c == '>') {
+        if (p[1] == c) depth += c == '<' ? 1 : -1;
+        p += 2;
+      } else if (c == '%') {
+        while (p < end && !IsEndOfLine(*p)) ++p;
+      } else if (c == '(') {
+        if (!SkipLiteralString(p, end)) {
+          lastError = -2;
+          return nullptr;
+        }
+      } else {
+        break;
+      }
+    }
+    if (depth == 0 && std::memcmp(p, key.data(), key.size()) == 0 && EndsKey(p[keyLength])) return p;
+    ++p;
+    while (p < end && !IsDelimiter(*p)) ++p;
+    if (p > limit) {
+      lastError = -3;
+      return nullptr;
+    }
+  }
+}
+
+int LookupObjectOffset(const XrefTable& table, int number, int& lastError) {
+  lastError = 0;
+  std::size_t low = 0, high = table.size();
+  while (low < high) {
+    std::size_t middle = low + (high - low) / 2;
+    if (table[middle].Number < number) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  if (low < table.size() && table[low].Number == number) return table[low].Offset;
+  lastError = -95;
+  return -95;
+}
+
+const Byte* LocateObject(const Byte* begin, const Byte* end, long offset, int number, int& lastError) {
+  lastError = 0;
+  if (offset < 0 || offset > end - begin) {
+    lastError = -96;
+    return nullptr;
+  }
+  const Byte* p = begin + offset;
+  if (ReadInteger(p, end, lastError) != number || number < 0) {
+    lastError = -97;
+    return nullptr;
+  }
+  if (ReadInteger(p, end, lastError) < 0) {
+    lastError = -98;
+    return nullptr;
+  }
+  if (!SkipPlainWhitespace(p, end)) {
+    lastError = -99;
+    return nullptr;
+  }
+  if (!StartsWith(p, end, "obj")) {
+    lastError = -100;
+    return nullptr;
+  }
+  p += 3;
+  if (SkipWhitespace(p, end, lastError) < 0) {
+    lastError = -101;
+    return nullptr;
+  }
+  return p;
+}
+
+bool ReadReference(const Byte*& cursor, const Byte* end, int& number, int& generation, int& lastError) {
+  const Byte* p = cursor;
+  int n = ReadInteger(p, end, lastError);
+  if (n < 0) return false;
+  int g = ReadInteger(p, end, lastError);
+  if (g < 0) return false;
+  if (SkipWhitespace(p, end, lastError) < 0 || *p != 'R') {
+    if (lastError == 0) lastError = -11;
+    return false;
+  }
+  number = n;
+  generation = g;
+  cursor = p + 1;
+  return true;
+}
+
+}  // namespace folvex

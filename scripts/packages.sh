@@ -1,0 +1,17 @@
+# Installs the Debian packages given as arguments when any of them is missing.
+ensure_packages() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+BUILD_PACKAGES=(cmake g++ make zlib1g-dev libgtest-dev libcli11-dev)
+TEST_PACKAGES=(qpdf poppler-utils mupdf-tools ghostscript clang libclang-rt-14-dev)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
