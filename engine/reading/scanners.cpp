@@ -1,5 +1,6 @@
 #include "engine/reading/scanners.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdint>
 
@@ -146,9 +147,19 @@ bool SkipHexString(const Byte*& cursor, const Byte* end) {
   return true;
 }
 
+// A "(" ends a token too, so that a literal string glued to a name is skipped as a string.
 static bool EndsToken(Byte c) {
-  return IsWhitespace(c) || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
-         c == '%';
+  return IsWhitespace(c) || c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' ||
+         c == '}' || c == '%';
+}
+
+// True when a hexadecimal string starts at cursor: "<" followed by hex digits and whitespace up to ">".
+static bool AtHexString(const Byte* cursor, const Byte* end) {
+  for (const Byte* p = cursor + 1; p < end; ++p) {
+    if (*p == '>') return true;
+    if (!IsWhitespace(*p) && !std::isxdigit(*p)) return false;
+  }
+  return false;
 }
 
 // One pass of the dictionary-end search; skipLeading chooses whether each step starts by skipping
@@ -175,9 +186,9 @@ static const Byte* ScanForDictEnd(const Byte* start, const Byte* end, bool skipL
       if (!SkipLiteralString(p, end)) return nullptr;
       continue;
     }
-    if (*p == '<') {
+    if (*p == '<' && AtHexString(p, end)) {
       // A hexadecimal string is one token, so a ">>" glued to its closing ">" is still found.
-      if (!SkipHexString(p, end)) return nullptr;
+      SkipHexString(p, end);
       continue;
     }
     ++p;

@@ -78,9 +78,9 @@ TEST(InfoCommand, ProtectedFiles) {
   if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
   std::string input = WriteTempFile("info-protect.pdf", SimplePdf(12));
   std::string dir = TempDir();
-  std::string classic = Make("info-classic-enc.pdf", "qpdf --object-streams=disable --encrypt u o 128 -- " +
+  std::string classic = Make("info-classic-enc.pdf", "qpdf --allow-weak-crypto --object-streams=disable --encrypt u o 128 -- " +
                                                          Quote(input) + " " + Quote(dir + "/info-classic-enc.pdf"));
-  std::string streams = Make("info-streams-enc.pdf", "qpdf --object-streams=generate --encrypt u o 256 -- " +
+  std::string streams = Make("info-streams-enc.pdf", "qpdf --allow-weak-crypto --object-streams=generate --encrypt u o 256 -- " +
                                                          Quote(input) + " " + Quote(dir + "/info-streams-enc.pdf"));
   EXPECT_EQ(InfoText(classic), "12 Encrypted");
   EXPECT_EQ(InfoText(streams), "Encrypted");

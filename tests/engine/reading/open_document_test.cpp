@@ -126,8 +126,8 @@ TEST(CountPages, ProtectedFiles) {
   std::string input = WriteTempFile("to-protect.pdf", SimplePdf(4));
   std::string classic = testing::TempDir() + "/protected-classic.pdf";
   std::string streams = testing::TempDir() + "/protected-streams.pdf";
-  ASSERT_EQ(RunCommand("qpdf --object-streams=disable --encrypt user owner 128 -- '" + input + "' '" + classic + "'").ExitCode, 0);
-  ASSERT_EQ(RunCommand("qpdf --object-streams=generate --encrypt user owner 128 -- '" + input + "' '" + streams + "'").ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --object-streams=disable --encrypt user owner 128 -- '" + input + "' '" + classic + "'").ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --object-streams=generate --encrypt user owner 128 -- '" + input + "' '" + streams + "'").ExitCode, 0);
   EngineState state;
   EXPECT_EQ(CountPages(state, classic), 4);
   EXPECT_TRUE(state.EncryptRef.has_value());
@@ -168,7 +168,7 @@ TEST(ProtectImage, HandsAClassicImageToTheWriter) {
 
   // An in-memory image that is protected cannot be used.
   std::string protectedPath = testing::TempDir() + "/protect-encrypted.pdf";
-  ASSERT_EQ(RunCommand("qpdf --object-streams=disable --encrypt u o 128 -- '" + input + "' '" + protectedPath + "'").ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --object-streams=disable --encrypt u o 128 -- '" + input + "' '" + protectedPath + "'").ExitCode, 0);
   FileImage memory = testing::ImageOf(testing::ReadFile(protectedPath));
   EXPECT_EQ(ProtectImage(state, "", key, 0, true, memory, writer), 5);
 }
