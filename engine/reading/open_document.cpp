@@ -130,10 +130,10 @@ int CountPages(EngineState& state, const std::string& path) {
     }
 
     // The open action is not needed for a page count.
-    std::string dispScale = std::move(state.Settings.DispScale);
-    state.Settings.DispScale = "N";
+    std::string dispScale("N");
+    std::swap(dispScale, state.Settings.DispScale);
     AnalyzeCatalog(state, slot);
-    state.Settings.DispScale = std::move(dispScale);
+    std::swap(dispScale, state.Settings.DispScale);
     ReleaseDocuments(state);
     return state.LastErrorCode == 0 ? state.PageCount : -1;
   } catch (const std::bad_alloc&) {
