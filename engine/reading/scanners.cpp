@@ -217,7 +217,7 @@ static bool EndsKey(Byte c) {
 const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, int& lastError) {
   lastError = 0;
   const std::ptrdiff_t keyLength = static_cast<std::ptrdiff_t>(key.size());
-  if (end - start < keyLength) {
+  if (key.empty() || end - start < keyLength) {
     lastError = -2;
     return nullptr;
   }
@@ -247,7 +247,10 @@ const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, in
         break;
       }
     }
-    if (depth == 0 && std::memcmp(p, key.data(), key.size()) == 0 && EndsKey(p[keyLength])) return p;
+    if (depth == 0 && *p == static_cast<Byte>(key[0]) && std::memcmp(p, key.data(), key.size()) == 0 &&
+        EndsKey(p[keyLength])) {
+      return p;
+    }
     ++p;
     while (p < end && !IsDelimiter(*p)) ++p;
     if (p > limit) {
