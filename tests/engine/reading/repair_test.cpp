@@ -18,17 +18,13 @@ using testing::PdfWriter;
 
 std::string Text(const FileImage& image) { return std::string(image.Begin(), image.End()); }
 
-// Repairs input and returns the new image's bytes; state keeps the trailer values.
-std::string Repaired(std::string_view input, EngineState& state) {
+// Repairs input and returns the new image's bytes; kept (when given) keeps the trailer values.
+std::string Repaired(std::string_view input, EngineState* kept = nullptr) {
+  EngineState local;
   FileImage image = ImageOf(input);
-  EXPECT_EQ(RepairImage(state, image), 0);
+  EXPECT_EQ(RepairImage(kept ? *kept : local, image), 0);
   EXPECT_EQ(image.Storage.back(), 0);
   return Text(image);
-}
-
-std::string Repaired(std::string_view input) {
-  EngineState state;
-  return Repaired(input, state);
 }
 
 // The repaired bytes must parse, and every listed object must be where the table says; returns the
@@ -61,7 +57,7 @@ TEST(RepairImage, RebuildsFileWithoutTableOrTrailerExactly) {
                             "2 0 obj\n<</Type/Catalog/Pages 1 0 R>>\nendobj\n";
   EngineState state;
   state.InfoNumber = 12;  // left from an earlier parse
-  const std::string out = Repaired(input, state);
+  const std::string out = Repaired(input, &state);
   const std::string table = "xref\n0 3\n0000000000 65535 f \n" + TableLine(9, 0) + TableLine(input.find("2 0 obj"), 0);
   EXPECT_EQ(out, input + table + "trailer\n<<\n/Size 3\n/Root 2 0 R\n>>\nstartxref\n" +
                      std::to_string(input.size()) + "\n%%EOF\n");
@@ -83,12 +79,6 @@ TEST(RepairImage, LaterRevisionWinsAndGapsAreWrittenAsZero) {
   EXPECT_EQ(ExpectParsesAndLocates(out, {1, 2, 7}), 1);
 }
 
-TEST(RepairImage, HeaderIsWrittenWhenTheFileDoesNotBeginWithPercent) {
-  const std::string out = Repaired("junk\n1 0 obj\n<< /Type /Catalog >>\nendobj\n");
-  EXPECT_EQ(out.rfind("%PDF-1.3\n%\xE2\xE3\xCF\xD3\njunk\n1 0 obj\n", 0), 0u);
-  EXPECT_EQ(ExpectParsesAndLocates(out, {1}), 1);
-}
-
 TEST(RepairImage, InfoComesFromTheFirstValidEntryBetweenObjects) {
   PdfWriter w;
   w.Object(1, "<< /Type /Catalog /Info 4 0 R >>");  // inside an object: not taken
@@ -99,72 +89,61 @@ TEST(RepairImage, InfoComesFromTheFirstValidEntryBetweenObjects) {
   w.Raw("trailer\n<< /Info 5 0 R >>\n");
   w.Object(5, "<< >>");
   EngineState state;
-  const std::string out = Repaired(w.Bytes(), state);
+  const std::string out = Repaired(w.Bytes(), &state);
   EXPECT_TRUE(Has(out, "/Root 1 0 R\n/Info 9 0 R\n>>\nstartxref\n"));
   EXPECT_EQ(state.InfoNumber, 9);
   ExpectParsesAndLocates(out, {1, 2, 5, 9});
 }
 
-TEST(RepairImage, TailAfterLastObjectIsScannedForInfoButNotCopied) {
+// Junk before the first object gets a header in front; the old table and trailer behind the last
+// object are scanned for /Info but not copied.
+TEST(RepairImage, HeaderIsAddedAndTheTailIsScannedButNotCopied) {
   PdfWriter w;
   w.Object(1, "<< /Type /Catalog >>");
   w.Finish("/Size 2 /Root 1 0 R /Info 1 0 R");
-  const std::string out = Repaired(w.Bytes());
+  const std::string out = Repaired("junk\n" + w.Bytes().substr(w.Bytes().find("1 0 obj")));
+  EXPECT_EQ(out.rfind("%PDF-1.3\n%\xE2\xE3\xCF\xD3\njunk\n1 0 obj\n", 0), 0u);
   EXPECT_TRUE(Has(out, "endobj\nxref\n0 2\n"));
   EXPECT_EQ(out.find("trailer"), out.rfind("trailer"));
   EXPECT_TRUE(Has(out, "/Root 1 0 R\n/Info 1 0 R\n"));
+  EXPECT_EQ(ExpectParsesAndLocates(out, {1}), 1);
 }
 
-TEST(RepairImage, StreamDataHoldingEndobjIsNotCut) {
-  const std::string data = "binary\nendobj\n9 0 obj\n<< /Type /Catalog >>\nendobj\n\x01\x02";
-  PdfWriter w;
+TEST(RepairImage, StreamsAreSkippedByTrustedLengthOrByScanning) {
+  PdfWriter w;  // data that looks like the end of its object; indirect, overshooting and short lengths
   w.Object(1, "<< /Type /Catalog >>");
-  w.Stream(2, "/Filter /Fake", data);
-  w.Object(3, "<< >>");
+  w.Stream(2, "/Filter /Fake", "binary\nendobj\n9 0 obj\n<< /Type /Catalog >>\nendobj\n\x01\x02");
+  w.Object(3, "<< /Length 4 0 R >>\nstream\nabc\nendstream");
+  w.Object(4, "4");
+  w.Object(5, "<< /Length 999999 >>\nstream\nabc\nendstream");
+  w.Object(6, "<< /Length 2 >>\nstream\nabc\nendstream");
+  w.Object(7, "<< >>");
   const std::string out = Repaired(w.Bytes());
-  EXPECT_TRUE(Has(out, "xref\n0 4\n"));
-  EXPECT_TRUE(Has(out, TableLine(out.find("3 0 obj"), 0) + "trailer\n<<\n/Size 4\n/Root 1 0 R\n"));
-  ExpectParsesAndLocates(out, {1, 2, 3});
+  EXPECT_TRUE(Has(out, "xref\n0 8\n"));
+  EXPECT_TRUE(Has(out, TableLine(out.find("7 0 obj"), 0) + "trailer\n<<\n/Size 8\n/Root 1 0 R\n"));
+  ExpectParsesAndLocates(out, {1, 2, 3, 4, 5, 6, 7});
 }
 
-TEST(RepairImage, UntrustedStreamLengthFallsBackToScanning) {
-  PdfWriter w;  // indirect, overshooting and short lengths: each object still ends at its endobj
-  w.Object(1, "<< /Type /Catalog >>");
-  w.Object(2, "<< /Length 3 0 R >>\nstream\nabc\nendstream");
-  w.Object(3, "4");
-  w.Object(4, "<< /Length 999999 >>\nstream\nabc\nendstream");
-  w.Object(5, "<< /Length 2 >>\nstream\nabc\nendstream");
-  w.Object(6, "<< >>");
-  const std::string out = Repaired(w.Bytes());
-  EXPECT_TRUE(Has(out, "xref\n0 7\n"));
-  ExpectParsesAndLocates(out, {1, 2, 3, 4, 5, 6});
-}
-
-TEST(RepairImage, ScanStopsQuietlyAtAbsurdNumbersAndUnendedObjects) {
+// Absurd numbers and an object without "endobj" end the scan quietly; an object ending at the
+// very end of the image is kept.
+TEST(RepairImage, ScanEndsQuietlyAtAbsurdNumbersUnendedObjectsAndTheImageEnd) {
   const std::string next = "3 0 obj\n<< >>\nendobj\n";
-  for (std::string stop : {"2000000000 0 obj\n<< >>\nendobj\n" + next, "9999999 0 obj\n<< >>\nendobj\n" + next,
-                           std::string("2 0 obj\n<< /Broken 1")}) {
-    const std::string out = Repaired("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n" + stop);
-    EXPECT_TRUE(Has(out, "xref\n0 2\n")) << stop;
+  for (std::string tail : {"endobj\n2000000000 0 obj\n<< >>\nendobj\n" + next,
+                           "endobj\n9999999 0 obj\n<< >>\nendobj\n" + next,
+                           std::string("endobj\n2 0 obj\n<< /Broken 1"), std::string("endobj"), std::string("endobj\n"),
+                           std::string("endobj\r\n  ")}) {
+    const std::string out = Repaired("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\n" + tail);
+    EXPECT_TRUE(Has(out, "xref\n0 2\n0000000000 65535 f \n0000000009 00000 n \n")) << tail;
     EXPECT_LT(out.size(), 1000u);
     EXPECT_EQ(ExpectParsesAndLocates(out, {1}), 1);
   }
 }
 
-TEST(RepairImage, ObjectEndingAtTheVeryEndOfTheImageIsKept) {
-  for (std::string tail : {"endobj", "endobj\n", "endobj\r\n  "}) {
-    const std::string out = Repaired("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\n" + tail);
-    EXPECT_TRUE(Has(out, "xref\n0 2\n0000000000 65535 f \n0000000009 00000 n \n")) << tail;
-  }
-}
-
 TEST(RepairImage, FailuresBeforeTheFirstObjectLeaveTheImageUnchanged) {
   EngineState state;
-  const std::vector<std::pair<std::string, int>> cases = {{"%PDF-1.4\nno objects here\n", -4},
-                                                          {"", -4},
-                                                          {"%PDF-1.4\n1 0 obj\n<< /A 1 >>\n", -5},
-                                                          {"%PDF-1.4\n99999999 0 obj\n<< >>\nendobj\n", -5}};
-  for (const auto& [input, code] : cases) {
+  for (const auto& [input, code] : std::vector<std::pair<std::string, int>>{
+           {"%PDF-1.4\nno objects here\n", -4}, {"", -4}, {"%PDF-1.4\n1 0 obj\n<< /A 1 >>\n", -5},
+           {"%PDF-1.4\n99999999 0 obj\n<< >>\nendobj\n", -5}}) {
     FileImage image = ImageOf(input);
     EXPECT_EQ(RepairImage(state, image), code) << input;
     EXPECT_EQ(state.LastErrorCode, code);
@@ -172,7 +151,7 @@ TEST(RepairImage, FailuresBeforeTheFirstObjectLeaveTheImageUnchanged) {
   }
 }
 
-TEST(FindObjectHeader, SkipsReferencesNumbersAndLookalikes) {
+TEST(RepairScanners, HeadersSkipLookalikesAndEndsSkipLongerWords) {
   const std::string text = "xref 0 6 0000000000 65535 f\n/Root 5 0 R [ 1 0 objx ] % 3 0 obj\n12 0 %c\nobj<< >>";
   FileImage image = ImageOf(text + " endobj\n");
   const Byte* header = nullptr;
@@ -183,16 +162,14 @@ TEST(FindObjectHeader, SkipsReferencesNumbersAndLookalikes) {
   EXPECT_EQ(FindObjectHeader(none.Begin(), none.End(), header), -1);
   FileImage real = ImageOf("junk 1.5 2 0 obj << >> endobj");
   EXPECT_EQ(FindObjectHeader(real.Begin(), real.End(), header), -5);
-}
 
-TEST(FindObjectEnd, FindsEndobjAndCatalogName) {
   const Byte* objectEnd = nullptr;
   bool catalog = false;
-  const std::string text = "4 0 obj <</Type/Catalog/endobj (endobjx) endobjx>> endobj%c\n";
-  FileImage image = ImageOf(text);
-  ASSERT_EQ(FindObjectEnd(image.Begin(), image.End(), objectEnd, catalog), 0);
+  const std::string object = "4 0 obj <</Type/Catalog/endobj (endobjx) endobjx>> endobj%c\n";
+  FileImage whole = ImageOf(object);
+  ASSERT_EQ(FindObjectEnd(whole.Begin(), whole.End(), objectEnd, catalog), 0);
   EXPECT_TRUE(catalog);
-  EXPECT_EQ(objectEnd - image.Begin(), static_cast<long>(text.rfind("endobj") + 6));
+  EXPECT_EQ(objectEnd - whole.Begin(), static_cast<long>(object.rfind("endobj") + 6));
 
   FileImage longer = ImageOf("4 0 obj << /Type /Catalogs >> endobj\n");
   EXPECT_EQ(FindObjectEnd(longer.Begin(), longer.End(), objectEnd, catalog), -5);
@@ -201,45 +178,32 @@ TEST(FindObjectEnd, FindsEndobjAndCatalogName) {
 }
 
 // Damaged copies of real files must come back as files that outside tools accept in full.
-class RepairRealFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!testing::HaveTool("qpdf") || !testing::HaveTool("pdfinfo")) GTEST_SKIP() << "qpdf or pdfinfo missing";
+void ExpectRepairs(const std::string& name, const std::string& bytes, int pages) {
+  const std::size_t xref = bytes.rfind("\nxref") + 1;
+  for (const auto& [damage, input] : std::vector<std::pair<std::string, std::string>>{
+           {"no-table", bytes.substr(0, xref) + bytes.substr(bytes.rfind("startxref"))},
+           {"shifted", "GARBAGE BEFORE THE HEADER\r\n" + bytes},
+           {"cut-in-table", bytes.substr(0, xref + 40)},
+           {"cut-after-endobj", bytes.substr(0, bytes.rfind("endobj") + 6)}}) {
+    SCOPED_TRACE(name + "-" + damage);
+    const std::string out = Repaired(input);
+    EXPECT_GE(ExpectParsesAndLocates(out, {}), 1);
+    const std::string path = testing::WriteTempFile(name + "-" + damage + ".pdf", out);
+    testing::CommandResult check = testing::RunCommand("qpdf --check '" + path + "' 2>&1");
+    EXPECT_EQ(check.ExitCode, 0) << check.Output;
+    EXPECT_EQ(testing::PdfinfoPages(path), pages);
   }
-
-  static void ExpectRepairs(const std::string& name, const std::string& bytes, int pages) {
-    const std::size_t xref = bytes.rfind("\nxref") + 1;
-    const std::vector<std::pair<std::string, std::string>> damaged = {
-        {"no-table", bytes.substr(0, xref) + bytes.substr(bytes.rfind("startxref"))},
-        {"shifted", "GARBAGE BEFORE THE HEADER\r\n" + bytes},
-        {"cut-in-table", bytes.substr(0, xref + 40)},
-        {"cut-after-endobj", bytes.substr(0, bytes.rfind("endobj") + 6)}};
-    for (const auto& [damage, input] : damaged) {
-      SCOPED_TRACE(name + "-" + damage);
-      const std::string out = Repaired(input);
-      EXPECT_GE(ExpectParsesAndLocates(out, {}), 1);
-      const std::string path = testing::WriteTempFile(name + "-" + damage + ".pdf", out);
-      testing::CommandResult check = testing::RunCommand("qpdf --check '" + path + "' 2>&1");
-      EXPECT_EQ(check.ExitCode, 0) << check.Output;
-      EXPECT_EQ(testing::PdfinfoPages(path), pages);
-    }
-  }
-};
-
-TEST_F(RepairRealFiles, SimpleWriterOutput) {
-  ExpectRepairs("simple", testing::SimplePdf(5), 5);
-
-  PdfWriter w;  // a content stream whose data looks like the end of its object
-  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  w.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 200 200] >>");
-  w.Object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
-  w.Stream(4, "", "% endobj\nendobj\n0 0 m 10 10 l S");
-  w.Finish("/Size 5 /Root 1 0 R");
-  ExpectRepairs("endobj-in-stream", w.Bytes(), 1);
 }
 
-TEST_F(RepairRealFiles, GhostscriptAndQpdfOutput) {
-  if (!testing::HaveTool("gs")) GTEST_SKIP() << "gs missing";
+bool HaveChecks() { return testing::HaveTool("qpdf") && testing::HaveTool("pdfinfo"); }
+
+TEST(RepairRealFiles, SimpleWriterOutput) {
+  if (!HaveChecks()) GTEST_SKIP() << "qpdf or pdfinfo missing";
+  ExpectRepairs("simple", testing::SimplePdf(5), 5);
+}
+
+TEST(RepairRealFiles, GhostscriptAndQpdfOutput) {
+  if (!HaveChecks() || !testing::HaveTool("gs")) GTEST_SKIP() << "qpdf, pdfinfo or gs missing";
   const std::string source = testing::WriteTempFile("repair-source.pdf", testing::SimplePdf(5));
   const std::string written = testing::TempDir() + "/repair-gs.pdf";
   const std::string rewritten = testing::TempDir() + "/repair-qpdf.pdf";
