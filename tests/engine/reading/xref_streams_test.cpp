@@ -67,7 +67,8 @@ std::string PngEncode(const std::string& raw, std::size_t width, const std::vect
       const int p = left + up - upLeft, pa = std::abs(p - left), pb = std::abs(p - up), pc = std::abs(p - upLeft);
       const int paeth = pa <= pb && pa <= pc ? left : (pb <= pc ? up : upLeft);
       const int predicted[] = {0, left, up, (left + up) / 2, paeth};
-      out += static_cast<char>((at(r, i) - predicted[tag]) & 0xFF);
+      // Tags above 4 are not filters; such rows are written as they are.
+      out += static_cast<char>((at(r, i) - (tag <= 4 ? predicted[tag] : 0)) & 0xFF);
     }
   }
   return out;
