@@ -14,6 +14,8 @@ int Run(std::vector<std::string> arguments) {
   CLI::App app{"Folvex: extract, merge, split and protect whole PDF files without rendering them.", "folvex"};
   app.footer(folvex::cli::kExitCodeHelp);
   app.require_subcommand(1);
+  // Options are written with dashes on every system, so a path such as /tmp/a.pdf stays a path.
+  app.allow_windows_style_options(false);
   std::string language = "en";
   app.add_option("--lang", language, "Language of messages and list texts")
       ->check(CLI::IsMember({"en", "ja"}))

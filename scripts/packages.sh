@@ -14,4 +14,4 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libgtest-dev libcli11-dev)
 TEST_PACKAGES=(qpdf poppler-utils mupdf-tools ghostscript clang libclang-rt-14-dev)
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine)
