@@ -1,6 +1,5 @@
 #include "engine/reading/page_tree.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <unordered_set>
 
