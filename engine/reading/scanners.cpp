@@ -233,9 +233,14 @@ const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, in
       Byte c = *p;
       if (IsWhitespace(c) || c == '[' || c == ']' || c == '{' || c == '}') {
         ++p;
-      } else if (c == '<' || c == '>') {
-        if (p[1] == c) depth += c == '<' ? 1 : -1;
+      } else if ((c == '<' || c == '>') && p[1] == c) {
+        depth += c == '<' ? 1 : -1;
         p += 2;
+      } else if (c == '<' && AtHexString(p, end)) {
+        // A hexadecimal string is one token, so a key glued to its closing ">" is still seen.
+        SkipHexString(p, end);
+      } else if (c == '<' || c == '>') {
+        ++p;
       } else if (c == '%') {
         while (p < end && !IsEndOfLine(*p)) ++p;
       } else if (c == '(') {

@@ -145,7 +145,11 @@ TEST(FindKeyTest, FindsOuterLevelKeysEndingAtADelimiter) {
                         Case{"<< /S /Type /Type /Page >>", "/Type", true},         // a name value equal to the key
                         Case{"<< /T (a >> /Key b) /Key 1 >>", "/Key"}, Case{"<< /T (<<) /Key 1 >>", "/Key"},
                         Case{"<< /T (a \\) /Key) /Key 1 >>", "/Key"}, Case{"<< /T(>>)/Key 1 >>", "/Key"},
-                        Case{"<< % /Key\n/Key 1 >>", "/Key"}, Case{"<< /T <3E3E> /Key 1 >>", "/Key"}}) {
+                        Case{"<< % /Key\n/Key 1 >>", "/Key"}, Case{"<< /T <3E3E> /Key 1 >>", "/Key"},
+                        // keys glued to a hexadecimal string, as compact writers put them
+                        Case{"<< /Size 4/Foo<AB>/Root 1 0 R >>", "/Root"},
+                        Case{"<</O<8E7B 0a>/P -1340/R 3>>", "/P"}, Case{"<</ID[<01><02>]/Key 1>>", "/Key"},
+                        Case{"<< /A <</B <CD>>>/Key 2 >>", "/Key"}, Case{"<< /A < /Key 1 >>", "/Key"}}) {
     Text text(c.Bytes);
     int error = 5;
     EXPECT_EQ(KeyOffset(text, c.Key, error), text.OffsetOf(c.First ? text.Find(c.Key) : text.FindLast(c.Key)))
@@ -158,6 +162,8 @@ TEST(FindKeyTest, AbsentKeys) {
   int error = 0;
   Text nested("<< /Resources << /Kids 1 >> /Type /Page >>");
   EXPECT_EQ(KeyOffset(nested, "/Kids", error), -1);
+  Text hexNested("<< /A <</Kids <AB>>> /Type /Page >>");
+  EXPECT_EQ(KeyOffset(hexNested, "/Kids", error), -1);
   Text separator("<< /A [ 1 ] >>");
   EXPECT_EQ(KeyOffset(separator, "/C", error), -1);
   EXPECT_EQ(error, -2);
