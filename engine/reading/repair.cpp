@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,14 +31,42 @@ bool EndsHeaderScanToken(Byte c) {
   return IsWhitespace(c) || c == '%' || c == ']' || c == '}' || c == '>' || c == ')';
 }
 
-bool EndsObjectScanToken(Byte c) { return EndsHeaderScanToken(c) || c == '/'; }
+bool EndsObjectScanToken(Byte c) { return EndsHeaderScanToken(c) || c == '/' || c == '('; }
 
 bool MayFollowObjKeyword(Byte c) {
   return IsWhitespace(c) || c == '%' || c == '<' || c == '[' || c == '{' || c == '(';
 }
 
-bool MayFollowCatalogName(Byte c) {
-  return c == '<' || c == '>' || c == '(' || c == ')' || c == '{' || c == '}' || c == '[' || c == ']' || c == '/';
+// True when "n g obj" starts at p.
+bool AtObjectHeader(const Byte* p, const Byte* end) {
+  int error = 0;
+  if (ReadInteger(p, end, error) < 0 || p >= end || !IsWhitespace(*p)) return false;
+  if (ReadInteger(p, end, error) < 0 || !SkipPlainWhitespace(p, end)) return false;
+  return StartsWith(p, end, "obj") && (p + 3 == end || MayFollowObjKeyword(p[3]));
+}
+
+// The position behind "obj" of the header at header (the header itself when it cannot be read).
+const Byte* BehindObjectKeyword(const Byte* header, const Byte* end) {
+  const Byte* p = header;
+  int error = 0;
+  if (ReadInteger(p, end, error) < 0 || ReadInteger(p, end, error) < 0 || !SkipPlainWhitespace(p, end) ||
+      !StartsWith(p, end, "obj")) {
+    return header;
+  }
+  return p + 3;
+}
+
+// The position behind the first "endstream" at or after data, or null. A search that finds none
+// is remembered, so that stream after stream without an end does not rescan the image.
+const Byte* FindEndstream(const Byte* data, const Byte* end, ObjectScan& scan) {
+  if (scan.NoEndstreamFrom != nullptr && data >= scan.NoEndstreamFrom) return nullptr;
+  static constexpr std::string_view kEndstream = "endstream";
+  const Byte* found = std::search(data, end, kEndstream.begin(), kEndstream.end());
+  if (found == end) {
+    scan.NoEndstreamFrom = data;
+    return nullptr;
+  }
+  return found + kEndstream.size();
 }
 
 // Position of the "<<" that opens the object's dictionary when it directly follows "n g obj".
@@ -75,20 +105,74 @@ const Byte* SkipStreamData(const Byte* dictionary, const Byte* keyword, const By
   return behind + 9;
 }
 
-// Looks for the first valid "/Info n g" in [from, to) while no information dictionary is known.
-void WatchInfo(EngineState& state, const Byte* from, const Byte* to) {
-  for (const Byte* p = from; state.InfoNumber < 1 && to - p >= 9; ++p) {
-    if (*p != '/' || std::memcmp(p, "/Info", 5) != 0) continue;
-    const Byte* q = p + 5;
-    if (!IsWhitespace(*q) && *q != '%') continue;
-    int error = 0;
-    const int number = ReadInteger(q, to, error);
-    const int generation = ReadInteger(q, to, error);
-    if (number >= 1 && generation >= 0) {
-      state.InfoNumber = number;
-      state.InfoGeneration = generation;
-    } else {
-      state.InfoNumber = 0;
+// Entries of the old trailers that a protected file cannot lose: without them the rebuilt file
+// would read as unprotected, and without the identifier its key could not be computed.
+struct KeptTrailerEntries {
+  std::string Encrypt;  // "n g R" or a direct dictionary "<< ... >>"
+  std::string Id;       // the whole array "[ ... ]"
+};
+
+constexpr std::ptrdiff_t kLongestKeptEntry = 65'536;
+
+// The /Encrypt value behind the key at key: a reference or a direct dictionary.
+std::string EncryptValue(const Byte* key, const Byte* to) {
+  const Byte* p = key + 8;
+  int error = 0;
+  if (SkipWhitespace(p, to, error) < 0) return {};
+  const Byte* value = p;
+  int number = 0, generation = 0;
+  if (ReadReference(p, to, number, generation, error)) return std::to_string(number) + " " + std::to_string(generation) + " R";
+  if (!StartsWith(value, to, "<<")) return {};
+  const Byte* dictEnd = FindDictEnd(value + 2, to);
+  if (dictEnd == nullptr || dictEnd + 2 - value > kLongestKeptEntry) return {};
+  return std::string(value, dictEnd + 2);
+}
+
+// The /ID array behind the key at key, as written: strings between "[" and "]".
+std::string IdValue(const Byte* key, const Byte* to) {
+  const Byte* p = key + 3;
+  int error = 0;
+  if (SkipWhitespace(p, to, error) < 0 || *p != '[') return {};
+  const Byte* array = p++;
+  for (;;) {
+    if (SkipWhitespace(p, to, error) < 0 || p - array > kLongestKeptEntry) return {};
+    if (*p == ']') return std::string(array, p + 1);
+    if (*p == '(' ? !SkipLiteralString(p, to) : *p == '<' ? !SkipHexString(p, to) : true) return {};
+  }
+}
+
+// True when an /Encrypt entry names a dictionary: a direct one, or an object of the new image
+// that is one. A reference to anything else cannot protect the file and is dropped.
+bool EncryptionDictionaryKept(const std::string& encrypt, const std::vector<RepairEntry>& table, int highest,
+                              const std::vector<Byte>& out) {
+  if (encrypt.empty() || encrypt[0] == '<') return !encrypt.empty();
+  const int number = std::atoi(encrypt.c_str());
+  if (number < 1 || number > highest || table[number].Offset == 0) return false;
+  const Byte* object = out.data() + table[number].Offset;
+  return ObjectDictionary(object, out.data() + out.size()) != nullptr;
+}
+
+// Examines the bytes [from, to) between objects: the first valid "/Info n g" while no information
+// dictionary is known, and the newest /Encrypt and /ID entries.
+void WatchTrailers(EngineState& state, KeptTrailerEntries& kept, const Byte* from, const Byte* to) {
+  for (const Byte* p = from; p < to; ++p) {
+    if (*p != '/') continue;
+    if (state.InfoNumber < 1 && to - p >= 9 && std::memcmp(p, "/Info", 5) == 0) {
+      const Byte* q = p + 5;
+      if (!IsWhitespace(*q) && *q != '%') continue;
+      int error = 0;
+      const int number = ReadInteger(q, to, error);
+      const int generation = ReadInteger(q, to, error);
+      if (number >= 1 && generation >= 0) {
+        state.InfoNumber = number;
+        state.InfoGeneration = generation;
+      } else {
+        state.InfoNumber = 0;
+      }
+    } else if (StartsWith(p, to, "/Encrypt") && p + 8 < to && IsDelimiter(p[8])) {
+      if (std::string value = EncryptValue(p, to); !value.empty()) kept.Encrypt = std::move(value);
+    } else if (StartsWith(p, to, "/ID") && p + 3 < to && IsDelimiter(p[3]) && p[3] != '/') {
+      if (std::string value = IdValue(p, to); !value.empty()) kept.Id = std::move(value);
     }
   }
 }
@@ -118,7 +202,12 @@ int FindObjectHeader(const Byte* position, const Byte* end, const Byte*& headerS
     if (SkipWhitespace(p, end, error) < 0) return -1;
     if (IsDigit(*p)) {
       const Byte* first = p;
-      if (ReadInteger(p, end, error) < 0) return -5;
+      if (ReadInteger(p, end, error) < 0) {
+        // Digits glued to other bytes ("1.5", "2nd") are text, not a header: step over the token.
+        while (p < end && !EndsHeaderScanToken(*p)) ++p;
+        if (p >= end) return -5;
+        continue;
+      }
       const Byte* q = p;
       if (ReadInteger(q, end, error) >= 0 && q < end && (IsWhitespace(*q) || *q == '%')) {
         if (SkipWhitespace(q, end, error) < 0 || end - q < 9) return -7;
@@ -141,11 +230,13 @@ int FindObjectHeader(const Byte* position, const Byte* end, const Byte*& headerS
   }
 }
 
-int FindObjectEnd(const Byte* position, const Byte* end, const Byte*& objectEnd, bool& isCatalog) {
-  isCatalog = false;
+int FindObjectEnd(const Byte* position, const Byte* end, ObjectScan& scan) {
+  scan.ObjectEnd = nullptr;
+  scan.IsCatalog = false;
+  scan.EndobjMissing = false;
   const Byte* dictionary = ObjectDictionary(position, end);
   bool streamTried = false;
-  const Byte* p = position;
+  const Byte* p = BehindObjectKeyword(position, end);
   int error = 0;
   for (;;) {
     if (SkipWhitespace(p, end, error) < 0) return -1;
@@ -158,12 +249,18 @@ int FindObjectEnd(const Byte* position, const Byte* end, const Byte*& objectEnd,
     if (left < 7 && !(left == 6 && atEndobj)) return -3;
 
     if (*p == '/') {
-      if (StartsWith(p, end, "/Catalog")) {
+      if (StartsWith(p, end, "/Catalog") && (p + 8 == end || IsDelimiter(p[8]))) {
         const Byte* q = p + 8;
-        const int skipped = SkipWhitespace(q, end, error);
-        if (skipped < 0) return -4;
-        if (skipped == 0 && !MayFollowCatalogName(*q)) return -5;
-        isCatalog = true;
+        if (SkipWhitespace(q, end, error) < 0) return -4;
+        scan.IsCatalog = true;
+        p = q;
+        continue;
+      }
+      ++p;
+    } else if (*p == '(') {
+      // A string that closes is one token; an unbalanced "(" is taken as an ordinary byte.
+      const Byte* q = p;
+      if (SkipLiteralString(q, end)) {
         p = q;
         continue;
       }
@@ -171,16 +268,24 @@ int FindObjectEnd(const Byte* position, const Byte* end, const Byte*& objectEnd,
     } else if (atEndobj) {
       // The end of the image counts as whitespace, so a file cut right behind an object keeps it.
       if (left == 6 || IsWhitespace(p[6]) || p[6] == '%') {
-        objectEnd = p + 6;
+        scan.ObjectEnd = p + 6;
         return 0;
       }
-    } else if (dictionary != nullptr && !streamTried && StartsWith(p, end, "stream") && IsEndOfLine(p[6])) {
-      // Binary data may hold "endobj"; step over the data when its length can be trusted.
+    } else if (!streamTried && StartsWith(p, end, "stream") && IsEndOfLine(p[6])) {
+      // Binary data may hold "endobj" or a header; step over the data by a length that can be
+      // trusted, else up to the first "endstream".
       streamTried = true;
-      if (const Byte* behind = SkipStreamData(dictionary, p, end)) {
+      const Byte* behind = dictionary != nullptr ? SkipStreamData(dictionary, p, end) : nullptr;
+      if (behind == nullptr) behind = FindEndstream(p + 6, end, scan);
+      if (behind != nullptr) {
         p = behind;
         continue;
       }
+    } else if (IsDigit(*p) && IsEndOfLine(p[-1]) && AtObjectHeader(p, end)) {
+      // An object without "endobj" ends where the next one begins.
+      scan.ObjectEnd = p;
+      scan.EndobjMissing = true;
+      return 0;
     }
     while (p < end && !EndsObjectScanToken(*p)) ++p;
     if (p >= end) return -10;
@@ -201,6 +306,8 @@ int RepairImage(EngineState& state, FileImage& image) {
   if (image.Empty() || *begin != '%') Append(out, "%PDF-1.3\n%\xE2\xE3\xCF\xD3\n");
 
   std::vector<RepairEntry> table;
+  KeptTrailerEntries kept;
+  ObjectScan scan;
   int highest = 0;
   int catalogNumber = 0;
   int catalogGeneration = 0;
@@ -210,33 +317,34 @@ int RepairImage(EngineState& state, FileImage& image) {
     const Byte* header = nullptr;
     if (FindObjectHeader(cursor, end, header) != 0) {
       if (first) return Fail(state, -4);
-      WatchInfo(state, cursor, end);
+      WatchTrailers(state, kept, cursor, end);
       break;
     }
-    WatchInfo(state, cursor, header);
+    WatchTrailers(state, kept, cursor, header);
     Append(out, cursor, header);
 
     const Byte* p = header;
     int error = 0;
     const int number = ReadInteger(p, end, error);
     const int generation = ReadInteger(p, end, error);
-    const Byte* objectEnd = nullptr;
-    bool isCatalog = false;
-    if (static_cast<std::size_t>(number) > numberLimit || FindObjectEnd(header, end, objectEnd, isCatalog) != 0) {
+    if (static_cast<std::size_t>(number) > numberLimit || FindObjectEnd(header, end, scan) != 0) {
       if (first) return Fail(state, -5);
       break;
     }
-    if (isCatalog) {
+    if (scan.IsCatalog) {
       catalogNumber = number;
       catalogGeneration = generation;
     }
     if (static_cast<std::size_t>(number) >= table.size()) table.resize(static_cast<std::size_t>(number) + 3276);
     table[number] = RepairEntry{generation, static_cast<long long>(out.size())};
     highest = std::max(highest, number);
-    Append(out, header, objectEnd);
-    cursor = objectEnd;
+    Append(out, header, scan.ObjectEnd);
+    if (scan.EndobjMissing) Append(out, "endobj\n");
+    cursor = scan.ObjectEnd;
     first = false;
   }
+
+  if (!EncryptionDictionaryKept(kept.Encrypt, table, highest, out)) kept.Encrypt.clear();
 
   Append(out, "\n");
   const long long xrefOffset = static_cast<long long>(out.size());
@@ -247,6 +355,10 @@ int RepairImage(EngineState& state, FileImage& image) {
   }
   AppendFormat(out, "trailer\n<<\n/Size %d\n/Root %d %d R\n", highest + 1, catalogNumber, catalogGeneration);
   if (state.InfoNumber >= 1) AppendFormat(out, "/Info %d %d R\n", state.InfoNumber, state.InfoGeneration);
+  if (!kept.Encrypt.empty()) {
+    Append(out, "/Encrypt " + kept.Encrypt + "\n");
+    if (!kept.Id.empty()) Append(out, "/ID " + kept.Id + "\n");
+  }
   AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
 
   image = MakeFileImage(std::move(out));

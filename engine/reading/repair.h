@@ -13,8 +13,16 @@ int RepairImage(EngineState& state, FileImage& image);
 // Returns 0 or a negative code.
 int FindObjectHeader(const Byte* position, const Byte* end, const Byte*& headerStart);
 
-// Finds the end of the object whose header is at position; objectEnd is behind "endobj".
-// isCatalog tells whether the object holds the name /Catalog. Returns 0 or a negative code.
-int FindObjectEnd(const Byte* position, const Byte* end, const Byte*& objectEnd, bool& isCatalog);
+// What FindObjectEnd learns about one object. A caller that keeps one ObjectScan for a whole image
+// lets later calls reuse what earlier ones found about the rest of it.
+struct ObjectScan {
+  const Byte* ObjectEnd = nullptr;  // behind "endobj", or at the next object's header
+  bool IsCatalog = false;           // the object holds the name /Catalog
+  bool EndobjMissing = false;       // the object ends where the next header starts a line
+  const Byte* NoEndstreamFrom = nullptr;  // no "endstream" follows this position in the image
+};
+
+// Finds the end of the object whose header is at position. Returns 0 or a negative code.
+int FindObjectEnd(const Byte* position, const Byte* end, ObjectScan& scan);
 
 }  // namespace folvex

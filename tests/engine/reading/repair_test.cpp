@@ -160,21 +160,104 @@ TEST(RepairScanners, HeadersSkipLookalikesAndEndsSkipLongerWords) {
 
   FileImage none = ImageOf("trailer << /Size 3 >>\nstartxref\n123\n%%EOF\n");
   EXPECT_EQ(FindObjectHeader(none.Begin(), none.End(), header), -1);
-  FileImage real = ImageOf("junk 1.5 2 0 obj << >> endobj");
-  EXPECT_EQ(FindObjectHeader(real.Begin(), real.End(), header), -5);
+  // Text before the header, digits glued to other bytes included, does not stop the scan.
+  const std::string prose = "# written by PDF 2.0 tools, 3rd run\n%PDF-2.0\n";
+  FileImage real = ImageOf(prose + "2 0 obj << >> endobj");
+  ASSERT_EQ(FindObjectHeader(real.Begin(), real.End(), header), 0);
+  EXPECT_EQ(header - real.Begin(), static_cast<long>(prose.size()));
+  FileImage glued = ImageOf("junk 1.5");
+  EXPECT_EQ(FindObjectHeader(glued.Begin(), glued.End(), header), -5);
 
-  const Byte* objectEnd = nullptr;
-  bool catalog = false;
-  const std::string object = "4 0 obj <</Type/Catalog/endobj (endobjx) endobjx>> endobj%c\n";
+  ObjectScan scan;
+  const std::string object = "4 0 obj <</Type/Catalog/endobj (endobj ) endobjx>> endobj%c\n";
   FileImage whole = ImageOf(object);
-  ASSERT_EQ(FindObjectEnd(whole.Begin(), whole.End(), objectEnd, catalog), 0);
-  EXPECT_TRUE(catalog);
-  EXPECT_EQ(objectEnd - whole.Begin(), static_cast<long>(object.rfind("endobj") + 6));
+  ASSERT_EQ(FindObjectEnd(whole.Begin(), whole.End(), scan), 0);
+  EXPECT_TRUE(scan.IsCatalog);
+  EXPECT_FALSE(scan.EndobjMissing);
+  EXPECT_EQ(scan.ObjectEnd - whole.Begin(), static_cast<long>(object.rfind("endobj") + 6));
 
-  FileImage longer = ImageOf("4 0 obj << /Type /Catalogs >> endobj\n");
-  EXPECT_EQ(FindObjectEnd(longer.Begin(), longer.End(), objectEnd, catalog), -5);
+  // A longer name is not the catalog's type, and the object still ends.
+  FileImage longer = ImageOf("4 0 obj << /Type /CatalogX /Catalogs 1 >> endobj\n");
+  ASSERT_EQ(FindObjectEnd(longer.Begin(), longer.End(), scan), 0);
+  EXPECT_FALSE(scan.IsCatalog);
   FileImage open = ImageOf("4 0 obj << /Type /Page >> stream\nxx");
-  EXPECT_LT(FindObjectEnd(open.Begin(), open.End(), objectEnd, catalog), 0);
+  EXPECT_LT(FindObjectEnd(open.Begin(), open.End(), scan), 0);
+  EXPECT_NE(scan.NoEndstreamFrom, nullptr) << "the failed search is remembered";
+}
+
+// Where an object ends when its "endobj" is missing, and where a header-like text does not end it.
+TEST(RepairScanners, ObjectsEndAtTheNextHeaderOnlyOutsideStringsAndStreams) {
+  struct Case {
+    const char* Object;
+    const char* EndsBefore;  // the object ends at this text (missing endobj), or behind "endobj" when null
+  };
+  for (const Case& c : {Case{"2 0 obj\n<< /Count 1 >>\n\n3 0 obj\n<< >>\nendobj\n", "3 0 obj"},
+                        Case{"2 0 obj\n<< /Count 1 >>\r3 0 obj[1]endobj\n", "3 0 obj"},
+                        Case{"2 0 obj\n<< /T (line\n3 0 obj) >>\nendobj\n", nullptr},
+                        Case{"2 0 obj\n<< /Kids [\n3 0 R\n] >>\nendobj\n", nullptr},
+                        Case{"2 0 obj\n<< /A 1 3 0 obj >>\nendobj\n", nullptr},  // not at a line start
+                        Case{"2 0 obj\n<< /Length 9 0 R >>\nstream\nq\n3 0 obj\nendobj\nQ\nendstream\nendobj\n", nullptr},
+                        Case{"2 0 obj\n<< /Length 4 >>\nstream\n4 0 obj\nendstream\n5 0 obj\n(x)\nendobj\n", "5 0 obj"}}) {
+    const std::string text = c.Object;
+    FileImage image = ImageOf(text);
+    ObjectScan scan;
+    ASSERT_EQ(FindObjectEnd(image.Begin(), image.End(), scan), 0) << text;
+    const std::size_t expected = c.EndsBefore != nullptr ? text.find(c.EndsBefore) : text.rfind("endobj") + 6;
+    EXPECT_EQ(scan.ObjectEnd - image.Begin(), static_cast<long>(expected)) << text;
+    EXPECT_EQ(scan.EndobjMissing, c.EndsBefore != nullptr) << text;
+  }
+}
+
+TEST(RepairImage, ObjectsWithoutEndobjAreKeptAndClosed) {
+  const std::string input = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+                            "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\n\n"
+                            "3 0 obj\n<< /Type /Page /Parent 2 0 R >>\n";
+  const std::string out = Repaired(input + "4 0 obj\n<< >>\nendobj\n");
+  EXPECT_TRUE(Has(out, "/Count 1 >>\n\nendobj\n3 0 obj\n<< /Type /Page /Parent 2 0 R >>\nendobj\n4 0 obj"));
+  EXPECT_TRUE(Has(out, "xref\n0 5\n"));
+  EXPECT_EQ(ExpectParsesAndLocates(out, {1, 2, 3, 4}), 1);
+}
+
+TEST(RepairImage, CatalogIsTheLastObjectNamedExactlyCatalog) {
+  PdfWriter w;
+  w.Object(1, "<< /Type /Catalog /Pages 9 0 R >>");
+  w.Object(2, "<< /Type /Catalog /Pages 8 0 R >>", 4);
+  w.Object(3, "<< /Type /CatalogX >>");
+  w.Object(5, "<< /Type/Catalogue >>");
+  w.Object(6, "<< >>");
+  const std::string out = Repaired(w.Bytes());
+  EXPECT_TRUE(Has(out, "/Size 7\n/Root 2 4 R\n"));
+  EXPECT_EQ(ExpectParsesAndLocates(out, {1, 2, 3, 5, 6}), 2);
+}
+
+// A protected file stays protected through repair: the newest /Encrypt and /ID go to the new trailer.
+TEST(RepairImage, EncryptionEntriesOfOldTrailersAreKept) {
+  struct Case {
+    const char* Between;  // bytes between objects 1 and 2, and after object 2
+    const char* After;
+    const char* Expected;  // the trailer lines behind /Root, up to ">>"
+  };
+  for (const Case& c :
+       {Case{"trailer << /Size 3 /Encrypt 2 0 R /ID [<01AB> <02>] >>\n", "", "/Encrypt 2 0 R\n/ID [<01AB> <02>]\n"},
+        Case{"trailer<</Encrypt 5 0 R/ID[(a\\)b)(c)]>>\n", "trailer<</ID[<FF><FF>]/Encrypt 2 0 R>>\n",
+             "/Encrypt 2 0 R\n/ID [<FF><FF>]\n"},
+        Case{"trailer << /Encrypt << /Filter /Standard /V 1 >> >>\n", "", "/Encrypt << /Filter /Standard /V 1 >>\n"},
+        Case{"trailer << /ID [<01> <02>] /Info 1 0 R >>\n", "", "/Info 1 0 R\n"},  // an identifier alone is not kept
+        Case{"trailer << /EncryptX 2 0 R /Encrypt /Bad >>\n", "", ""},
+        Case{"trailer << /Encrypt 1 0 R >>\n", "", "/Encrypt 1 0 R\n"},
+        Case{"trailer << /Encrypt 3 0 R >>\n", "", ""},  // names no object of the file
+        Case{"trailer << /Encrypt 4 0 R >>\n", "4 0 obj\nE< /Filter /Standard >>\nendobj\n", ""}}) {
+    const std::string input = std::string("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n") + c.Between +
+                              "2 0 obj\n<< /Filter /Standard >>\nendobj\n" + c.After;
+    EngineState state;
+    const std::string out = Repaired(input, &state);
+    EXPECT_TRUE(Has(out, std::string("/Root 1 0 R\n") + c.Expected + ">>\nstartxref")) << c.Between << c.After;
+    FileImage image = ImageOf(out);
+    XrefTable table;
+    int catalog = 0, generation = 0;
+    ASSERT_EQ(ParseXrefChain(state, image, table, catalog, generation), 1);
+    EXPECT_EQ(state.EncryptRef.has_value(), std::string_view(c.Expected).find("/Encrypt") != std::string::npos);
+  }
 }
 
 // Damaged copies of real files must come back as files that outside tools accept in full.
