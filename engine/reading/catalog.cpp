@@ -147,7 +147,8 @@ int AnalyzeCatalog(EngineState& state, DocumentSlot& slot) {
     return -1;
   };
 
-  int offset = LookupObjectOffset(slot.Xref, slot.CatalogNumber, error);
+  // Number 0 heads the free list; it never names an object.
+  int offset = slot.CatalogNumber < 1 ? -1 : LookupObjectOffset(slot.Xref, slot.CatalogNumber, error);
   if (offset < 0) return fail(-111);
   const Byte* p = LocateObject(begin, end, offset, slot.CatalogNumber, error);
   if (p == nullptr) return fail(-112);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include <sys/stat.h>
+
 #include "engine/core/open_file.h"
 
 namespace folvex {
@@ -10,8 +12,11 @@ namespace folvex {
 bool FileOpensForReading(const std::string& path) {
   std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) return false;
+  // A folder opens for reading on some systems; it is not a file there either.
+  struct stat status {};
+  const bool isFile = fstat(fileno(file), &status) == 0 && !S_ISDIR(status.st_mode);
   std::fclose(file);
-  return true;
+  return isFile;
 }
 
 static long long FileLength(std::FILE* file) {

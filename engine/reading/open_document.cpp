@@ -39,13 +39,21 @@ int ParseSlot(EngineState& state, DocumentSlot& slot) {
   return slot.HasXref ? 1 : 0;
 }
 
-// Converts or repairs the slot's image and parses it again, at most twice. Returns 1 when the last
-// parse succeeded, 0 when it failed, -1000 when conversion found a protected file.
-int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress) {
+// How the slot's image came into classic form.
+struct Rebuild {
+  bool Repaired = false;
+};
+
+// Converts or repairs the slot's image and parses it again, at most twice. A conversion that fails
+// is followed by a repair, since a damaged file may hold "/XRef" without being convertible.
+// Returns 1 when the last parse succeeded, 0 when it failed, -1000 when conversion found a
+// protected file.
+int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress, Rebuild& rebuild) {
   bool parsed = false;
+  bool conversionFailed = false;
   for (int round = 0; round < 2; ++round) {
     state.LastErrorCode = 0;
-    bool converting = state.NeedsConversion == 1;
+    const bool converting = state.NeedsConversion == 1 && !conversionFailed;
     if (reportProgress) {
       if (converting) {
         state.ReportProgress("Converting", "変換中", 5);
@@ -54,13 +62,15 @@ int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress)
       }
     }
     if (converting) {
-      int result = ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr);
+      const int result = ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr);
       if (result == -1000) {
         state.LastErrorCode = -1000;
         return -1000;
       }
+      conversionFailed = result != 0;
     } else {
       RepairImage(state, slot.Image);
+      rebuild.Repaired = true;
     }
     if (state.Cancelled()) return 0;
     parsed = ParseSlot(state, slot) == 1;
@@ -69,10 +79,41 @@ int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress)
   return parsed ? 1 : 0;
 }
 
-}  // namespace
+// Analyses the slot. A table that parses can still be wrong: stale offsets, objects swapped, a
+// /Prev chain that loops before the older sections. When the analysis fails on an image that was
+// not repaired, the image is repaired once and analysed again.
+int AnalyzeWithRepair(EngineState& state, DocumentSlot& slot, const Rebuild& rebuild, bool reportProgress) {
+  if (reportProgress) state.ReportProgress("Analyzing", "解析中", 6);
+  int pages = AnalyzeCatalog(state, slot);
+  if (pages >= 0 || state.Cancelled() || rebuild.Repaired) return pages;
+  if (reportProgress) state.ReportProgress("Repairing", "修復中", 5);
+  state.LastErrorCode = 0;
+  if (RepairImage(state, slot.Image) != 0 || state.Cancelled()) return -1;
+  if (ParseSlot(state, slot) != 1 || state.NeedsConversion == 1) return -1;
+  if (reportProgress) state.ReportProgress("Analyzing", "解析中", 6);
+  return AnalyzeCatalog(state, slot);
+}
 
-int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt) {
-  DocumentSlot& slot = state.Slots.at(static_cast<std::size_t>(slotIndex));
+// Brings a loaded slot into classic form without decrypting. A protected file whose classic data
+// parses is taken as it stands; a protected hybrid file cannot be converted without its key, so
+// only its classic table is used (protectedHybrid). Returns 1, or 0 with LastErrorCode set.
+int ReadClassicFormOf(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, bool& protectedHybrid) {
+  protectedHybrid = false;
+  const bool parsed = ParseSlot(state, slot) == 1;
+  if (parsed && state.NeedsConversion != 1) return 1;
+  if (parsed && state.EncryptRef) {
+    protectedHybrid = true;
+    return 1;
+  }
+  return RebuildAndParse(state, slot, false, rebuild) == 1 ? 1 : 0;
+}
+
+int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt) {
+  if (slotIndex < 0 || static_cast<std::size_t>(slotIndex) >= state.Slots.size()) {
+    ReleaseDocuments(state);
+    return kOpenFailed;
+  }
+  DocumentSlot& slot = state.Slots[static_cast<std::size_t>(slotIndex)];
   auto end = [&](int result) {
     ReleaseDocuments(state);
     return result;
@@ -86,6 +127,7 @@ int OpenDocument(EngineState& state, int slotIndex, const std::string& path, con
   state.ReportProgress("Analyzing", "解析中", 4);
   bool parsed = ParseSlot(state, slot) == 1;
   if (state.Cancelled()) return end(kOpenCancelled);
+  Rebuild rebuild;
   if (!parsed || state.NeedsConversion == 1 || state.EncryptRef) {
     if (state.EncryptRef) {
       if (!decrypt) return end(kOpenNoDecryption);
@@ -93,22 +135,33 @@ int OpenDocument(EngineState& state, int slotIndex, const std::string& path, con
       if (result != 0) return end(result);
       if (state.Cancelled()) return end(kOpenCancelled);
     }
-    int rebuilt = RebuildAndParse(state, slot, true);
+    int rebuilt = RebuildAndParse(state, slot, true, rebuild);
     if (state.Cancelled()) return end(kOpenCancelled);
     if (rebuilt != 1) return end(kOpenFailed);
   }
 
-  state.ReportProgress("Analyzing", "解析中", 6);
-  int pages = AnalyzeCatalog(state, slot);
+  int pages = AnalyzeWithRepair(state, slot, rebuild, true);
   if (state.Cancelled()) return end(kOpenCancelled);
   if (pages < 0) return end(kOpenFailed);
   return pages;
 }
 
+}  // namespace
+
+int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt) {
+  try {
+    return OpenSlot(state, slotIndex, path, decrypt);
+  } catch (const std::bad_alloc&) {
+    ReleaseDocuments(state);
+    state.LastErrorCode = kOpenNoMemory;
+    return kOpenNoMemory;
+  }
+}
+
 int ReadClassicForm(EngineState& state, DocumentSlot& slot) {
-  // A protected file whose classic data parses is taken as it stands: nothing is decrypted here.
-  if (ParseSlot(state, slot) == 1 && state.NeedsConversion != 1) return 1;
-  return RebuildAndParse(state, slot, false) == 1 ? 1 : 0;
+  Rebuild rebuild;
+  bool protectedHybrid = false;
+  return ReadClassicFormOf(state, slot, rebuild, protectedHybrid);
 }
 
 int CountPages(EngineState& state, const std::string& path) {
@@ -124,7 +177,9 @@ int CountPages(EngineState& state, const std::string& path) {
       ReleaseDocuments(state);
       return -1;
     }
-    if (ReadClassicForm(state, slot) != 1) {
+    Rebuild rebuild;
+    bool protectedHybrid = false;
+    if (ReadClassicFormOf(state, slot, rebuild, protectedHybrid) != 1) {
       ReleaseDocuments(state);
       return -1;
     }
@@ -132,18 +187,20 @@ int CountPages(EngineState& state, const std::string& path) {
     // The open action is not needed for a page count.
     std::string dispScale("N");
     std::swap(dispScale, state.Settings.DispScale);
-    AnalyzeCatalog(state, slot);
+    const int pages = protectedHybrid ? AnalyzeCatalog(state, slot) : AnalyzeWithRepair(state, slot, rebuild, false);
     std::swap(dispScale, state.Settings.DispScale);
     ReleaseDocuments(state);
-    return state.LastErrorCode == 0 ? state.PageCount : -1;
+    // A protected hybrid file whose pages lie in its compressed part is protected and uncounted.
+    if (pages < 0 && protectedHybrid) state.LastErrorCode = -1000;
+    return pages >= 0 && state.LastErrorCode == 0 ? state.PageCount : -1;
   } catch (const std::bad_alloc&) {
     ReleaseDocuments(state);
     return -10;
   }
 }
 
-int ProtectImage(EngineState& state, const std::string& path, std::span<const Byte> key, int passThrough,
-                 bool fromMemory, FileImage& image, const SecurityWriter& writer) {
+static int PrepareAndProtect(EngineState& state, const std::string& path, std::span<const Byte> key, int passThrough,
+                             bool fromMemory, FileImage& image, const SecurityWriter& writer) {
   if (!fromMemory) {
     if (!FileOpensForReading(path)) return 7;
     state.PageCount = 0;
@@ -157,12 +214,13 @@ int ProtectImage(EngineState& state, const std::string& path, std::span<const By
   bool parsed = ParseXrefChain(state, image, table, state.ProtectCatalogNumber, state.ProtectCatalogGeneration) == 1;
   if (!parsed || state.NeedsConversion == 1) {
     state.LastErrorCode = 0;
-    if (state.NeedsConversion == 1) {
-      ConvertXrefStreams(state, image, parsed ? &table : nullptr);
-    } else {
+    // A conversion that fails (the file is damaged, not protected) is followed by a repair.
+    const int converted = state.NeedsConversion == 1 ? ConvertXrefStreams(state, image, parsed ? &table : nullptr) : 1;
+    if (converted != 0 && converted != -1000) {
+      state.LastErrorCode = 0;
       RepairImage(state, image);
     }
-    bool encryptedStreams = state.LastErrorCode == -1000;
+    const bool encryptedStreams = converted == -1000;
     table.clear();
     if (encryptedStreams ||
         ParseXrefChain(state, image, table, state.ProtectCatalogNumber, state.ProtectCatalogGeneration) != 1) {
@@ -180,6 +238,17 @@ int ProtectImage(EngineState& state, const std::string& path, std::span<const By
   int written = writer ? writer(state, image, table, key, passThrough, fromMemory) : -1;
   if (written != 0) state.LastErrorCode = -1;
   return state.LastErrorCode == 0 ? 0 : 6;
+}
+
+int ProtectImage(EngineState& state, const std::string& path, std::span<const Byte> key, int passThrough,
+                 bool fromMemory, FileImage& image, const SecurityWriter& writer) {
+  try {
+    return PrepareAndProtect(state, path, key, passThrough, fromMemory, image, writer);
+  } catch (const std::bad_alloc&) {
+    image = {};
+    state.LastErrorCode = -2;
+    return 6;
+  }
 }
 
 }  // namespace folvex

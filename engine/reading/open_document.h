@@ -26,11 +26,14 @@ constexpr int kOpenCancelled = -3;
 constexpr int kOpenNotFound = -2;
 // A protected input and no security subsystem to open it with.
 constexpr int kOpenNoDecryption = -4;
+// Memory ran out (also left in LastErrorCode).
+constexpr int kOpenNoMemory = -10;
 
 // Runs the open sequence for slot slotIndex (made by PrepareDocumentSlots) with its progress
 // stages. Returns the page count, kOpenFailed with the failing step's code in LastErrorCode (-1000
-// for a protected file with cross-reference streams), kOpenCancelled, kOpenNotFound, the result of
-// decrypt when it fails, or kOpenNoDecryption.
+// for a protected file with cross-reference streams), kOpenCancelled, kOpenNotFound, kOpenNoMemory,
+// the result of decrypt when it fails, or kOpenNoDecryption. A file whose analysis fails before
+// any repair is repaired once and analysed again.
 int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt);
 
 // The page count of the file at path (0 or more), -2 when it cannot be opened, -10 without
@@ -39,8 +42,9 @@ int OpenDocument(EngineState& state, int slotIndex, const std::string& path, con
 int CountPages(EngineState& state, const std::string& path);
 
 // Brings a loaded slot into classic form without decrypting: parse, then convert or repair and
-// parse again (at most twice) when needed. Returns 1, or 0 with LastErrorCode set (-1000 for a
-// protected file with cross-reference streams).
+// parse again (at most twice) when needed. A protected hybrid file keeps the table of its classic
+// section, since its streams cannot be converted without the key. Returns 1, or 0 with
+// LastErrorCode set (-1000 for a protected file with cross-reference streams).
 int ReadClassicForm(EngineState& state, DocumentSlot& slot);
 
 // The security writer called by ProtectImage with the image prepared in classic form, its table

@@ -331,7 +331,7 @@ int RepairImage(EngineState& state, FileImage& image) {
       if (first) return Fail(state, -5);
       break;
     }
-    if (scan.IsCatalog) {
+    if (scan.IsCatalog && number >= 1) {  // object 0 is never an object of the file
       catalogNumber = number;
       catalogGeneration = generation;
     }

@@ -155,6 +155,8 @@ struct SectionReader {
     if (offset < 0 || offset >= End - Begin) return Fail(-18);
     const Byte* p = Begin + offset;
     if (SkipWhitespace(p, End, error) < 0) return Fail(-18);
+    // Some writers point at the trailer of a section that has no entries.
+    if (StartsWith(p, End, "trailer")) return ReadTrailer(p, nextOffset, catalogNumber, catalogGeneration);
     if (*p != 'x') {
       error = -18;
       if (State.NeedsConversion != 1) {
@@ -182,6 +184,12 @@ struct SectionReader {
     }
     if (!SkipPlainWhitespace(p, End)) return Fail(-80);
     if (!StartsWith(p, End, "trailer")) return Fail(-81);
+    return ReadTrailer(p, nextOffset, catalogNumber, catalogGeneration);
+  }
+
+  // Reads the trailer whose keyword is at p.
+  int ReadTrailer(const Byte* p, long long& nextOffset, int& catalogNumber, int& catalogGeneration) {
+    int& error = State.LastErrorCode;
     p += 7;
     if (!IsWhitespace(*p) && *p != '<' && *p != '%') return Fail(-82);
     if (SkipWhitespace(p, End, error) < 0) return Fail(-83);

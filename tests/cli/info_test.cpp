@@ -69,6 +69,8 @@ TEST(InfoCommand, StatesOfUnreadableFiles) {
   EXPECT_EQ(exitCode, 3);
   EXPECT_EQ(InfoText(WriteTempFile("ok.pdf", SimplePdf(2)), &exitCode), "2");
   EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(InfoText(TempDir(), &exitCode), "X Not Found") << "a folder is no file";
+  EXPECT_EQ(exitCode, 2);
 
   testing::CommandResult ja = RunCommand(std::string(FOLVEX_CLI_PATH) + " --lang ja info " + Quote(TempDir() + "/missing.pdf"));
   EXPECT_EQ(ja.Output.substr(0, ja.Output.find('\t')), "X 不明");
@@ -82,8 +84,11 @@ TEST(InfoCommand, ProtectedFiles) {
                                                          Quote(input) + " " + Quote(dir + "/info-classic-enc.pdf"));
   std::string streams = Make("info-streams-enc.pdf", "qpdf --allow-weak-crypto --object-streams=generate --encrypt u o 256 -- " +
                                                          Quote(input) + " " + Quote(dir + "/info-streams-enc.pdf"));
-  EXPECT_EQ(InfoText(classic), "12 Encrypted");
-  EXPECT_EQ(InfoText(streams), "Encrypted");
+  int exitCode = -1;
+  EXPECT_EQ(InfoText(classic, &exitCode), "12 Encrypted");
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(InfoText(streams, &exitCode), "Encrypted");
+  EXPECT_EQ(exitCode, 3) << "a protected file that cannot be counted is unreadable";
 }
 
 TEST(InfoCommand, CrossReferenceStreamsAndDamagedCopies) {
@@ -112,7 +117,9 @@ TEST(InfoCommand, SeveralFilesOneLineEach) {
   testing::CommandResult r = RunCommand(std::string(FOLVEX_CLI_PATH) + " info " + Quote(a) + " " + Quote(b));
   EXPECT_EQ(r.Output, "1\t" + a + "\n3\t" + b + "\n");
   EXPECT_EQ(r.ExitCode, 0);
-  EXPECT_NE(RunCommand(std::string(FOLVEX_CLI_PATH) + " info 2>/dev/null").ExitCode, 0);
+  for (const char* arguments : {" info", " --lang fr info a.pdf", " --bogus info a.pdf", " frobnicate a.pdf", ""}) {
+    EXPECT_EQ(RunCommand(std::string(FOLVEX_CLI_PATH) + arguments + " 2>/dev/null").ExitCode, 1) << arguments;
+  }
 }
 
 }  // namespace

@@ -41,6 +41,16 @@ TEST(AnalyzeCatalog, CatalogChecks) {
   auto array = OpenBytes(WithCatalog("[ /Type /Catalog ]"));
   EXPECT_EQ(Analyze(*array), -1);
   EXPECT_EQ(array->State.LastErrorCode, -113);
+
+  // Object 0 is no object, even when "0 0 obj" stands right behind the header comments.
+  PdfWriter zero;
+  zero.Raw("0 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
+  zero.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  zero.Object(3, "<< /Type /Page >>");
+  zero.Finish("/Size 4 /Root 0 0 R");
+  auto objectZero = OpenBytes(zero.Bytes());
+  EXPECT_EQ(Analyze(*objectZero), -1);
+  EXPECT_EQ(objectZero->State.LastErrorCode, -111);
 }
 
 TEST(AnalyzeCatalog, InheritedLayoutModeAndDirection) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <regex>
+
 #include "tests/support/pdf_writer.h"
 
 namespace folvex {
@@ -119,6 +122,118 @@ TEST(CountPages, ResultsForEveryKindOfFile) {
   EXPECT_EQ(CountPages(state, WriteTempFile("text.txt", "just some words in a text file\n")), -1);
   EXPECT_EQ(CountPages(state, WriteTempFile("short.pdf", "%PDF-1.4\n")), -1);
   EXPECT_EQ(CountPages(state, WriteTempFile("repairable.pdf", WithoutTable(SimplePdf(6)))), 6);
+}
+
+// Offsets of every "N 0 obj" that starts a line, by object number.
+std::map<int, std::size_t> ObjectOffsets(const std::string& text) {
+  std::map<int, std::size_t> offsets;
+  static const std::regex header("(^|\n)(\\d+) 0 obj");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), header); it != std::sregex_iterator(); ++it) {
+    offsets[std::stoi((*it)[2])] = static_cast<std::size_t>(it->position(2));
+  }
+  return offsets;
+}
+
+// Turns a file with a cross-reference stream into a hybrid file: a classic section lists the
+// objects that stand in the file and names the stream with /XRefStm; extra goes to its trailer.
+std::string Hybrid(const std::string& streams, const std::string& extra) {
+  const std::size_t startxref = streams.rfind("startxref");
+  const std::size_t xrefStm = std::stoul(streams.substr(startxref + 10));
+  const std::string stream = streams.substr(xrefStm, streams.find("stream", xrefStm) - xrefStm);
+  const std::string size = stream.substr(stream.find("/Size") + 6, stream.find_first_of(" />", stream.find("/Size") + 6) - stream.find("/Size") - 6);
+  const std::string root = stream.substr(stream.find("/Root") + 6, stream.find(" R", stream.find("/Root")) + 2 - stream.find("/Root") - 6);
+  std::string text = streams.substr(0, startxref);
+  const std::size_t xref = text.size();
+  text += "xref\n";
+  char line[32];
+  for (const auto& [number, offset] : ObjectOffsets(streams)) {
+    std::snprintf(line, sizeof line, "%d 1\n%010zu 00000 n \n", number, offset);
+    text += line;
+  }
+  text += "trailer\n<< /Size " + size + " /Root " + root + " /XRefStm " + std::to_string(xrefStm) + extra +
+          " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return text;
+}
+
+TEST(CountPages, HybridFilesAndProtectedHybridFiles) {
+  if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+  std::string input = WriteTempFile("hybrid-in.pdf", SimplePdf(5));
+  std::string streams = testing::TempDir() + "/hybrid-streams.pdf";
+  ASSERT_EQ(RunCommand("qpdf --object-streams=generate '" + input + "' '" + streams + "'").ExitCode, 0);
+  const std::string bytes = testing::ReadFile(streams);
+  EngineState state;
+  // The page tree lies in the object streams, which only the /XRefStm stream describes.
+  const std::string hybrid = WriteTempFile("hybrid.pdf", Hybrid(bytes, ""));
+  ASSERT_EQ(testing::PdfinfoPages(hybrid), 5);
+  EXPECT_EQ(CountPages(state, hybrid), 5);
+  EXPECT_FALSE(state.EncryptRef.has_value());
+  // Protected, the streams cannot be read without the key: protected and uncounted.
+  EXPECT_EQ(CountPages(state, WriteTempFile("hybrid-protected.pdf", Hybrid(bytes, " /Encrypt 9999 0 R"))), -1);
+  EXPECT_EQ(state.LastErrorCode, -1000);
+  // Protected with its pages in the classic part: counted as it stands.
+  PdfWriter classic;
+  classic.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  classic.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+  classic.Object(3, "<< /Type /Page >>");
+  classic.Object(4, "<< /Type /Page >>");
+  classic.Finish("/Size 5 /Root 1 0 R /XRefStm 12345 /Encrypt 9 0 R");
+  EXPECT_EQ(CountPages(state, WriteTempFile("hybrid-protected-classic.pdf", classic.Bytes())), 2);
+  EXPECT_TRUE(state.EncryptRef.has_value());
+}
+
+// A table that parses but does not lead to the objects the reading needs: repaired once, then
+// analysed again.
+TEST(OpenDocument, StaleTablesAreRepairedAfterTheAnalysisFails) {
+  const std::string good = SimplePdf(3);
+  const std::size_t firstObject = good.find("1 0 obj");
+  std::string shifted = good;  // every object offset points 8 bytes early; the table itself is found
+  const std::size_t startxref = good.rfind("startxref\n") + 10;
+  shifted.replace(startxref, good.find('\n', startxref) - startxref, std::to_string(std::stoul(good.substr(startxref)) + 8));
+  shifted.insert(firstObject, "% three\n");
+  std::string looping = good;                  // an update whose /Prev names itself: older objects are lost
+  const std::size_t update = looping.size();
+  looping += "xref\n1 1\n" + std::string(10 - std::to_string(firstObject).size(), '0') + std::to_string(firstObject) +
+             " 00000 n \ntrailer\n<< /Size 9 /Root 1 0 R /Prev " + std::to_string(update) + " >>\nstartxref\n" +
+             std::to_string(update) + "\n%%EOF\n";
+  for (const std::string& bytes : {shifted, looping}) {
+    EngineState state;
+    Recorded recorded;
+    EXPECT_EQ(Open(state, WriteTempFile("stale.pdf", bytes), recorded), 3);
+    EXPECT_EQ(recorded.Steps, (std::vector<std::string>{"0 Reading", "4 Analyzing", "6 Analyzing", "5 Repairing",
+                                                         "6 Analyzing"}));
+    EXPECT_EQ(CountPages(state, WriteTempFile("stale.pdf", bytes)), 3);
+  }
+  // A file that fails its analysis after a repair is not repaired twice.
+  std::string untyped = WithoutTable(SimplePdf(2));
+  untyped.replace(untyped.find("/Type /Catalog"), 14, "/Kind /Catalog");
+  EngineState state;
+  Recorded once;
+  EXPECT_EQ(Open(state, WriteTempFile("untyped.pdf", untyped), once), kOpenFailed);
+  EXPECT_EQ(once.Steps, (std::vector<std::string>{"0 Reading", "4 Analyzing", "5 Repairing", "6 Analyzing"}));
+}
+
+// A damaged file that mentions /XRef is not convertible; the round after a failed conversion repairs.
+TEST(OpenDocument, FailedConversionFallsBackToRepair) {
+  std::string bytes = WithoutTable(SimplePdf(4)) + "startxref\n9\n%%EOF\n";
+  bytes.replace(bytes.find("/Type /Catalog"), 14, "/Type /Catalog /XRefNote 1");
+  EngineState state;
+  Recorded recorded;
+  EXPECT_EQ(Open(state, WriteTempFile("xref-mention.pdf", bytes), recorded), 4);
+  EXPECT_EQ(recorded.Steps,
+            (std::vector<std::string>{"0 Reading", "4 Analyzing", "5 Converting", "5 Repairing", "6 Analyzing"}));
+  EXPECT_EQ(CountPages(state, WriteTempFile("xref-mention.pdf", bytes)), 4);
+}
+
+TEST(OpenDocument, FoldersAndBadSlotsFailWithoutThrowing) {
+  EngineState state;
+  Recorded recorded;
+  EXPECT_EQ(Open(state, testing::TempDir(), recorded), kOpenNotFound);
+  EXPECT_EQ(CountPages(state, testing::TempDir()), -2);
+  state.Control = &recorded.Control;
+  PrepareDocumentSlots(state, 1);
+  EXPECT_EQ(OpenDocument(state, 1, WriteTempFile("slot.pdf", SimplePdf(1)), {}), kOpenFailed);
+  EXPECT_EQ(OpenDocument(state, -1, WriteTempFile("slot.pdf", SimplePdf(1)), {}), kOpenFailed);
+  EXPECT_TRUE(state.Slots.empty());
 }
 
 TEST(CountPages, ProtectedFiles) {

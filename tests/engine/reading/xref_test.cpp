@@ -93,7 +93,7 @@ TEST(ParseXrefChain, TrailerValuesAlongTheChain) {
   PdfWriter w;
   w.Object(1, "<< /Type /Catalog >>");
   w.Object(2, "<< /Type /Catalog >>");
-  w.Finish("/Size 3 /Root 1 0 R /Info 1 0 R /ID [<0102ABCD> <00>]");
+  w.Finish("/Size 3 /Root 1 0 R /Info 1 0 R /Encrypt 1 0 R /ID [<0102ABCD> <00>]");
   w.Object(3, "<< >>");
   w.Finish("/Size 4 /Root 2 0 R /Info 2 0 R /Encrypt 3 0 R /ID [(a\\(b\\)\\101) (x)]");
   auto p = Parse(w.Bytes());
@@ -101,7 +101,7 @@ TEST(ParseXrefChain, TrailerValuesAlongTheChain) {
   EXPECT_EQ(p->Catalog, 2) << "the newest /Root is used";
   EXPECT_EQ(p->State.InfoNumber, 1) << "the oldest /Info is used";
   EXPECT_TRUE(p->State.EncryptRef.has_value());
-  EXPECT_EQ(w.Bytes().substr(*p->State.EncryptRef, 8), "/Encrypt");
+  EXPECT_EQ(*p->State.EncryptRef, w.Bytes().rfind("/Encrypt")) << "the newest /Encrypt is used";
   // The oldest /ID overwrites: hexadecimal 01 02 AB CD.
   ASSERT_EQ(p->State.FileIdLength, 4);
   EXPECT_EQ(p->State.FileId[2], 0xAB);
@@ -131,6 +131,21 @@ TEST(ParseXrefChain, TrailerWithoutPrevEndsTheChain) {
   ASSERT_EQ(p->Table.size(), 1u);
   EXPECT_EQ(p->Table[0].Number, 2);
   EXPECT_EQ(p->Catalog, 2);
+}
+
+TEST(ParseXrefChain, StartxrefAtATrailerWithoutEntries) {
+  PdfWriter w;
+  w.Object(1, "<< /Type /Catalog >>");
+  w.Finish("/Size 2 /Root 1 0 R");
+  std::string text = w.Bytes();
+  const std::size_t trailer = text.size();
+  text += "trailer\n<< /Size 2 /Info 1 0 R /Prev " + std::to_string(w.LastXrefOffset()) + " >>\nstartxref\n" +
+          std::to_string(trailer) + "\n%%EOF\n";
+  auto p = Parse(text);
+  ASSERT_EQ(p->Result, 1) << p->State.LastErrorCode;
+  EXPECT_EQ(p->Table.size(), 2u);
+  EXPECT_EQ(p->Catalog, 1);
+  EXPECT_EQ(p->State.InfoNumber, 1);
 }
 
 TEST(ParseXrefChain, PrevChainThatComesBackEnds) {
