@@ -110,9 +110,16 @@ const Byte* SkipStreamData(const Byte* dictionary, const Byte* keyword, const By
 struct KeptTrailerEntries {
   std::string Encrypt;  // "n g R" or a direct dictionary "<< ... >>"
   std::string Id;       // the whole array "[ ... ]"
+  int Examined = 0;     // values read so far
 };
 
-constexpr std::ptrdiff_t kLongestKeptEntry = 65'536;
+// A file has one trailer per update; more lookalike keys than this are not read.
+constexpr int kMostValuesExamined = 4096;
+
+// Real identifiers and encryption dictionaries are far shorter; the bounds keep a file full of
+// lookalike keys from making the watch slow.
+constexpr std::ptrdiff_t kLongestId = 1024;
+constexpr std::ptrdiff_t kLongestEncryptDictionary = 4096;
 
 // The /Encrypt value behind the key at key: a reference or a direct dictionary.
 std::string EncryptValue(const Byte* key, const Byte* to) {
@@ -123,8 +130,8 @@ std::string EncryptValue(const Byte* key, const Byte* to) {
   int number = 0, generation = 0;
   if (ReadReference(p, to, number, generation, error)) return std::to_string(number) + " " + std::to_string(generation) + " R";
   if (!StartsWith(value, to, "<<")) return {};
-  const Byte* dictEnd = FindDictEnd(value + 2, to);
-  if (dictEnd == nullptr || dictEnd + 2 - value > kLongestKeptEntry) return {};
+  const Byte* dictEnd = FindDictEnd(value + 2, std::min(to, value + kLongestEncryptDictionary));
+  if (dictEnd == nullptr) return {};
   return std::string(value, dictEnd + 2);
 }
 
@@ -134,8 +141,9 @@ std::string IdValue(const Byte* key, const Byte* to) {
   int error = 0;
   if (SkipWhitespace(p, to, error) < 0 || *p != '[') return {};
   const Byte* array = p++;
+  to = std::min(to, array + kLongestId);
   for (;;) {
-    if (SkipWhitespace(p, to, error) < 0 || p - array > kLongestKeptEntry) return {};
+    if (SkipWhitespace(p, to, error) < 0) return {};
     if (*p == ']') return std::string(array, p + 1);
     if (*p == '(' ? !SkipLiteralString(p, to) : *p == '<' ? !SkipHexString(p, to) : true) return {};
   }
@@ -169,9 +177,13 @@ void WatchTrailers(EngineState& state, KeptTrailerEntries& kept, const Byte* fro
       } else {
         state.InfoNumber = 0;
       }
+    } else if (kept.Examined >= kMostValuesExamined) {
+      continue;
     } else if (StartsWith(p, to, "/Encrypt") && p + 8 < to && IsDelimiter(p[8])) {
+      ++kept.Examined;
       if (std::string value = EncryptValue(p, to); !value.empty()) kept.Encrypt = std::move(value);
     } else if (StartsWith(p, to, "/ID") && p + 3 < to && IsDelimiter(p[3]) && p[3] != '/') {
+      ++kept.Examined;
       if (std::string value = IdValue(p, to); !value.empty()) kept.Id = std::move(value);
     }
   }
@@ -258,12 +270,14 @@ int FindObjectEnd(const Byte* position, const Byte* end, ObjectScan& scan) {
       }
       ++p;
     } else if (*p == '(') {
-      // A string that closes is one token; an unbalanced "(" is taken as an ordinary byte.
+      // A string that closes is one token. After a "(" that never closes, strings are taken as
+      // ordinary bytes for the rest of the image, so that each "(" does not rescan it.
       const Byte* q = p;
-      if (SkipLiteralString(q, end)) {
+      if (!scan.UnclosedString && SkipLiteralString(q, end)) {
         p = q;
         continue;
       }
+      scan.UnclosedString = true;
       ++p;
     } else if (atEndobj) {
       // The end of the image counts as whitespace, so a file cut right behind an object keeps it.

@@ -20,6 +20,7 @@ struct ObjectScan {
   bool IsCatalog = false;           // the object holds the name /Catalog
   bool EndobjMissing = false;       // the object ends where the next header starts a line
   const Byte* NoEndstreamFrom = nullptr;  // no "endstream" follows this position in the image
+  bool UnclosedString = false;            // a literal string ran to the end of the image
 };
 
 // Finds the end of the object whose header is at position. Returns 0 or a negative code.

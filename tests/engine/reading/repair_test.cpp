@@ -180,6 +180,15 @@ TEST(RepairScanners, HeadersSkipLookalikesAndEndsSkipLongerWords) {
   FileImage longer = ImageOf("4 0 obj << /Type /CatalogX /Catalogs 1 >> endobj\n");
   ASSERT_EQ(FindObjectEnd(longer.Begin(), longer.End(), scan), 0);
   EXPECT_FALSE(scan.IsCatalog);
+  // A "(" that never closes is an ordinary byte, and later strings are no longer skipped.
+  const std::string unclosed = "4 0 obj << /T (never closes >> endobj\n5 0 obj (x endobj\n) endobj\n";
+  FileImage open1 = ImageOf(unclosed);
+  ASSERT_EQ(FindObjectEnd(open1.Begin(), open1.End(), scan), 0);
+  EXPECT_TRUE(scan.UnclosedString);
+  EXPECT_EQ(scan.ObjectEnd - open1.Begin(), static_cast<long>(unclosed.find("endobj") + 6));
+  ASSERT_EQ(FindObjectEnd(open1.Begin() + unclosed.find("5 0 obj"), open1.End(), scan), 0);
+  EXPECT_EQ(scan.ObjectEnd - open1.Begin(), static_cast<long>(unclosed.find("x endobj") + 8));
+
   FileImage open = ImageOf("4 0 obj << /Type /Page >> stream\nxx");
   EXPECT_LT(FindObjectEnd(open.Begin(), open.End(), scan), 0);
   EXPECT_NE(scan.NoEndstreamFrom, nullptr) << "the failed search is remembered";
