@@ -79,19 +79,27 @@ int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress,
   return parsed ? 1 : 0;
 }
 
-// Analyses the slot. A table that parses can still be wrong: stale offsets, objects swapped, a
-// /Prev chain that loops before the older sections. When the analysis fails on an image that was
-// not repaired, the image is repaired once and analysed again.
-int AnalyzeWithRepair(EngineState& state, DocumentSlot& slot, const Rebuild& rebuild, bool reportProgress) {
-  if (reportProgress) state.ReportProgress("Analyzing", "解析中", 6);
-  int pages = AnalyzeCatalog(state, slot);
-  if (pages >= 0 || state.Cancelled() || rebuild.Repaired) return pages;
-  if (reportProgress) state.ReportProgress("Repairing", "修復中", 5);
-  state.LastErrorCode = 0;
-  if (RepairImage(state, slot.Image) != 0 || state.Cancelled()) return -1;
-  if (ParseSlot(state, slot) != 1 || state.NeedsConversion == 1) return -1;
+int Analyze(EngineState& state, DocumentSlot& slot, bool reportProgress) {
   if (reportProgress) state.ReportProgress("Analyzing", "解析中", 6);
   return AnalyzeCatalog(state, slot);
+}
+
+// A table that parses can still be wrong: stale offsets, objects swapped, a /Prev chain that loops
+// before the older sections. When the analysis of an image that was not repaired fails, the image
+// is repaired once (this) and analysed again. Returns 1 when the repaired image parses.
+int RepairAfterAnalysis(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, bool reportProgress) {
+  if (reportProgress) state.ReportProgress("Repairing", "修復中", 5);
+  state.LastErrorCode = 0;
+  rebuild.Repaired = true;
+  if (RepairImage(state, slot.Image) != 0 || state.Cancelled()) return 0;
+  return ParseSlot(state, slot) == 1 && state.NeedsConversion != 1 ? 1 : 0;
+}
+
+int AnalyzeWithRepair(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, bool reportProgress) {
+  int pages = Analyze(state, slot, reportProgress);
+  if (pages >= 0 || state.Cancelled() || rebuild.Repaired) return pages;
+  if (RepairAfterAnalysis(state, slot, rebuild, reportProgress) != 1) return -1;
+  return Analyze(state, slot, reportProgress);
 }
 
 // Brings a loaded slot into classic form without decrypting. A protected file whose classic data
@@ -125,22 +133,35 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const D
   if (state.Cancelled()) return end(kOpenCancelled);
 
   state.ReportProgress("Analyzing", "解析中", 4);
-  bool parsed = ParseSlot(state, slot) == 1;
+  const bool parsed = ParseSlot(state, slot) == 1;
   if (state.Cancelled()) return end(kOpenCancelled);
   Rebuild rebuild;
-  if (!parsed || state.NeedsConversion == 1 || state.EncryptRef) {
-    if (state.EncryptRef) {
-      if (!decrypt) return end(kOpenNoDecryption);
-      int result = decrypt(state, slot);
-      if (result != 0) return end(result);
-      if (state.Cancelled()) return end(kOpenCancelled);
-    }
-    int rebuilt = RebuildAndParse(state, slot, true, rebuild);
-    if (state.Cancelled()) return end(kOpenCancelled);
-    if (rebuilt != 1) return end(kOpenFailed);
+  bool decrypted = false;
+  // Authenticates and decrypts the protected image, which is then always rebuilt and parsed again.
+  auto decryptAndRebuild = [&]() {
+    if (!decrypt) return kOpenNoDecryption;
+    if (int result = decrypt(state, slot); result != 0) return result;
+    decrypted = true;
+    if (state.Cancelled()) return kOpenCancelled;
+    if (RebuildAndParse(state, slot, true, rebuild) != 1) return state.Cancelled() ? kOpenCancelled : kOpenFailed;
+    return 0;
+  };
+  // A damaged protected file shows its /Encrypt only once it is rebuilt.
+  auto decryptWhenRevealed = [&]() { return state.EncryptRef && !decrypted ? decryptAndRebuild() : 0; };
+
+  if (state.EncryptRef) {
+    if (int result = decryptAndRebuild(); result != 0) return end(result);
+  } else if (!parsed || state.NeedsConversion == 1) {
+    if (RebuildAndParse(state, slot, true, rebuild) != 1) return end(state.Cancelled() ? kOpenCancelled : kOpenFailed);
+    if (int result = decryptWhenRevealed(); result != 0) return end(result);
   }
 
-  int pages = AnalyzeWithRepair(state, slot, rebuild, true);
+  int pages = Analyze(state, slot, true);
+  if (pages < 0 && !state.Cancelled() && !rebuild.Repaired) {
+    if (RepairAfterAnalysis(state, slot, rebuild, true) != 1) return end(state.Cancelled() ? kOpenCancelled : kOpenFailed);
+    if (int result = decryptWhenRevealed(); result != 0) return end(result);
+    pages = Analyze(state, slot, true);
+  }
   if (state.Cancelled()) return end(kOpenCancelled);
   if (pages < 0) return end(kOpenFailed);
   return pages;

@@ -101,6 +101,25 @@ TEST(OpenDocument, ProtectedFilesGoThroughTheSecuritySubsystem) {
 
   Recorded refused;
   EXPECT_EQ(Open(state, path, refused, [](EngineState&, DocumentSlot&) { return 4; }), 4);
+
+  // Damaged, the file shows its protection only after the repair: decrypted then, and rebuilt again.
+  const std::string damaged = WriteTempFile("protected-damaged.pdf", "junk\n" + w.Bytes().substr(0, w.Bytes().find("xref")) +
+                                                                         w.Bytes().substr(w.Bytes().find("trailer")));
+  Recorded plain;
+  EXPECT_EQ(Open(state, damaged, plain), kOpenNoDecryption);
+  Recorded late;
+  calls = 0;
+  EXPECT_EQ(Open(state, damaged, late, [&](EngineState& s, DocumentSlot&) {
+              ++calls;
+              EXPECT_TRUE(s.EncryptRef.has_value());
+              return 0;
+            }),
+            1);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(late.Steps,
+            (std::vector<std::string>{"0 Reading", "4 Analyzing", "5 Repairing", "5 Repairing", "6 Analyzing"}));
+  EXPECT_EQ(CountPages(state, damaged), 1);
+  EXPECT_TRUE(state.EncryptRef.has_value()) << "listed as protected";
 }
 
 TEST(OpenDocument, CancelStopsTheSequence) {
