@@ -1,5 +1,7 @@
 #include "app/model/page_text.h"
 
+#include "app/text/texts.h"
+
 namespace folvex {
 
 PageState PageStateOf(int countResult, bool encrypted, int lastErrorCode) {
@@ -14,15 +16,15 @@ std::string PageText(PageState state, int pageCount, bool japanese) {
     case PageState::Counted:
       return std::to_string(pageCount);
     case PageState::CountedEncrypted:
-      return std::to_string(pageCount) + (japanese ? " 暗号化" : " Encrypted");
+      return std::to_string(pageCount) + std::string(Text(TextId::PageEncryptedSuffix, japanese));
     case PageState::NotFound:
-      return japanese ? "X 不明" : "X Not Found";
+      return std::string(Text(TextId::PageNotFound, japanese));
     case PageState::EncryptedUncounted:
-      return japanese ? "暗号化" : "Encrypted";
+      return std::string(Text(TextId::PageEncrypted, japanese));
     case PageState::NotPdf:
       break;
   }
-  return japanese ? "X 未対応" : "X Not PDF?";
+  return std::string(Text(TextId::PageNotPdf, japanese));
 }
 
 }  // namespace folvex

@@ -1,0 +1,88 @@
+#include "app/text/texts.h"
+
+#include <array>
+#include <cstddef>
+
+namespace folvex {
+
+namespace {
+
+struct TextRow {
+  TextId Id;
+  const char* English;
+  const char* Japanese;
+};
+
+constexpr TextRow kTexts[] = {
+    {TextId::PageEncryptedSuffix, " Encrypted", " 暗号化"},
+    {TextId::PageNotFound, "X Not Found", "X 不明"},
+    {TextId::PageEncrypted, "Encrypted", "暗号化"},
+    {TextId::PageNotPdf, "X Not PDF?", "X 未対応"},
+
+    {TextId::SetSecurityDone, "Done", "セキュリティ設定を完了しました"},
+    {TextId::SetSecurityEncrypted, "File is Encrypted", "セキュリティ設定されたファイルです"},
+    {TextId::SetSecurityEncryptedSome, "Some Files are Encrypted", "セキュリティ設定されていたファイルがありました"},
+    {TextId::RemoveSecurityDone, "Done", "セキュリティ解除を完了しました"},
+    {TextId::RemoveSecurityNotEncrypted, "File is Not Encrypted", "ファイルがセキュリティ設定されていません"},
+    {TextId::RemoveSecurityNotEncryptedSome, "Some Files are Not Encrypted", "セキュリティ設定されていないファイルがありました"},
+    {TextId::SecurityNotFound, "File Not Found", "ファイルが見つかりません"},
+    {TextId::SecurityNotFoundSome, "Some Files Not Found", "見つからないファイルがありました"},
+    {TextId::SecurityNotSaved, "File can't be Saved", "ファイルが保存できません"},
+    {TextId::SecurityNotSavedSome, "Some Files can't be Saved", "保存できないファイルがありました"},
+    {TextId::RemoveSecurityNotPermitted, "File is Not Permitted", "セキュリティ解除が許可されていません"},
+    {TextId::RemoveSecurityNotPermittedSome, "Some Files are Not Permitted", "セキュリティ解除が許可されていないファイルがありました"},
+    {TextId::SetSecurityFailed, "Failure - Set Security", "セキュリティ設定に失敗しました"},
+    {TextId::SetSecurityFailedSome, "Failure (Some Files) - Set Security", "セキュリティ設定に失敗したファイルがあります"},
+    {TextId::RemoveSecurityFailed, "Failure - Remove Security", "セキュリティ解除に失敗しました"},
+    {TextId::RemoveSecurityFailedSome, "Failure (Some Files) - Remove Security", "セキュリティ解除に失敗したファイルがあります"},
+    {TextId::SetSecurityCanceled, "Canceled", "セキュリティ設定操作がキャンセルされました"},
+    {TextId::RemoveSecurityCanceled, "Canceled", "セキュリティ解除操作がキャンセルされました"},
+    {TextId::SamePasswords, "If Owner Password is the same as User Password,\nOwner Password is Not setting.",
+     "ユーザーパスワードと同じオーナーパスワードを入力すると、\nオーナーパスワード未設定とみなされます\nよろしいですか"},
+
+    {TextId::ProgressReading, "Reading %d/%d", "読み込み中 %d/%d"},
+    {TextId::ProgressAnalyzing, "Analyzing %d/%d", "解析中 %d/%d"},
+    {TextId::ProgressWriting, "Writing %d/%d", "書き込み中 %d/%d"},
+
+    {TextId::CliSamePasswordsRefused, "Give --same-passwords-ok to protect with equal passwords anyway.",
+     "同じパスワードのまま設定するには --same-passwords-ok を指定してください。"},
+    {TextId::CliPasswordPrompt, "Password: ", "パスワード: "},
+    {TextId::CliNoPassword, "A password is needed: give --password or --password-file, or run on a terminal.",
+     "パスワードが必要です。--password か --password-file を指定するか、端末から実行してください。"},
+    {TextId::CliPasswordFileUnreadable, "The password file cannot be read.", "パスワードファイルを読み込めません。"},
+    {TextId::CliFileNotPdfName, "The file name does not end in .pdf.", "ファイル名が .pdf で終わっていません。"},
+    {TextId::CliOutputDirMissing, "The output folder does not exist.", "出力フォルダがありません。"},
+};
+
+constexpr bool EveryTextInPlace() {
+  for (std::size_t i = 0; i < std::size(kTexts); ++i) {
+    if (static_cast<std::size_t>(kTexts[i].Id) != i) return false;
+  }
+  return true;
+}
+static_assert(EveryTextInPlace(), "the rows of kTexts follow the order of TextId");
+
+}  // namespace
+
+std::string_view Text(TextId id, bool japanese) {
+  const TextRow& row = kTexts[static_cast<std::size_t>(id)];
+  return japanese ? row.Japanese : row.English;
+}
+
+std::string FormatText(TextId id, bool japanese, int first, int second) {
+  const std::string_view text = Text(id, japanese);
+  std::string out;
+  const std::array<int, 2> values{first, second};
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 'd' && next < values.size()) {
+      out += std::to_string(values[next++]);
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace folvex
