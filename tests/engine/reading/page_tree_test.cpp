@@ -270,6 +270,7 @@ TEST(PageTreeWalk, LoopsAreSkippedSharedNodesWalkedAgain) {
         {4, "<< /Type /Page >>"}, {5, "<< /Type /Page >>"}},
        5, 0, {4, 5, 5, 4, 5}},
       {"shared chain ten deep", SharedChain(10), 1024, 0, std::vector<int>(1024, 99)},
+      {"shared chain fourteen deep", SharedChain(14), -1, -144, {}},
       {"shared chain forty deep", SharedChain(40), -1, -144, {}},
   };
   for (const ListCase& c : cases) {
