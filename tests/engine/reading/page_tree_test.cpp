@@ -7,7 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include <filesystem>
+
 #include "engine/reading/catalog.h"
+#include "engine/reading/open_document.h"
 #include "tests/support/open_helpers.h"
 #include "tests/support/pdf_writer.h"
 
@@ -371,6 +374,29 @@ TEST(PageTreeWalk, CancelStopsTheWalkItself) {
     EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), -1);
     EXPECT_EQ(doc->State.PageNodeScans, cancelAfter);
     EXPECT_TRUE(doc->Slot().PageList.empty());
+  }
+}
+
+TEST(PageTreeWalk, RealWorldLoopsAndCounts) {
+  const std::string dir = "/work/shared/realworld/files/";
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no real-world files";
+  struct RealCase {
+    const char* File;
+    int Pages;
+    std::size_t Lines;
+  };
+  // A loop below the only page; a loop without pages next to one page under /Count 2; a /Count of
+  // 213804087 over one page.
+  const RealCase cases[] = {
+      {"qpdf__pages-loop.pdf", 1, 1}, {"pdfjs__Pages-tree-refs.pdf", 1, 1}, {"pdfjs__poppler-85140-0.pdf", 1, 1}};
+  for (const RealCase& c : cases) {
+    SCOPED_TRACE(c.File);
+    if (!std::filesystem::exists(dir + c.File)) continue;
+    EngineState state;
+    PrepareDocumentSlots(state, 1);
+    EXPECT_EQ(OpenDocument(state, 0, dir + c.File, {}), c.Pages) << state.LastErrorCode;
+    ASSERT_EQ(state.Slots.size(), 1u);
+    EXPECT_EQ(state.Slots[0].PageList.size(), c.Lines);
   }
 }
 
