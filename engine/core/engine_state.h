@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,12 @@ struct EngineState {
   int ProgressFileCount = 1;
 
   JobControl* Control = nullptr;  // null: no progress, never cancelled
+
+  // Work done by the reading scans, counted so that tests can bound it.
+  long PageNodeScans = 0;     // page-tree node dictionaries examined
+  long DestinationScans = 0;  // outline destination values read from their objects
+  // Called after every page-tree node examination; tests use it to act in the middle of a walk.
+  std::function<void()> PageNodeScanHook;
 
   bool Cancelled() const { return Control != nullptr && Control->Cancelled(); }
   void ReportProgress(std::string_view english, std::string_view japanese, int percent) {

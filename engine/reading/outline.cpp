@@ -1,6 +1,7 @@
 #include "engine/reading/outline.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -62,6 +63,21 @@ struct DestsRecord {
   Destination Target;
 };
 
+// What an item's destination value resolved to, kept for the items that share the value.
+struct ResolvedTarget {
+  int Code = 0;
+  int PageIndex = -1;
+  int ViewPosition = 0;
+  int ViewLength = 0;
+};
+
+// The /D value of a /GoTo action object.
+struct ActionTarget {
+  bool IsGoTo = false;
+  const Byte* Value = nullptr;
+  const Byte* Limit = nullptr;
+};
+
 struct OutlineScan {
   EngineState& State;
   DocumentSlot& Slot;
@@ -76,6 +92,8 @@ struct OutlineScan {
   std::vector<DestsRecord> Dests{};
   std::unordered_map<std::string_view, int> DestsIndex{};     // name bytes -> first record
   std::unordered_map<int, int> PageIndex{};                   // page object number -> PageList index
+  std::unordered_map<int, ActionTarget> Actions{};            // /A object number -> its /D value
+  std::unordered_map<std::uint64_t, ResolvedTarget> Resolved{};  // value and limit offsets -> target
 
   int OffsetOf(const Byte* p) const { return static_cast<int>(p - Begin); }
   std::string_view Text(const Byte* p, std::ptrdiff_t length) const {
@@ -231,18 +249,48 @@ int OpenOutlinesRoot(const OutlineScan& scan, const Byte* p, const Byte* catalog
   return OpenNode(scan, number, root);
 }
 
+// Whether the action dictionary written at p (directly or by reference) is a /GoTo action with
+// a /D; value is then the /D value followed through one reference (null when that fails).
+bool GoToDestination(const OutlineScan& scan, const Byte* p, const Byte* itemEnd, const Byte*& value,
+                     const Byte*& limit) {
+  int ignored = 0;
+  DictRange a;
+  if (!DictionaryValue(scan, p, itemEnd, a) || FindKey("/GoTo", a.Start, a.End, ignored) == nullptr) return false;
+  const Byte* d = FindKey("/D", a.Start, a.End, ignored);
+  if (d == nullptr) return false;
+  limit = a.End;
+  value = FollowReference(scan, d + 2, limit);
+  return true;
+}
+
+// The same for an /A value; an action object shared by many items is read once.
+bool ActionDestination(OutlineScan& scan, const Byte* p, const Byte* itemEnd, const Byte*& value,
+                       const Byte*& limit) {
+  const Byte* q = p;
+  int ignored = 0, number = 0, generation = 0;
+  if (SkipWhitespace(q, itemEnd, ignored) < 0 || !ReadReference(q, itemEnd, number, generation, ignored)) {
+    return GoToDestination(scan, p, itemEnd, value, limit);
+  }
+  auto found = scan.Actions.find(number);
+  if (found == scan.Actions.end()) {
+    ++scan.State.DestinationScans;
+    ActionTarget target;
+    target.IsGoTo = GoToDestination(scan, p, itemEnd, target.Value, target.Limit);
+    found = scan.Actions.emplace(number, target).first;
+  }
+  if (!found->second.IsGoTo) return false;
+  value = found->second.Value;
+  limit = found->second.Limit;
+  return true;
+}
+
 // The destination value of an item: the /D of its /A dictionary when that is a /GoTo action, else
 // its /Dest, each followed through one reference. Null when the item has none.
-const Byte* ItemDestination(const OutlineScan& scan, const DictRange& item, const Byte*& limit) {
+const Byte* ItemDestination(OutlineScan& scan, const DictRange& item, const Byte*& limit) {
   int ignored = 0;
   if (const Byte* action = FindKey("/A", item.Start, item.End, ignored)) {
-    DictRange a;
-    if (DictionaryValue(scan, action + 2, item.End, a) && FindKey("/GoTo", a.Start, a.End, ignored) != nullptr) {
-      if (const Byte* d = FindKey("/D", a.Start, a.End, ignored)) {
-        limit = a.End;
-        return FollowReference(scan, d + 2, limit);
-      }
-    }
+    const Byte* value = nullptr;
+    if (ActionDestination(scan, action + 2, item.End, value, limit)) return value;
   }
   if (const Byte* dest = FindKey("/Dest", item.Start, item.End, ignored)) {
     limit = item.End;
@@ -285,11 +333,8 @@ int ResolveNamedValue(const OutlineScan& scan, int index, OutlineItem& record) {
   return 0;
 }
 
-// Resolves an item's destination into record. Returns 0 or a negative code.
-int ResolveDestination(const OutlineScan& scan, const DictRange& item, OutlineItem& record) {
-  const Byte* limit = nullptr;
-  const Byte* value = ItemDestination(scan, item, limit);
-  if (value == nullptr || value >= limit) return 0;
+// Resolves the destination value [value, limit) into record. Returns 0 or a negative code.
+int ResolveValue(const OutlineScan& scan, const Byte* value, const Byte* limit, OutlineItem& record) {
   if (*value == '[') {
     Destination target;
     if (ReadDestinationArray(scan, value, limit, target)) SetTarget(scan, target, record);
@@ -308,6 +353,33 @@ int ResolveDestination(const OutlineScan& scan, const DictRange& item, OutlineIt
     auto found = scan.DestsIndex.find(scan.Text(value + 1, nameEnd - value - 1));
     if (found != scan.DestsIndex.end()) SetTarget(scan, scan.Dests[found->second].Target, record);
   }
+  return 0;
+}
+
+// Resolves an item's destination into record. Items that share a destination value share its
+// resolution. Returns 0 or a negative code.
+int ResolveDestination(OutlineScan& scan, const DictRange& item, OutlineItem& record) {
+  const Byte* limit = nullptr;
+  const Byte* value = ItemDestination(scan, item, limit);
+  if (value == nullptr || value >= limit) return 0;
+  const std::uint64_t key = static_cast<std::uint64_t>(scan.OffsetOf(value)) << 32 |
+                            static_cast<std::uint32_t>(scan.OffsetOf(limit));
+  auto found = scan.Resolved.find(key);
+  if (found == scan.Resolved.end()) {
+    ++scan.State.DestinationScans;
+    OutlineItem target;
+    ResolvedTarget resolved;
+    resolved.Code = ResolveValue(scan, value, limit, target);
+    resolved.PageIndex = target.PageIndex;
+    resolved.ViewPosition = target.ViewPosition;
+    resolved.ViewLength = target.ViewLength;
+    found = scan.Resolved.emplace(key, resolved).first;
+  }
+  const ResolvedTarget& resolved = found->second;
+  if (resolved.Code < 0) return resolved.Code;
+  record.PageIndex = resolved.PageIndex;
+  record.ViewPosition = resolved.ViewPosition;
+  record.ViewLength = resolved.ViewLength;
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/reading/page_tree.h"
 
 #include <cstdlib>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/reading/scanners.h"
@@ -50,10 +51,11 @@ const Byte* DirectArrayAfter(const Byte* key, std::size_t keyLength, const Byte*
 
 }  // namespace
 
-int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
-                 InheritState& inherit, int& pageNeed, PageBoxCollector* boxes) {
+int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+                bool collectBoxes, NodeFacts& facts) {
   int& error = state.LastErrorCode;
   error = 0;
+  facts = NodeFacts{};
   const Byte *start = nullptr, *dictEnd = nullptr;
   if (int code = OpenNodeDictionary(state, begin, end, offset, number, start, dictEnd); code < 0) return code;
   const Byte* type = FindKey("/Type", start, dictEnd, error);
@@ -66,53 +68,88 @@ int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long of
   if (!isPagesNode && !IsDelimiter(*p)) return error = -110;
 
   const Byte* attributes[4];
-  for (int i = 0; i < 4; ++i) attributes[i] = FindKey(kAttributeKeys[i], start, dictEnd, error);
+  for (int i = 0; i < 4; ++i) {
+    attributes[i] = FindKey(kAttributeKeys[i], start, dictEnd, error);
+    if (attributes[i] != nullptr) facts.Defines |= kAttributeBits[i];
+  }
   error = 0;
 
-  if (isPagesNode) {
-    for (int i = 0; i < 4; ++i) {
-      if (attributes[i] == nullptr) continue;
-      inherit.InheritFlags |= kAttributeBits[i];
-      inherit.Sources[i] = number;
+  const Byte* mediaBox = attributes[kSourceMediaBox];
+  const std::size_t mediaBoxKeyLength = kAttributeKeys[kSourceMediaBox].size();
+  if (!isPagesNode) {
+    if (collectBoxes && mediaBox != nullptr) {
+      if (const Byte* array = DirectArrayAfter(mediaBox, mediaBoxKeyLength, end)) {
+        facts.BoxIsDirect = true;
+        facts.Box = ReadBoxNumbers(array, end);
+      }
     }
-    if (boxes != nullptr && attributes[kSourceMediaBox] != nullptr) {
-      const Byte* q = attributes[kSourceMediaBox] + kAttributeKeys[kSourceMediaBox].size();
-      if (SkipWhitespace(q, end, error) < 0) return error;
-      if (*q == '[') boxes->Table->push_back({number, ReadBoxNumbers(q + 1, end)});
-    }
-    const Byte* kids = FindKey("/Kids", start, dictEnd, error);
-    if (kids == nullptr) return error = -109;
-    const Byte* q = kids + 5;
-    if (SkipWhitespace(q, end, error) < 0) return error = -107;
-    if (*q != '[') return error = -109;
-    error = 0;
-    return static_cast<int>(q + 1 - begin);
+    return 0;
   }
 
+  if (collectBoxes && mediaBox != nullptr) {
+    const Byte* q = mediaBox + mediaBoxKeyLength;
+    if (SkipWhitespace(q, end, error) < 0) return error;
+    if (*q == '[') {
+      facts.BoxIsDirect = true;
+      facts.Box = ReadBoxNumbers(q + 1, end);
+    }
+  }
+  const Byte* kids = FindKey("/Kids", start, dictEnd, error);
+  if (kids == nullptr) return error = -109;
+  const Byte* q = kids + 5;
+  if (SkipWhitespace(q, end, error) < 0) return error = -107;
+  if (*q != '[') return error = -109;
+  error = 0;
+  facts.Kids = static_cast<int>(q + 1 - begin);
+  return 0;
+}
+
+namespace {
+
+void AddNodeBox(PageBoxCollector& boxes, int node, const std::array<float, 4>& box) {
+  if (!boxes.TableIndex.emplace(node, boxes.Table->size()).second) return;
+  boxes.Table->push_back({node, box});
+}
+
+// A /Pages node entered: its attributes become the inherited ones, with the node as their source.
+void EnterPagesNode(const NodeFacts& facts, int number, InheritState& inherit) {
+  for (int i = 0; i < 4; ++i) {
+    if ((facts.Defines & kAttributeBits[i]) == 0) continue;
+    inherit.InheritFlags |= kAttributeBits[i];
+    inherit.Sources[i] = number;
+  }
+}
+
+// A page met under inherit: writes its page-box record and returns its need.
+int PageNeed(const NodeFacts& facts, const InheritState& inherit, PageBoxCollector* boxes) {
   if (boxes != nullptr) {
     PageBox record;
     record.Box = {-1.0f, -1.0f, -1.0f, -1.0f};
-    if (const Byte* own = attributes[kSourceMediaBox]) {
-      if (const Byte* array = DirectArrayAfter(own, kAttributeKeys[kSourceMediaBox].size(), end)) {
-        record.Box = ReadBoxNumbers(array, end);
-      }
+    if ((facts.Defines & kInheritMediaBox) != 0) {
+      if (facts.BoxIsDirect) record.Box = facts.Box;
     } else {
-      for (const PagesBoxEntry& entry : *boxes->Table) {
-        if (entry.Node == inherit.Sources[kSourceMediaBox]) {
-          record.Box = entry.Box;
-          break;
-        }
-      }
+      auto found = boxes->TableIndex.find(inherit.Sources[kSourceMediaBox]);
+      if (found != boxes->TableIndex.end()) record.Box = (*boxes->Table)[found->second].Box;
     }
     // The records grow with the pages found, so a /Count smaller than the tree is harmless.
     if (boxes->Cursor >= boxes->Boxes->size()) boxes->Boxes->resize(boxes->Cursor + 1);
     (*boxes->Boxes)[boxes->Cursor++] = record;
   }
-  int need = inherit.InheritFlags;
-  for (int i = 0; i < 4; ++i) {
-    if (attributes[i] != nullptr) need &= ~kAttributeBits[i];
+  return inherit.InheritFlags & ~facts.Defines;
+}
+
+}  // namespace
+
+int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+                 InheritState& inherit, int& pageNeed, PageBoxCollector* boxes) {
+  NodeFacts facts;
+  if (int code = ExamineNode(state, begin, end, offset, number, boxes != nullptr, facts); code < 0) return code;
+  if (facts.Kids > 0) {
+    EnterPagesNode(facts, number, inherit);
+    if (boxes != nullptr && facts.BoxIsDirect) AddNodeBox(*boxes, number, facts.Box);
+    return facts.Kids;
   }
-  pageNeed = need;
+  pageNeed = PageNeed(facts, inherit, boxes);
   return 0;
 }
 
@@ -134,14 +171,10 @@ int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long o
 
 namespace {
 
-int Fail(int& error, int code) {
-  error = code;
-  return -1;
-}
-
 struct WalkFrame {
   long ResumeOffset = 0;
   InheritState Saved;
+  int Node = 0;  // the /Pages node whose /Kids are walked at this level
 };
 
 // Finds the root /Pages node from the catalog and checks it. Returns 0 or a negative code;
@@ -215,6 +248,12 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   slot.PageList.clear();
   slot.PageBoxes.clear();
   state.PagesBoxTable.clear();
+  auto fail = [&](int code) {
+    if (code != 0) error = code;
+    slot.PageList.clear();
+    slot.PageBoxes.clear();
+    return -1;
+  };
 
   int rootNumber = 0;
   const Byte *rootStart = nullptr, *rootEnd = nullptr;
@@ -233,7 +272,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   }
   error = 0;
 
-  PageBoxCollector collector{&state.PagesBoxTable, &slot.PageBoxes, 0, 0};
+  PageBoxCollector collector{&state.PagesBoxTable, {}, &slot.PageBoxes, 0};
   PageBoxCollector* boxes = (state.Job.KeepOutlines != 0 || state.Settings.FileToOutline != 0) ? &collector : nullptr;
 
   InheritState inherit;
@@ -244,7 +283,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
     inherit.InheritFlags |= kAttributeBits[i];
     if (i == kSourceMediaBox && boxes != nullptr) {
       if (const Byte* array = DirectArrayAfter(key, kAttributeKeys[i].size(), end)) {
-        state.PagesBoxTable.push_back({rootNumber, ReadBoxNumbers(array, end)});
+        AddNodeBox(collector, rootNumber, ReadBoxNumbers(array, end));
       }
     }
   }
@@ -253,45 +292,64 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   const Byte* p = OpenRootKids(state, slot, rootStart, rootEnd);
   if (p == nullptr) return -1;
 
+  // Each node is examined once; a node met again (a page listed twice, a shared subtree) is
+  // taken from here. What depends on the path to it is worked out again every time.
+  std::unordered_map<int, NodeFacts> known;
   std::vector<WalkFrame> stack;
-  // Every /Pages node may be entered once: a /Kids array that leads back ends the walk.
-  std::unordered_set<int> enteredNodes{rootNumber};
+  std::unordered_set<int> onPath{rootNumber};
+  // Every kid reference costs one visit. A tree without shared subtrees needs no more visits
+  // than it has references; this allows each reference to be walked several times over.
+  long visitsLeft = static_cast<long>(slot.Image.Size() / 2) + 4096;
   for (;;) {
-    if (state.Cancelled()) return -1;
+    if (state.Cancelled()) return fail(0);
     int number = ReadInteger(p, end, error);
     if (number < 0) {
       error = 0;
       if (stack.empty()) break;
-      if (SkipWhitespace(p, end, error) < 0) return Fail(error, -135);
-      if (*p != ']') return Fail(error, -136);
+      if (SkipWhitespace(p, end, error) < 0) return fail(-135);
+      if (*p != ']') return fail(-136);
       p = begin + stack.back().ResumeOffset;
       inherit = stack.back().Saved;
+      onPath.erase(stack.back().Node);
       stack.pop_back();
       continue;
     }
     int generation = ReadInteger(p, end, error);
-    if (generation < 0) return Fail(error, -140);
-    if (SkipWhitespace(p, end, error) < 0) return Fail(error, -141);
-    if (*p != 'R') return Fail(error, -142);
+    if (generation < 0) return fail(-140);
+    if (SkipWhitespace(p, end, error) < 0) return fail(-141);
+    if (*p != 'R') return fail(-142);
     ++p;
-    int offset = LookupObjectOffset(slot.Xref, number, error);
-    if (offset < 0) return Fail(error, -143);
-    InheritState before = inherit;
-    int need = 0;
-    int kids = PageNodeInfo(state, begin, end, offset, number, inherit, need, boxes);
-    if (kids < 0) return Fail(error, -144);
-    if (kids == 0) {
+    if (--visitsLeft < 0) return fail(-144);
+    auto found = known.find(number);
+    if (found == known.end()) {
+      int offset = LookupObjectOffset(slot.Xref, number, error);
+      if (offset < 0) return fail(-143);
+      NodeFacts facts;
+      ++state.PageNodeScans;
+      int examined = ExamineNode(state, begin, end, offset, number, boxes != nullptr, facts);
+      if (state.PageNodeScanHook) state.PageNodeScanHook();
+      if (examined < 0) return fail(-144);
+      if (boxes != nullptr && facts.Kids > 0 && facts.BoxIsDirect) AddNodeBox(collector, number, facts.Box);
+      found = known.emplace(number, facts).first;
+    }
+    const NodeFacts& facts = found->second;
+    if (facts.Kids == 0) {
+      int need = PageNeed(facts, inherit, boxes);
       PageEntry page{number, generation, need, {}};
       if (need != 0) page.Sources = inherit.Sources;
       slot.PageList.push_back(page);
       continue;
     }
-    if (!enteredNodes.insert(number).second) return Fail(error, -144);
-    stack.push_back({static_cast<long>(p - begin), before});
-    p = begin + kids;
+    // A /Kids entry that leads back to a node on the current path is skipped.
+    if (!onPath.insert(number).second) continue;
+    stack.push_back({static_cast<long>(p - begin), inherit, number});
+    EnterPagesNode(facts, number, inherit);
+    p = begin + facts.Kids;
   }
-  if (slot.PageList.empty()) return Fail(error, -149);
-  if (!hasCount) state.PageCount = static_cast<int>(slot.PageList.size());
+  if (slot.PageList.empty()) return fail(-149);
+  const int pagesFound = static_cast<int>(slot.PageList.size());
+  // A /Count larger than the tree gives way to the pages found; a smaller one stands.
+  if (!hasCount || state.PageCount > pagesFound) state.PageCount = pagesFound;
   if (boxes != nullptr) slot.PageBoxes.resize(slot.PageList.size() + 1);
   return state.PageCount;
 }

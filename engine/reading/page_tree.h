@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/engine_state.h"
@@ -17,10 +18,22 @@ struct InheritState {
 // Page boxes collected during one walk (only while outlines are kept or file-name entries made).
 struct PageBoxCollector {
   std::vector<PagesBoxEntry>* Table = nullptr;  // /Pages nodes with a direct /MediaBox
+  std::unordered_map<int, std::size_t> TableIndex;  // node number -> its Table entry
   std::vector<PageBox>* Boxes = nullptr;        // one record per page in walk order
-  std::size_t Capacity = 0;                     // PageCount + 1: no more records are written
   std::size_t Cursor = 0;                       // next page record
 };
+
+// What a page-tree node holds itself, whatever the path that leads to it.
+struct NodeFacts {
+  int Kids = 0;             // 0 for a /Page leaf, else the offset of the byte after its /Kids "["
+  int Defines = 0;          // InheritFlags bits of the attributes the node holds
+  bool BoxIsDirect = false; // /MediaBox is a direct array (read only while collecting page boxes)
+  std::array<float, 4> Box{};
+};
+
+// Reads the facts of the node at offset. Returns 0 or a negative code (also in LastErrorCode).
+int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+                bool collectBoxes, NodeFacts& facts);
 
 // Examines the node at offset: 0 for a /Page leaf (its need goes to pageNeed), a positive offset
 // (of the byte after its /Kids "[") for a /Pages node, or a negative code.

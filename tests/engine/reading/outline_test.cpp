@@ -176,6 +176,52 @@ TEST(OutlineTest, GoToActionDestinations) {
   EXPECT_EQ(a->View(3), "/FitH 5");
 }
 
+TEST(OutlineTest, SharedDestinationsAreResolvedOnce) {
+  struct SharedCase {
+    const char* Name;
+    std::string ItemDestination;  // the same in every item
+    int Page;
+    std::string View;
+    long Scans;
+  };
+  std::string filler;
+  for (int i = 0; i < 500; ++i) filler += " /K" + std::to_string(i) + " [1 2 3 4]";
+  const Objects shared = {
+      {30, "<< /S /GoTo" + filler + " /D [4 0 R /FitH 30] >>"},
+      {31, "<< /S /GoTo /D 40 0 R" + filler + " >>"},
+      {32, "<< /S /URI /URI (http://example.org/)" + filler + " >>"},
+      {33, "<< /S /GoTo /D 99 0 R >>"},
+      {40, "[5 0 R /XYZ 1 2 3]"},
+      {41, "[3 0 R /Fit]"},
+  };
+  const SharedCase cases[] = {
+      {"action object with a direct array", "/A 30 0 R", 1, "/FitH 30", 2},
+      {"action object with a referenced array", "/A 31 0 R", 2, "/XYZ 1 2 3", 2},
+      {"array object", "/Dest 40 0 R", 2, "/XYZ 1 2 3", 1},
+      {"action and array object that name the same value", "/A 31 0 R /Dest 40 0 R", 2, "/XYZ 1 2 3", 2},
+      {"an action that is no /GoTo gives way to /Dest", "/A 32 0 R /Dest 41 0 R", 0, "/Fit", 2},
+      {"a /GoTo whose /D cannot be read does not", "/A 33 0 R /Dest 41 0 R", -1, "", 1},
+  };
+  const int count = 300;
+  for (const SharedCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Objects objects = shared;
+    objects[10] = Outlines("100 0 R");
+    for (int i = 0; i < count; ++i) {
+      std::string next = i + 1 < count ? " /Next " + std::to_string(101 + i) + " 0 R" : "";
+      objects[100 + i] = "<< /Title (T) " + c.ItemDestination + next + " >>";
+    }
+    auto a = Walk("/Outlines 10 0 R", objects);
+    ASSERT_EQ(a->Result, 3) << a->State.LastErrorCode;
+    ASSERT_EQ(a->Slot.OutlineItems.size(), static_cast<std::size_t>(count + 1));
+    for (std::size_t record : {std::size_t{1}, std::size_t{count}}) {
+      EXPECT_EQ(a->Page(record), c.Page);
+      EXPECT_EQ(a->View(record), c.View);
+    }
+    EXPECT_EQ(a->State.DestinationScans, c.Scans);
+  }
+}
+
 const Objects kChapterObjects = {
     {20, "<< /Names [(Chapter10) 21 0 R (Chapter1) 22 0 R (Chapter1) 23 0 R <4E616D65> null] >>"}, {21, "[3 0 R /Fit]"},
     {22, "<< /D [5 0 R /FitH 700] >>"}, {23, "[4 0 R /Fit]"}};

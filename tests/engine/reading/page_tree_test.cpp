@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <filesystem>
+
 #include "engine/reading/catalog.h"
+#include "engine/reading/open_document.h"
 #include "tests/support/open_helpers.h"
 #include "tests/support/pdf_writer.h"
 
@@ -23,6 +31,20 @@ std::string InheritanceTree() {
   w.Object(6, "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 10 20] /CropBox [0 0 5 5] >>");
   w.Object(7, "<< /Type /Page /Parent 4 0 R /Resources << >> /Rotate 0 /MediaBox [0 0 1 1] >>");
   w.Finish("/Size 8 /Root 1 0 R");
+  return w.Bytes();
+}
+
+// A file whose catalog is object 1 and whose root /Pages node is object 2; objects is number
+// and body, in writing order.
+std::string TreeOf(const std::vector<std::pair<int, std::string>>& objects) {
+  PdfWriter w;
+  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  int size = 2;
+  for (const auto& [number, body] : objects) {
+    w.Object(number, body);
+    size = std::max(size, number + 1);
+  }
+  w.Finish("/Size " + std::to_string(size) + " /Root 1 0 R");
   return w.Bytes();
 }
 
@@ -54,6 +76,32 @@ TEST(PageTreeWalk, PageBoxesFollowTheMediaBoxSource) {
   EXPECT_EQ(boxes[2].Box, (std::array<float, 4>{0, 0, 1, 1}));
   ASSERT_EQ(doc->State.PagesBoxTable.size(), 1u);
   EXPECT_EQ(doc->State.PagesBoxTable[0].Node, 3);
+}
+
+TEST(PageTreeWalk, PageBoxesAreWorkedOutPerPath) {
+  // Node 5 and its page 6 sit under 3 (no /MediaBox, so the root's applies), under 4 (a direct
+  // box) and under 7 (a box given by reference, which gives no numbers).
+  auto doc = OpenBytes(TreeOf({
+      {2, "<< /Type /Pages /Kids [3 0 R 4 0 R 7 0 R 4 0 R 8 0 R 9 0 R] /MediaBox [0 0 5 5] >>"},
+      {3, "<< /Type /Pages /Kids [5 0 R] /Rotate 90 >>"},
+      {4, "<< /Type /Pages /Kids [5 0 R] /MediaBox [0 0 50 60] >>"},
+      {5, "<< /Type /Pages /Kids [6 0 R] /CropBox [0 0 1 1] >>"},
+      {6, "<< /Type /Page >>"},
+      {7, "<< /Type /Pages /Kids [5 0 R] /MediaBox 10 0 R >>"},
+      {8, "<< /Type /Page /MediaBox [1 2 3 4] >>"},
+      {9, "<< /Type /Page /MediaBox 10 0 R >>"},
+      {10, "[0 0 70 80]"},
+  }));
+  doc->State.Settings.FileToOutline = 1;
+  ASSERT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), 6) << doc->State.LastErrorCode;
+  const std::vector<std::array<float, 4>> expected = {
+      {0, 0, 5, 5}, {0, 0, 50, 60}, {-1, -1, -1, -1}, {0, 0, 50, 60}, {1, 2, 3, 4}, {-1, -1, -1, -1}};
+  const auto& boxes = doc->Slot().PageBoxes;
+  ASSERT_EQ(boxes.size(), expected.size() + 1);
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(boxes[i].Box, expected[i]) << i;
+  std::vector<int> nodes;
+  for (const PagesBoxEntry& entry : doc->State.PagesBoxTable) nodes.push_back(entry.Node);
+  EXPECT_EQ(nodes, (std::vector<int>{2, 4}));
 }
 
 TEST(PageTreeWalk, NoInheritableAttributesGiveNumberAndGenerationOnly) {
@@ -113,41 +161,190 @@ TEST(PageTreeWalk, TypeNamesAreMatchedByPrefix) {
             -110);
 }
 
-TEST(PageTreeWalk, CountIsTakenFromTheRoot) {
-  // /Count 3 for a tree of 4 pages: the count is 3, the list has 4 lines.
-  PdfWriter w;
-  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  w.Object(2, "<< /Type /Pages /Kids [3 0 R 3 0 R 3 0 R 3 0 R] /Count 3 >>");
-  w.Object(3, "<< /Type /Page >>");
-  w.Finish("/Size 4 /Root 1 0 R");
-  auto doc = OpenBytes(w.Bytes());
-  EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), 3);
-  EXPECT_EQ(doc->Slot().PageList.size(), 4u);
+struct ExpectedPage {
+  int Number;
+  int Need;
+  std::array<int, 4> Sources;  // /Resources, /MediaBox, /CropBox, /Rotate; zeros when Need is 0
+};
 
-  // Without /Count the number of pages found is used.
-  auto noCount = OpenBytes(TreeWith("<< /Type /Pages /Kids [3 0 R 4 0 R] >>"));
-  EXPECT_EQ(AnalyzeCatalog(noCount->State, noCount->Slot()), 2);
+struct TreeCase {
+  const char* Name;
+  std::vector<std::pair<int, std::string>> Objects;
+  int PageCount;
+  std::vector<ExpectedPage> Pages;
+};
+
+constexpr int R = kInheritResources, M = kInheritMediaBox, C = kInheritCropBox, T = kInheritRotate;
+
+TEST(PageTreeWalk, NeedsAndSourcesFollowThePath) {
+  const std::vector<TreeCase> cases = {
+      {"state restored when a level ends",
+       {{2, "<< /Type /Pages /Kids [3 0 R 6 0 R] /Count 3 >>"},
+        {3, "<< /Type /Pages /Kids [4 0 R 5 0 R] /Resources 9 0 R /Rotate 90 >>"},
+        {4, "<< /Type /Pages /Kids [7 0 R] /MediaBox [0 0 1 1] >>"},
+        {5, "<< /Type /Page >>"}, {6, "<< /Type /Page >>"}, {7, "<< /Type /Page >>"}},
+       3,
+       {{7, R | M | T, {3, 4, 2, 3}}, {5, R | T, {3, 2, 2, 3}}, {6, 0, {}}}},
+      {"nearest definition wins",
+       {{2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /Resources << >> /CropBox [0 0 2 2] >>"},
+        {3, "<< /Type /Pages /Kids [4 0 R] /Resources << >> >>"},
+        {4, "<< /Type /Page >>"}},
+       1,
+       {{4, R | C, {3, 2, 2, 2}}}},
+      {"each attribute of the page itself clears its bit",
+       {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R] /Count 4 /Resources << >> /MediaBox [0 0 1 1] "
+            "/CropBox [0 0 1 1] /Rotate 0 >>"},
+        {3, "<< /Type /Page /Resources << >> >>"},
+        {4, "<< /Type /Page /MediaBox [0 0 3 3] >>"},
+        {5, "<< /Type /Page /CropBox [0 0 3 3] >>"},
+        {6, "<< /Type /Page /Rotate 180 >>"}},
+       4,
+       {{3, M | C | T, {2, 2, 2, 2}}, {4, R | C | T, {2, 2, 2, 2}}, {5, R | M | T, {2, 2, 2, 2}},
+        {6, R | M | C, {2, 2, 2, 2}}}},
+      // Node 5 and page 6 are met under two parents with different attributes: what the nodes hold
+      // themselves is remembered, what the path gives them is not.
+      {"shared nodes under parents with different attributes",
+       {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R 6 0 R] /Count 3 >>"},
+        {3, "<< /Type /Pages /Kids [5 0 R] /Rotate 90 >>"},
+        {4, "<< /Type /Pages /Kids [5 0 R 6 0 R] /MediaBox [0 0 50 60] >>"},
+        {5, "<< /Type /Pages /Kids [6 0 R] /CropBox [0 0 7 7] >>"},
+        {6, "<< /Type /Page /Resources << >> >>"}},
+       3,
+       {{6, C | T, {2, 2, 5, 3}}, {6, M | C, {2, 4, 5, 2}}, {6, M, {2, 4, 2, 2}}, {6, 0, {}}}},
+  };
+  for (const TreeCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto doc = OpenBytes(TreeOf(c.Objects));
+    ASSERT_TRUE(doc->Parsed);
+    EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), c.PageCount) << doc->State.LastErrorCode;
+    const auto& pages = doc->Slot().PageList;
+    ASSERT_EQ(pages.size(), c.Pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(pages[i].Number, c.Pages[i].Number);
+      EXPECT_EQ(pages[i].Need, c.Pages[i].Need);
+      EXPECT_EQ(pages[i].Sources, c.Pages[i].Sources);
+    }
+  }
 }
 
-TEST(PageTreeWalk, KidsCycleEndsTheWalk) {
-  PdfWriter w;
-  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  w.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-  w.Object(3, "<< /Type /Pages /Kids [4 0 R 2 0 R] >>");
-  w.Object(4, "<< /Type /Page >>");
-  w.Finish("/Size 5 /Root 1 0 R");
-  auto doc = OpenBytes(w.Bytes());
-  EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), -1);
-  EXPECT_EQ(doc->State.LastErrorCode, -144);
+// Nodes 3 .. 2 + depth, each listing the next one twice; the last lists page 99.
+std::vector<std::pair<int, std::string>> SharedChain(int depth) {
+  std::vector<std::pair<int, std::string>> objects = {{2, "<< /Type /Pages /Kids [3 0 R] >>"}};
+  for (int n = 3; n < 3 + depth; ++n) {
+    std::string next = std::to_string(n + 1 < 3 + depth ? n + 1 : 99);
+    objects.push_back({n, "<< /Type /Pages /Kids [" + next + " 0 R " + next + " 0 R] >>"});
+  }
+  objects.push_back({99, "<< /Type /Page >>"});
+  return objects;
+}
 
-  PdfWriter self;
-  self.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  self.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-  self.Object(3, "<< /Type /Pages /Kids [3 0 R] >>");
-  self.Finish("/Size 4 /Root 1 0 R");
-  doc = OpenBytes(self.Bytes());
-  EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), -1);
-  EXPECT_EQ(doc->State.LastErrorCode, -144);
+struct ListCase {
+  const char* Name;
+  std::vector<std::pair<int, std::string>> Objects;
+  int Result;                // AnalyzeCatalog's result
+  int Error;                 // LastErrorCode when Result is -1
+  std::vector<int> Numbers;  // the page list
+};
+
+TEST(PageTreeWalk, LoopsAreSkippedSharedNodesWalkedAgain) {
+  const std::vector<ListCase> cases = {
+      {"kid back to the root",
+       {{2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"},
+        {3, "<< /Type /Pages /Kids [4 0 R 2 0 R 5 0 R] >>"},
+        {4, "<< /Type /Page >>"}, {5, "<< /Type /Page >>"}},
+       1, 0, {4, 5}},
+      {"node listing itself",
+       {{2, "<< /Type /Pages /Kids [3 0 R] >>"}, {3, "<< /Type /Pages /Kids [3 0 R 4 0 R] >>"},
+        {4, "<< /Type /Page >>"}},
+       1, 0, {4}},
+      {"two nodes listing each other",
+       {{2, "<< /Type /Pages /Kids [3 0 R 6 0 R] >>"},
+        {3, "<< /Type /Pages /Kids [4 0 R 5 0 R] >>"},
+        {4, "<< /Type /Pages /Kids [3 0 R 7 0 R] >>"},
+        {5, "<< /Type /Page >>"}, {6, "<< /Type /Page >>"}, {7, "<< /Type /Page >>"}},
+       3, 0, {7, 5, 6}},
+      {"a loop and nothing else",
+       {{2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"}, {3, "<< /Type /Pages /Kids [3 0 R] >>"}},
+       -1, -149, {}},
+      {"subtree listed twice",
+       {{2, "<< /Type /Pages /Kids [3 0 R 5 0 R 3 0 R] >>"},
+        {3, "<< /Type /Pages /Kids [4 0 R 5 0 R] >>"},
+        {4, "<< /Type /Page >>"}, {5, "<< /Type /Page >>"}},
+       5, 0, {4, 5, 5, 4, 5}},
+      {"shared chain ten deep", SharedChain(10), 1024, 0, std::vector<int>(1024, 99)},
+      {"shared chain fourteen deep", SharedChain(14), -1, -144, {}},
+      {"shared chain forty deep", SharedChain(40), -1, -144, {}},
+  };
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto doc = OpenBytes(TreeOf(c.Objects));
+    ASSERT_TRUE(doc->Parsed);
+    EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), c.Result);
+    if (c.Result < 0) {
+      EXPECT_EQ(doc->State.LastErrorCode, c.Error);
+    }
+    std::vector<int> numbers;
+    for (const PageEntry& page : doc->Slot().PageList) numbers.push_back(page.Number);
+    EXPECT_EQ(numbers, c.Numbers);
+  }
+}
+
+TEST(PageTreeWalk, CountGivesWayOnlyToFewerPages) {
+  struct CountCase {
+    const char* Root;
+    int PageCount;
+    std::size_t Lines;
+  };
+  const CountCase cases[] = {
+      {"<< /Type /Pages /Kids [3 0 R 3 0 R 3 0 R 3 0 R] /Count 3 >>", 3, 4},
+      {"<< /Type /Pages /Kids [3 0 R 3 0 R 3 0 R] /Count 4 >>", 3, 3},
+      {"<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 2 >>", 2, 2},
+      {"<< /Type /Pages /Kids [3 0 R] /Count 99999999999999 >>", 1, 1},
+      {"<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 6 0 R >>", 2, 2},
+      {"<< /Type /Pages /Kids [3 0 R 3 0 R 3 0 R] >>", 3, 3},
+  };
+  for (const CountCase& c : cases) {
+    SCOPED_TRACE(c.Root);
+    auto doc = OpenBytes(TreeOf({{2, c.Root}, {3, "<< /Type /Page >>"}}));
+    EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), c.PageCount);
+    EXPECT_EQ(doc->State.PageCount, c.PageCount);
+    EXPECT_EQ(doc->Slot().PageList.size(), c.Lines);
+  }
+}
+
+TEST(PageTreeWalk, EachNodeIsExaminedOnce) {
+  struct WorkCase {
+    const char* Name;
+    std::vector<std::pair<int, std::string>> Objects;
+    std::size_t Pages;
+    long Scans;
+  };
+  std::string manyKids = "<< /Type /Pages /Kids [";
+  for (int i = 0; i < 40000; ++i) manyKids += "3 0 R ";
+  manyKids += "] >>";
+  std::string large = "<< /Type /Page /MediaBox [0 0 612 792]";
+  for (int i = 0; i < 2000; ++i) large += " /K" + std::to_string(i) + " [1 2 3 4]";
+  large += " >>";
+  const std::vector<WorkCase> cases = {
+      {"one page listed 40000 times", {{2, manyKids}, {3, large}}, 40000, 1},
+      {"shared subtree",
+       {{2, "<< /Type /Pages /Kids [3 0 R 3 0 R 3 0 R] >>"},
+        {3, "<< /Type /Pages /Kids [4 0 R 5 0 R] >>"},
+        {4, "<< /Type /Page >>"}, {5, "<< /Type /Page >>"}},
+       6, 3},
+      {"shared chain", SharedChain(10), 1024, 11},
+  };
+  for (const WorkCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (int keepBoxes = 0; keepBoxes < 2; ++keepBoxes) {
+      auto doc = OpenBytes(TreeOf(c.Objects));
+      doc->State.Settings.FileToOutline = keepBoxes;
+      EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), static_cast<int>(c.Pages));
+      EXPECT_EQ(doc->Slot().PageList.size(), c.Pages);
+      EXPECT_EQ(doc->State.PageNodeScans, c.Scans);
+    }
+  }
 }
 
 TEST(PageTreeWalk, StructuralFailures) {
@@ -165,12 +362,42 @@ TEST(PageTreeWalk, StructuralFailures) {
   EXPECT_EQ(missingKid->State.LastErrorCode, -143);
 }
 
-TEST(PageTreeWalk, CancelEndsTheWalk) {
-  auto doc = OpenBytes(testing::SimplePdf(3));
-  JobControl control;
-  control.CancelFlag = 3;
-  doc->State.Control = &control;
-  EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), -1);
+TEST(PageTreeWalk, CancelStopsTheWalkItself) {
+  for (int cancelAfter : {1, 3}) {
+    SCOPED_TRACE(cancelAfter);
+    auto doc = OpenBytes(testing::SimplePdf(50));
+    JobControl control;
+    doc->State.Control = &control;
+    doc->State.PageNodeScanHook = [&] {
+      if (doc->State.PageNodeScans == cancelAfter) control.CancelFlag = 3;
+    };
+    EXPECT_EQ(AnalyzeCatalog(doc->State, doc->Slot()), -1);
+    EXPECT_EQ(doc->State.PageNodeScans, cancelAfter);
+    EXPECT_TRUE(doc->Slot().PageList.empty());
+  }
+}
+
+TEST(PageTreeWalk, RealWorldLoopsAndCounts) {
+  const std::string dir = "/work/shared/realworld/files/";
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no real-world files";
+  struct RealCase {
+    const char* File;
+    int Pages;
+    std::size_t Lines;
+  };
+  // A loop below the only page; a loop without pages next to one page under /Count 2; a /Count of
+  // 213804087 over one page.
+  const RealCase cases[] = {
+      {"qpdf__pages-loop.pdf", 1, 1}, {"pdfjs__Pages-tree-refs.pdf", 1, 1}, {"pdfjs__poppler-85140-0.pdf", 1, 1}};
+  for (const RealCase& c : cases) {
+    SCOPED_TRACE(c.File);
+    if (!std::filesystem::exists(dir + c.File)) continue;
+    EngineState state;
+    PrepareDocumentSlots(state, 1);
+    EXPECT_EQ(OpenDocument(state, 0, dir + c.File, {}), c.Pages) << state.LastErrorCode;
+    ASSERT_EQ(state.Slots.size(), 1u);
+    EXPECT_EQ(state.Slots[0].PageList.size(), c.Lines);
+  }
 }
 
 }  // namespace
