@@ -22,6 +22,10 @@ constexpr std::size_t kObjectNumberMargin = 65'536;
 
 constexpr std::size_t kOutputReserve = 32'768;
 
+// A generation number has at most five digits in a cross-reference entry; a larger one does not
+// make a header.
+constexpr int kHighestGeneration = 65'535;
+
 struct RepairEntry {
   int Generation = 0;
   long long Offset = 0;
@@ -41,7 +45,8 @@ bool MayFollowObjKeyword(Byte c) {
 bool AtObjectHeader(const Byte* p, const Byte* end) {
   int error = 0;
   if (ReadInteger(p, end, error) < 0 || p >= end || !IsWhitespace(*p)) return false;
-  if (ReadInteger(p, end, error) < 0 || !SkipPlainWhitespace(p, end)) return false;
+  const int generation = ReadInteger(p, end, error);
+  if (generation < 0 || generation > kHighestGeneration || !SkipPlainWhitespace(p, end)) return false;
   return StartsWith(p, end, "obj") && (p + 3 == end || MayFollowObjKeyword(p[3]));
 }
 
@@ -221,7 +226,8 @@ int FindObjectHeader(const Byte* position, const Byte* end, const Byte*& headerS
         continue;
       }
       const Byte* q = p;
-      if (ReadInteger(q, end, error) >= 0 && q < end && (IsWhitespace(*q) || *q == '%')) {
+      const int generation = ReadInteger(q, end, error);
+      if (generation >= 0 && generation <= kHighestGeneration && q < end && (IsWhitespace(*q) || *q == '%')) {
         if (SkipWhitespace(q, end, error) < 0 || end - q < 9) return -7;
         if (StartsWith(q, end, "obj") && MayFollowObjKeyword(q[3])) {
           headerStart = first;

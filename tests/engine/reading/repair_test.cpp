@@ -165,6 +165,11 @@ TEST(RepairScanners, HeadersSkipLookalikesAndEndsSkipLongerWords) {
   FileImage real = ImageOf(prose + "2 0 obj << >> endobj");
   ASSERT_EQ(FindObjectHeader(real.Begin(), real.End(), header), 0);
   EXPECT_EQ(header - real.Begin(), static_cast<long>(prose.size()));
+  // A generation beyond five digits makes no header.
+  const std::string wide = "3 18446744073709551616 obj << >> endobj 4 65536 obj << >> endobj\n";
+  FileImage generations = ImageOf(wide + "5 65535 obj << >> endobj");
+  ASSERT_EQ(FindObjectHeader(generations.Begin(), generations.End(), header), 0);
+  EXPECT_EQ(header - generations.Begin(), static_cast<long>(wide.size()));
   FileImage glued = ImageOf("junk 1.5");
   EXPECT_EQ(FindObjectHeader(glued.Begin(), glued.End(), header), -5);
 
@@ -205,6 +210,7 @@ TEST(RepairScanners, ObjectsEndAtTheNextHeaderOnlyOutsideStringsAndStreams) {
                         Case{"2 0 obj\n<< /T (line\n3 0 obj) >>\nendobj\n", nullptr},
                         Case{"2 0 obj\n<< /Kids [\n3 0 R\n] >>\nendobj\n", nullptr},
                         Case{"2 0 obj\n<< /A 1 3 0 obj >>\nendobj\n", nullptr},  // not at a line start
+                        Case{"2 0 obj\n<< /A 1 >>\n3 70000 obj\n<< >>\nendobj\n", nullptr},
                         Case{"2 0 obj\n<< /Length 9 0 R >>\nstream\nq\n3 0 obj\nendobj\nQ\nendstream\nendobj\n", nullptr},
                         Case{"2 0 obj\n<< /Length 4 >>\nstream\n4 0 obj\nendstream\n5 0 obj\n(x)\nendobj\n", "5 0 obj"}}) {
     const std::string text = c.Object;
