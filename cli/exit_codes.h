@@ -11,6 +11,8 @@ constexpr int kExitOutput = 4;        // an output file cannot be created
 constexpr int kExitCancelled = 5;     // the job was cancelled (Ctrl+C)
 constexpr int kExitPassword = 6;      // a protected input and no usable password
 constexpr int kExitInternal = 7;      // out of memory or another internal failure
+constexpr int kExitNotPermitted = 8;  // removing a protection needs a distinct owner password
+constexpr int kExitWrongProtection = 9;  // protect: already protected; unprotect: not protected
 
 constexpr const char* kExitCodeHelp =
     "Exit status:\n"
@@ -21,6 +23,8 @@ constexpr const char* kExitCodeHelp =
     "  4  an output file cannot be created\n"
     "  5  cancelled\n"
     "  6  a protected input and no usable password\n"
-    "  7  out of memory or another internal failure\n";
+    "  7  out of memory or another internal failure\n"
+    "  8  the protection may not be removed (no distinct owner password)\n"
+    "  9  protect: a file is already protected; unprotect: a file is not protected\n";
 
 }  // namespace folvex::cli

@@ -52,6 +52,14 @@ constexpr TextRow kTexts[] = {
     {TextId::CliPasswordFileUnreadable, "The password file cannot be read.", "パスワードファイルを読み込めません。"},
     {TextId::CliFileNotPdfName, "The file name does not end in .pdf.", "ファイル名が .pdf で終わっていません。"},
     {TextId::CliOutputDirMissing, "The output folder does not exist.", "出力フォルダがありません。"},
+    {TextId::CliRefusedUnreadable, "Its security dictionary cannot be read.", "セキュリティ辞書を読み込めません。"},
+    {TextId::CliRefusedNotStandard, "Only the standard security handler is supported.",
+     "標準セキュリティハンドラ以外には対応していません。"},
+    {TextId::CliRefusedAes, "AES protection is not supported.", "AES による暗号化には対応していません。"},
+    {TextId::CliRefusedRevision, "This revision of the standard security handler is not supported.",
+     "この版の標準セキュリティハンドラには対応していません。"},
+    {TextId::CliRefusedXrefStreams, "Protected files with cross-reference streams are not supported.",
+     "クロスリファレンスストリームを持つ暗号化ファイルには対応していません。"},
 };
 
 constexpr bool EveryTextInPlace() {

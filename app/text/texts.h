@@ -44,6 +44,11 @@ enum class TextId {
   CliPasswordFileUnreadable,
   CliFileNotPdfName,
   CliOutputDirMissing,
+  CliRefusedUnreadable,
+  CliRefusedNotStandard,
+  CliRefusedAes,
+  CliRefusedRevision,
+  CliRefusedXrefStreams,
 };
 
 // The text in the interface language.
