@@ -220,7 +220,9 @@ int UndoPredictor(std::vector<Byte>& data, const PredictorParms& parms) {
   if (parms.Colors < 1 || parms.Colors > 32 || parms.Columns < 1) return -1;
   if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return -1;
   const std::size_t pixelBits = static_cast<std::size_t>(parms.Colors) * static_cast<std::size_t>(bits);
-  const std::size_t rowBytes = (static_cast<std::size_t>(parms.Columns) * pixelBits + 7) / 8;
+  // A row longer than the data is as good as one just longer than it, and cannot overflow.
+  const std::uint64_t fullRow = (static_cast<std::uint64_t>(parms.Columns) * pixelBits + 7) / 8;
+  const std::size_t rowBytes = static_cast<std::size_t>(std::min<std::uint64_t>(fullRow, data.size() + 1));
   if (parms.Predictor == 2) {
     if (bits != 8 && bits != 16) return -1;
     return UndoTiff(data, rowBytes, parms.Colors, bits);
