@@ -35,11 +35,17 @@ struct Row {
 
 struct XrefFormat {
   std::array<int, 3> W{1, 2, 1};
-  int Predictor = 12;        // 0: no /DecodeParms
+  int Predictor = 12;        // 0: no /DecodeParms; 2: TIFF
   std::vector<int> Tags{2};  // PNG filter tag of each row, repeated
   bool Compress = true;
   bool ArrayForms = false;  // /Filter [/FlateDecode] /DecodeParms [<< >>]
   bool EolBeforeEndstream = true;
+  // The /Filter value as written, when not the default one; /AHx or /A85 in it encode the
+  // deflated data (their /DecodeParms entry is null).
+  std::string Filter = "";
+  std::size_t CutBytes = 0;  // taken from the end of the deflated data
+  bool WriteLength = true;
+  std::string StreamEol = "\n";  // behind "stream"
 };
 
 std::string Deflate(const std::string& data) {
@@ -74,6 +80,34 @@ std::string PngEncode(const std::string& raw, std::size_t width, const std::vect
   return out;
 }
 
+std::string TiffEncode(const std::string& raw, std::size_t width) {
+  std::string out = raw;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (i % width != 0) out[i] = static_cast<char>(raw[i] - raw[i - 1]);
+  }
+  return out;
+}
+
+std::string HexEncode(const std::string& data) {
+  static const char* kDigits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : data) out += {kDigits[c >> 4], kDigits[c & 15]};
+  return out + ">";
+}
+
+std::string Ascii85Encode(const std::string& data) {
+  std::string out;
+  for (std::size_t i = 0; i < data.size(); i += 4) {
+    const std::size_t n = std::min<std::size_t>(4, data.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 4; ++k) group = group << 8 | (k < n ? static_cast<unsigned char>(data[i + k]) : 0);
+    char digits[5];
+    for (int k = 4; k >= 0; --k, group /= 85) digits[k] = static_cast<char>('!' + group % 85);
+    out.append(digits, n + 1);
+  }
+  return out + "~>";
+}
+
 // Writes files that use cross-reference streams and object streams.
 class XrefStreamPdf {
  public:
@@ -94,7 +128,8 @@ class XrefStreamPdf {
       Entries[objects[i].first] = {2, number, static_cast<long long>(i)};
     }
     std::string data = head + body;
-    if (filter.find("FlateDecode") != std::string::npos) data = Deflate(data);
+    if (filter.find("/Fl") != std::string::npos) data = Deflate(data);
+    if (filter.find("/AHx") != std::string::npos) data = HexEncode(data);
     Object(number, "<< /Type /ObjStm /N " + std::to_string(objects.size()) + " /First " + std::to_string(head.size()) +
                        " " + filter + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
                        (eolBeforeEndstream ? "\n" : "") + "endstream");
@@ -127,20 +162,48 @@ class XrefStreamPdf {
                        std::to_string(format.W[2]) + "] " + entries;
     std::string data = raw;
     if (format.Predictor >= 10) data = PngEncode(raw, width, format.Tags);
+    if (format.Predictor == 2) data = TiffEncode(raw, width);
     if (format.Compress) {
       data = Deflate(data);
-      dict += format.ArrayForms ? " /Filter [/FlateDecode]" : " /Filter /FlateDecode";
+      data.resize(data.size() - format.CutBytes);
+      std::string filter = format.Filter;
+      if (filter.empty()) filter = format.ArrayForms ? "[/FlateDecode]" : "/FlateDecode";
+      const bool hex = filter.find("/AHx") != std::string::npos, a85 = filter.find("/A85") != std::string::npos;
+      if (hex) data = HexEncode(data);
+      if (a85) data = Ascii85Encode(data);
+      dict += " /Filter " + filter;
       if (format.Predictor != 0) {
         std::string parms =
             "<< /Columns " + std::to_string(width) + " /Predictor " + std::to_string(format.Predictor) + " >>";
+        if (hex || a85) parms = "[null " + parms + "]";
         dict += format.ArrayForms ? " /DecodeParms [" + parms + "]" : " /DecodeParms " + parms;
       }
+    } else if (!format.Filter.empty()) {
+      dict += " /Filter " + format.Filter;
     }
-    dict += " /Length " + std::to_string(data.size()) + " >>";
-    Text += std::to_string(number) + " 0 obj\n" + dict + "\nstream\n" + data + (format.EolBeforeEndstream ? "\n" : "") +
-            "endstream\nendobj\n";
+    if (format.WriteLength) dict += " /Length " + std::to_string(data.size());
+    dict += " >>";
+    Text += std::to_string(number) + " 0 obj\n" + dict + "\nstream" + format.StreamEol + data +
+            (format.EolBeforeEndstream ? "\n" : "") + "endstream\nendobj\n";
     Text += "startxref\n" + std::to_string(offset) + "\n%%EOF\n";
     Entries[number] = {1, offset, 0};
+    return offset;
+  }
+
+  // Writes a classic section for numbers (type 1 entries as "n", any other as "f"), its trailer,
+  // startxref and %%EOF; returns the section's offset.
+  long ClassicSection(const std::vector<int>& numbers, const std::string& trailer) {
+    const long offset = static_cast<long>(Text.size());
+    Text += "xref\n";
+    char line[32];
+    for (int n : numbers) {
+      auto it = Entries.find(n);
+      const bool used = it != Entries.end() && it->second.Type == 1;
+      std::snprintf(line, sizeof line, "%d 1\n%010lld %05d %c \n", n, used ? it->second.Field2 : 0LL,
+                    n == 0 ? 65535 : 0, used ? 'n' : 'f');
+      Text += line;
+    }
+    Text += "trailer\n<< " + trailer + " >>\nstartxref\n" + std::to_string(offset) + "\n%%EOF\n";
     return offset;
   }
 
@@ -276,7 +339,32 @@ TEST(ConvertXrefStreams, ConvertsEveryFormOfTheOnePageDocument) {
       {"wide fields", {{2, 8, 2}, 12, {4}, true, false}},
   };
   for (const auto& [name, format] : formats) files.emplace_back(name, OnePageFile("", format).Text);
+  XrefFormat tiff, abbreviated, hex, a85, nullFilter, noLength, crlf, noEndMarker;
+  tiff.Predictor = 2;
+  abbreviated.Filter = "/Fl";
+  hex.Filter = "[/AHx /Fl]";
+  a85.Filter = "[/A85 /FlateDecode]";
+  nullFilter = {{1, 2, 1}, 0, {}, false, false};
+  nullFilter.Filter = "null";
+  noLength.WriteLength = false;
+  crlf.StreamEol = "\r\n";
+  noEndMarker.CutBytes = 4;  // the checksum
+  const std::pair<const char*, XrefFormat> moreFormats[] = {
+      {"TIFF predictor", tiff},
+      {"/Fl", abbreviated},
+      {"ASCIIHex before Flate", hex},
+      {"ASCII85 before Flate", a85},
+      {"/Filter null", nullFilter},
+      {"no /Length", noLength},
+      {"CR LF behind stream", crlf},
+      {"Flate without its end", noEndMarker},
+  };
+  for (const auto& [name, format] : moreFormats) files.emplace_back(name, OnePageFile("", format).Text);
   files.emplace_back("uncompressed object stream", OnePageFile("", {}, "").Text);
+  files.emplace_back("object stream with /Fl", OnePageFile("", {}, "/Filter /Fl").Text);
+  files.emplace_back("object stream with ASCIIHex before Flate", OnePageFile("", {}, "/Filter [/AHx /Fl]").Text);
+  files.emplace_back("object stream of /Type /Potato", OnePageFile().Text);
+  files.back().second.replace(files.back().second.find("/Type /ObjStm"), 13, "/Type /Potato");
   files.emplace_back("object stream with array filters",
                      OnePageFile("", {}, "/Filter [/FlateDecode] /DecodeParms [<< /Predictor 1 >>]").Text);
   files.emplace_back("ending right after %%EOF", OnePageFile().Text);
