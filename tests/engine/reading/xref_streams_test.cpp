@@ -6,12 +6,15 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/reading/open_document.h"
 #include "engine/reading/scanners.h"
 #include "engine/reading/xref.h"
 #include "tests/support/pdf_writer.h"
@@ -468,35 +471,244 @@ TEST(ConvertXrefStreams, IndexGivesTheFirstObjectNumberAndRowsBeyondTheTableAreI
   EXPECT_NE(Text(doc.Image).find("\nxref\n0 8\n"), std::string::npos);
 }
 
-TEST(ConvertXrefStreams, ConvertsAHybridFileFromItsClassicTable) {
-  // Classic objects 3, 4 and the object stream 5; the catalog, pages and font live in the object
-  // stream, which only the /XRefStm stream describes.
+// The one-page document as a hybrid file: classic objects 3, 4 and the object stream 5; the
+// catalog, pages and font live in the object stream, which only the /XRefStm stream 6 describes.
+// classic receives the offset of the classic section.
+XrefStreamPdf HybridOnePageFile(long& classic) {
   XrefStreamPdf pdf = OnePageDocument();
   const long xrefStm = pdf.XrefStream(6, "/Size 8", pdf.Rows(0, 7, 6), XrefFormat{{1, 2, 1}, 0, {}, false, false});
   pdf.Text.erase(pdf.Text.rfind("startxref"));
-  const long classic = static_cast<long>(pdf.Text.size());
-  pdf.Text += "xref\n0 8\n0000000000 65535 f \n0000000000 00000 f \n0000000000 00000 f \n";
-  char line[32];
-  for (long long offset : {pdf.Entries[3].Field2, pdf.Entries[4].Field2, pdf.Entries[5].Field2,
-                           static_cast<long long>(xrefStm)}) {
-    std::snprintf(line, sizeof line, "%010lld 00000 n \n", offset);
-    pdf.Text += line;
-  }
-  pdf.Text += "0000000000 00000 f \ntrailer\n<< /Size 8 /Root 1 0 R /Info 3 0 R /XRefStm " + std::to_string(xrefStm) +
-              " >>\nstartxref\n" + std::to_string(classic) + "\n%%EOF\n";
+  classic = pdf.ClassicSection({0, 1, 2, 3, 4, 5, 6, 7},
+                               "/Size 8 /Root 1 0 R /Info 3 0 R /XRefStm " + std::to_string(xrefStm));
+  return pdf;
+}
 
+// The classic table ParseXrefChain makes of text; the parse must succeed.
+XrefTable ClassicTableOf(const std::string& text) {
   EngineState state;
-  XrefTable classicTable;
+  XrefTable table;
   int catalog = -1, generation = -1;
-  ASSERT_EQ(ParseXrefChain(state, ImageOf(pdf.Text), classicTable, catalog, generation), 1);
+  EXPECT_EQ(ParseXrefChain(state, ImageOf(text), table, catalog, generation), 1) << state.LastErrorCode;
   EXPECT_EQ(state.NeedsConversion, 1);
-  Opened doc = Convert(pdf.Text, &classicTable);
+  return table;
+}
+
+TEST(ConvertXrefStreams, ConvertsAHybridFileFromItsClassicTable) {
+  long classic = 0;
+  const std::string text = HybridOnePageFile(classic).Text;
+  const XrefTable classicTable = ClassicTableOf(text);
+  Opened doc = Convert(text, &classicTable);
   ASSERT_EQ(doc.Code, 0);
   ExpectObjectsOfOnePageDocument(doc);
   // Without the parsed table the classic section is read from the file, with the same result.
-  Opened fromFile = Convert(pdf.Text, nullptr);
+  Opened fromFile = Convert(text, nullptr);
   ASSERT_EQ(fromFile.Code, 0);
   EXPECT_EQ(Text(fromFile.Image), Text(doc.Image));
+}
+
+// The objects a converted file holds (by the start of their text) and those its table leaves out
+// (lists at offset 0, or not at all).
+struct Holding {
+  std::map<int, std::string> Present;
+  std::vector<int> Absent;
+};
+
+void ExpectHolding(const Opened& doc, const Holding& holding) {
+  ExpectObjects(doc, holding.Present);
+  for (int number : holding.Absent) {
+    int error = 0;
+    EXPECT_LE(LookupObjectOffset(doc.Table, number, error), 0) << "object " << number;
+  }
+}
+
+const std::string kNewCatalog = "<< /Type /Catalog /Pages 2 0 R /PageMode /UseNone >>";
+
+TEST(ConvertXrefStreams, FollowsChainsOfClassicSectionsAndStreams) {
+  struct Case {
+    const char* Name;
+    std::string Text;
+    bool WithTable;  // convert with the classic table parsed first, as the open sequence does
+    Holding Objects;
+  };
+  std::vector<Case> cases;
+  {
+    XrefStreamPdf pdf;  // a stream update over a classic file
+    pdf.Object(1, kCatalog);
+    pdf.Object(2, kPages);
+    pdf.Object(3, kPage);
+    pdf.Object(4, kContents + "\nendstream");
+    pdf.Object(7, kFont);
+    const long classic = pdf.ClassicSection({0, 1, 2, 3, 4, 5, 6, 7}, "/Size 8 /Root 1 0 R");
+    pdf.Object(7, kCourier);
+    pdf.ObjectStream(9, {{10, "(ten)"}});
+    std::vector<Row> rows = pdf.Rows(7, 7, 11);
+    for (const Row& row : pdf.Rows(9, 11, 11)) rows.push_back(row);
+    pdf.XrefStream(11, "/Size 12 /Root 1 0 R /Index [7 1 9 3] /Prev " + std::to_string(classic), rows);
+    cases.push_back({"stream over classic", pdf.Text, false,
+                     {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}, {10, "(ten)"}}, {9}}});
+  }
+  {
+    XrefStreamPdf pdf = OnePageFile();  // a classic update over a stream, without /XRefStm
+    pdf.Object(7, kCourier);
+    pdf.Object(1, kNewCatalog);
+    pdf.ClassicSection({1, 7}, "/Size 8 /Root 1 0 R" + PrevTo(pdf, 6));
+    cases.push_back({"classic over stream", pdf.Text, false,
+                     {{{1, kNewCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}}});
+  }
+  {
+    long classic = 0;  // a stream update over a hybrid file: the older section's /XRefStm counts
+    XrefStreamPdf pdf = HybridOnePageFile(classic);
+    pdf.Object(7, kCourier);
+    pdf.XrefStream(8, "/Size 9 /Root 1 0 R /Index [7 2] /Prev " + std::to_string(classic), pdf.Rows(7, 8, 8));
+    cases.push_back({"stream over hybrid", pdf.Text, false,
+                     {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}}});
+  }
+  {
+    // A hybrid update whose /XRefStm stream has a /Prev to the older classic section, which
+    // defines object 3 as it was before the update.
+    XrefStreamPdf pdf;
+    pdf.Object(1, kCatalog);
+    pdf.Object(3, "(old three)");
+    const long first = pdf.ClassicSection({0, 1, 3}, "/Size 4 /Root 1 0 R");
+    pdf.Object(3, "(new three)");
+    pdf.ObjectStream(5, {{4, "(four)"}});
+    const long stm = pdf.XrefStream(6, "/Size 7 /Index [4 3] /Prev " + std::to_string(first), pdf.Rows(4, 6, 6));
+    pdf.Text.erase(pdf.Text.rfind("startxref"));
+    pdf.ClassicSection({3, 5, 6}, "/Size 7 /Root 1 0 R /Prev " + std::to_string(first) + " /XRefStm " +
+                                      std::to_string(stm));
+    const Holding holding{{{1, kCatalog}, {3, "(new three)"}, {4, "(four)"}}, {5}};
+    cases.push_back({"hybrid update, with the classic table", pdf.Text, true, holding});
+    cases.push_back({"hybrid update, from the file", pdf.Text, false, holding});
+  }
+  {
+    XrefStreamPdf pdf = OnePageFile(" /Prev 999999");  // a classic update and a stream naming each other
+    pdf.Object(7, kCourier);
+    const std::string classic = std::to_string(pdf.ClassicSection({7}, "/Size 8 /Root 1 0 R" + PrevTo(pdf, 6)));
+    pdf.Text.replace(pdf.Text.find("/Prev 999999"), 12, "/Prev " + classic + std::string(6 - classic.size(), ' '));
+    cases.push_back({"a loop through a classic section", pdf.Text, false, {{{1, kCatalog}, {7, kCourier}}, {}}});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    XrefTable classicTable;
+    if (c.WithTable) classicTable = ClassicTableOf(c.Text);
+    Opened doc = Convert(c.Text, c.WithTable ? &classicTable : nullptr);
+    ASSERT_EQ(doc.Code, 0);
+    ExpectHolding(doc, c.Objects);
+  }
+
+  // The open sequence: the classic parse stops at the stream and asks for the conversion.
+  EngineState state;
+  XrefTable table;
+  int catalog = -1, generation = -1;
+  ASSERT_EQ(ParseXrefChain(state, ImageOf(cases[1].Text), table, catalog, generation), 0);
+  EXPECT_EQ(state.NeedsConversion, 1);
+  EXPECT_EQ(CountPages(state, WriteTempFile("classic-over-stream.pdf", cases[1].Text)), 1);
+}
+
+// Object streams 5 (objects 1, 2, 7) and 9 (objects 10, 11, 12 and 11 once more) side by side;
+// change adjusts the rows before the cross-reference stream 6 is written.
+TEST(ConvertXrefStreams, ObjectStreamsAsProducersRecordThem) {
+  const std::map<int, std::string> firstStream{{1, kCatalog}, {2, kPages}, {7, kFont}, {3, kPage}};
+  auto with = [&](std::map<int, std::string> more) {
+    more.insert(firstStream.begin(), firstStream.end());
+    return more;
+  };
+  struct Case {
+    const char* Name;
+    std::function<void(XrefStreamPdf&)> Change;
+    Holding Objects;
+  };
+  const Case cases[] = {
+      {"as written", [](XrefStreamPdf&) {},
+       {with({{10, "(ten)"}, {11, "(eleven again)"}, {12, "(twelve)"}}), {5, 9}}},
+      {"offsets one byte early",
+       [](XrefStreamPdf& pdf) {
+         for (int n : {3, 5, 9}) pdf.Entries[n].Field2 -= 1;
+       },
+       {with({{10, "(ten)"}, {11, "(eleven again)"}, {12, "(twelve)"}}), {}}},
+      {"a header two bytes behind its offset", [](XrefStreamPdf& pdf) { pdf.Entries[9].Field2 += 2; },
+       {with({{10, "(ten)"}, {12, "(twelve)"}}), {}}},
+      {"an offset far off", [](XrefStreamPdf& pdf) { pdf.Entries[9].Field2 -= 60; },
+       {firstStream, {10, 11, 12}}},
+      {"an index naming another object's pair",
+       [](XrefStreamPdf& pdf) {
+         pdf.Entries[10].Field3 = 2;
+         pdf.Entries[12].Field3 = 0;
+       },
+       {with({{10, "(ten)"}, {12, "(twelve)"}}), {}}},
+      {"an index beyond the pairs", [](XrefStreamPdf& pdf) { pdf.Entries[12].Field3 = 200; },
+       {with({{12, "(twelve)"}}), {}}},
+      {"the index of a number's first pair", [](XrefStreamPdf& pdf) { pdf.Entries[11].Field3 = 1; },
+       {with({{11, "(eleven)\n"}}), {}}},
+      {"a row naming the stream of another", [](XrefStreamPdf& pdf) { pdf.Entries[10].Field2 = 5; },
+       {with({{11, "(eleven again)"}}), {10}}},
+      {"a row naming a plain object", [](XrefStreamPdf& pdf) { pdf.Entries[8] = {2, 3, 0}; },
+       {with({{10, "(ten)"}}), {8}}},
+      {"a row naming a free object", [](XrefStreamPdf& pdf) { pdf.Entries[8] = {2, 0, 0}; },
+       {with({{10, "(ten)"}}), {8}}},
+      {"a row naming the cross-reference stream", [](XrefStreamPdf& pdf) { pdf.Entries[8] = {2, 6, 0}; },
+       {with({{6, "<< /Type /XRef"}, {10, "(ten)"}}), {8}}},
+      {"an object stream inside an object stream", [](XrefStreamPdf& pdf) { pdf.Entries[9] = {2, 5, 3}; },
+       {firstStream, {9, 10, 11, 12}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    XrefStreamPdf pdf = OnePageDocument();
+    pdf.ObjectStream(9, {{10, "(ten)"}, {11, "(eleven)"}, {12, "(twelve)"}, {11, "(eleven again)"}});
+    c.Change(pdf);
+    pdf.XrefStream(6, "/Size 13 /Root 1 0 R", pdf.Rows(0, 12, 6));
+    Opened doc = Convert(pdf.Text);
+    ASSERT_EQ(doc.Code, 0);
+    ExpectHolding(doc, c.Objects);
+  }
+}
+
+// cairo writes a 2-byte index field, which wraps in an object stream of more than 65,535 objects.
+TEST(ConvertXrefStreams, FindsObjectsWhoseIndexWrapped) {
+  const int count = 65536 + 100;
+  std::vector<std::pair<int, std::string>> objects;
+  objects.reserve(count);
+  for (int i = 0; i < count; ++i) objects.emplace_back(10 + i, "(" + std::to_string(i) + ")");
+  XrefStreamPdf pdf = OnePageDocument();
+  pdf.ObjectStream(8, objects);
+  const int last = 10 + count - 1;
+  pdf.XrefStream(9, "/Size " + std::to_string(last + 1) + " /Root 1 0 R", pdf.Rows(0, last, 9),
+                 XrefFormat{{1, 3, 2}, 12, {2}, true, false});
+  Opened doc = Convert(pdf.Text);
+  ASSERT_EQ(doc.Code, 0);
+  ExpectHolding(doc, {{{1, kCatalog}, {10, "(0)"}, {10 + 65535, "(65535)"}, {10 + 65536, "(65536)"}, {last, "(65635)"}},
+                      {}});
+}
+
+TEST(ConvertXrefStreams, AnIndexPairOutsideTheTableSkipsOnlyItsRows) {
+  struct Case {
+    const char* Index;
+    std::vector<int> Listed;  // object numbers whose rows are written, in order; -1 a row beyond the table
+  };
+  const Case cases[] = {
+      {"[0 4 50 2 4 4]", {0, 1, 2, 3, -1, -1, 4, 5, 6, 7}},
+      {"[0 4 10 1 4 4]", {0, 1, 2, 3, -1, 4, 5, 6, 7}},  // the first number past the table
+      {"[0 4 2147483647 1 4 4]", {0, 1, 2, 3, -1, 4, 5, 6, 7}},
+      {"[0 3 20 0 4 4]", {0, 1, 2, 4, 5, 6, 7}},  // an empty pair
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Index);
+    XrefStreamPdf pdf = OnePageDocument();
+    std::vector<Row> rows;
+    const long self = static_cast<long>(pdf.Text.size());
+    for (int n : c.Listed) {
+      if (n < 0) rows.push_back({1, self, 0});
+      for (const Row& row : n < 0 ? std::vector<Row>{} : pdf.Rows(n, n, 6)) rows.push_back(row);
+    }
+    pdf.XrefStream(6, "/Size 8 /Root 1 0 R /Index " + std::string(c.Index), rows);
+    Opened doc = Convert(pdf.Text);
+    ASSERT_EQ(doc.Code, 0);
+    const bool pageListed = std::find(c.Listed.begin(), c.Listed.end(), 3) != c.Listed.end();
+    Holding holding{{{1, kCatalog}, {2, kPages}, {4, kContents}, {6, "<< /Type /XRef"}, {7, kFont}}, {}};
+    if (pageListed) holding.Present[3] = kPage;
+    if (!pageListed) holding.Absent.push_back(3);
+    ExpectHolding(doc, holding);
+  }
 }
 
 TEST(ConvertXrefStreams, AnEncryptedFileIsNotConverted) {
@@ -585,6 +797,32 @@ TEST(ConvertXrefStreams, FailuresAndCancellingLeaveTheImageUnchanged) {
     EXPECT_EQ(state.LastErrorCode, c.Code) << c.Name;
     EXPECT_TRUE(Text(image) == c.Text) << c.Name;
   }
+}
+
+// Files of the public corpus that need the conversion; the folder is FOLVEX_REALWORLD_DIR, or
+// shared/realworld/files beside the source tree.
+TEST(ConvertXrefStreams, RealWorldFilesCountTheirPages) {
+  const char* variable = std::getenv("FOLVEX_REALWORLD_DIR");
+  const std::string dir = variable != nullptr ? variable : FOLVEX_SOURCE_DIR "/../shared/realworld/files";
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
+  const std::pair<const char*, int> files[] = {
+      {"pdfjs__tracemonkey_a11y.pdf", 1},  {"pdfjs__issue17492.pdf", 1},
+      {"pdfjs__prefilled_f1040.pdf", 2},   {"pdfjs__issue20062.pdf", 1},
+      {"qpdf__tiff-predictor.pdf", 1},     {"qpdf__filter-abbreviation.pdf", 1},
+      {"pdfjs__bug1770750.pdf", 1},        {"pdfjs__bug1978317.pdf", 1},
+      {"qpdf__bad35.pdf", 1},              {"qpdf__xref-compressed-in-compressed.pdf", 30},
+      {"qpdf__xref-range.pdf", 1},         {"pypdf__form_acrobatReader.pdf", 1},
+      {"pdfjs__comments.pdf", 14},         {"pdfjs__highlights.pdf", 14},
+  };
+  int found = 0;
+  for (const auto& [name, pages] : files) {
+    const std::string path = dir + "/" + name;
+    if (!std::filesystem::exists(path)) continue;
+    ++found;
+    EngineState state;
+    EXPECT_EQ(CountPages(state, path), pages) << name;
+  }
+  if (found == 0) GTEST_SKIP() << "none of the files in " << dir;
 }
 
 std::size_t Count(const std::string& text, const std::string& what) {
