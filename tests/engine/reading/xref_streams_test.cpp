@@ -51,6 +51,7 @@ struct XrefFormat {
   std::string StreamEol = "\n";  // behind "stream"
   int Colors = 1;                 // TIFF: the row is /Columns pixels of /Colors bytes
   std::string FirstParms = "null";  // the /DecodeParms element of the ASCII filter
+  int Columns = 0;                  // /Columns when not the row width
 };
 
 std::string Deflate(const std::string& data) {
@@ -178,7 +179,9 @@ class XrefStreamPdf {
       if (a85) data = Ascii85Encode(data);
       dict += " /Filter " + filter;
       if (format.Predictor != 0) {
-        std::string parms = "<< /Columns " + std::to_string(width / static_cast<std::size_t>(format.Colors)) +
+        const std::size_t columns = format.Columns != 0 ? static_cast<std::size_t>(format.Columns)
+                                                        : width / static_cast<std::size_t>(format.Colors);
+        std::string parms = "<< /Columns " + std::to_string(columns) +
                             " /Predictor " + std::to_string(format.Predictor) + " >>";
         if (format.Colors != 1) parms.insert(3, "/Colors " + std::to_string(format.Colors) + " ");
         if (hex || a85) parms = "[" + format.FirstParms + " " + parms + "]";
@@ -351,6 +354,8 @@ TEST(ConvertXrefStreams, ConvertsEveryFormOfTheOnePageDocument) {
   tiffColors.Colors = 2;  // rows of two pixels, each two bytes
   hexParms.Filter = "[/AHx /Fl]";
   hexParms.FirstParms = "<< /Ignored [1] >>";
+  XrefFormat pngColumns;
+  pngColumns.Columns = 3;  // PNG rows are as wide as /W says
   abbreviated.Filter = "/Fl";
   hex.Filter = "[/AHx /Fl]";
   a85.Filter = "[/A85 /FlateDecode]";
@@ -360,6 +365,7 @@ TEST(ConvertXrefStreams, ConvertsEveryFormOfTheOnePageDocument) {
   crlf.StreamEol = "\r\n";
   noEndMarker.CutBytes = 4;  // the checksum
   const std::pair<const char*, XrefFormat> moreFormats[] = {
+      {"PNG rows whose /Columns disagrees", pngColumns},
       {"TIFF predictor", tiff},
       {"TIFF predictor, two colours", tiffColors},
       {"ASCIIHex with parameters before Flate", hexParms},
