@@ -447,6 +447,26 @@ struct Converter {
     return 0;
   }
 
+  bool SectionStartsAt(const Byte* p) {
+    const Byte* header = p;
+    return TokenAt(p, End, "xref") || ReadObjectHeader(header, -1) == 0;
+  }
+
+  // A section starts with "xref" or an object header. When the offset misses both, the nearest
+  // line a few bytes away that starts with one is taken (Word has written every section offset
+  // 19 bytes late).
+  const Byte* NearbySection(const Byte* p) {
+    if (SectionStartsAt(p)) return p;
+    const std::int64_t offset = p - Begin;
+    for (std::int64_t distance = 1; distance <= kHeaderWindow; ++distance) {
+      for (const std::int64_t at : {offset - distance, offset + distance}) {
+        if (at <= 0 || at >= End - Begin || !IsEndOfLine(Begin[at - 1])) continue;
+        if (SectionStartsAt(Begin + at)) return Begin + at;
+      }
+    }
+    return p;
+  }
+
   int FindNewestSection(const Byte*& p) {
     const std::int64_t size = End - Begin;
     if (size < 6) return -1;
@@ -498,7 +518,8 @@ struct Converter {
       const Byte* v = key + 8;
       int offset = ReadInteger(v, d.End, Scratch);
       if (offset < 0) return -13;
-      return Seek(offset, stream, -13);
+      if (int rc = Seek(offset, stream, -13)) return rc;
+      stream = NearbySection(stream);
     }
     return 0;
   }
@@ -548,6 +569,7 @@ struct Converter {
       const Byte* v = key + 8;
       const Byte* stream = nullptr;
       if (int rc = Seek(ReadInteger(v, d.End, Scratch), stream, -13)) return rc;
+      stream = NearbySection(stream);
       std::int64_t ignored = -1;
       if (visited.insert(stream).second) {
         if (int rc = ReadXrefStream(stream, ignored)) return rc;
@@ -576,6 +598,7 @@ struct Converter {
   int ReadAllSections(const XrefTable* classicTable) {
     const Byte* p = nullptr;
     if (int rc = FindNewestSection(p)) return rc;
+    p = NearbySection(p);
     std::unordered_set<const Byte*> visited;
     if (classicTable != nullptr && StartsWith(p, End, "xref")) {
       visited.insert(p);
@@ -590,6 +613,7 @@ struct Converter {
       if (int rc = classic ? ReadClassicSection(p, prev, visited) : ReadXrefStream(p, prev)) return rc;
       if (prev < 0) break;
       if (int rc = Seek(prev, p, -50)) return rc;
+      p = NearbySection(p);
     }
     return 0;
   }

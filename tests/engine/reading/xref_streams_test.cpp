@@ -567,9 +567,16 @@ TEST(ConvertXrefStreams, FollowsChainsOfClassicSectionsAndStreams) {
     XrefStreamPdf pdf = OnePageFile();  // a classic update over a stream, without /XRefStm
     pdf.Object(7, kCourier);
     pdf.Object(1, kNewCatalog);
-    pdf.ClassicSection({1, 7}, "/Size 8 /Root 1 0 R" + PrevTo(pdf, 6));
-    cases.push_back({"classic over stream", pdf.Text, false,
-                     {{{1, kNewCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}}});
+    const long classic = pdf.ClassicSection({1, 7}, "/Size 8 /Root 1 0 R" + PrevTo(pdf, 6));
+    const Holding holding{{{1, kNewCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}};
+    cases.push_back({"classic over stream", pdf.Text, false, holding});
+    // startxref a few bytes past "xref", before it, or at its line end.
+    for (long shift : {19L, -3L, 4L}) {
+      std::string text = pdf.Text;
+      const std::size_t at = text.rfind("startxref\n") + 10;
+      text.replace(at, text.find('\n', at) - at, std::to_string(classic + shift));
+      cases.push_back({"startxref off by a few bytes", text, false, holding});
+    }
   }
   {
     long classic = 0;  // a stream update over a hybrid file: the older section's /XRefStm counts
@@ -578,6 +585,15 @@ TEST(ConvertXrefStreams, FollowsChainsOfClassicSectionsAndStreams) {
     pdf.XrefStream(8, "/Size 9 /Root 1 0 R /Index [7 2] /Prev " + std::to_string(classic), pdf.Rows(7, 8, 8));
     cases.push_back({"stream over hybrid", pdf.Text, false,
                      {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}}});
+  }
+  {
+    long classic = 0;  // every section offset 19 bytes late
+    std::string text = HybridOnePageFile(classic).Text;
+    const std::size_t stm = text.find("/XRefStm ") + 9, startxref = text.rfind("startxref\n") + 10;
+    text.replace(startxref, text.find('\n', startxref) - startxref, std::to_string(classic + 19));
+    text.replace(stm, text.find(' ', stm) - stm, std::to_string(std::stol(text.substr(stm)) + 19));
+    cases.push_back({"section offsets a line late", text, false,
+                     {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kFont}}, {5}}});
   }
   {
     // A hybrid update whose /XRefStm stream has a /Prev to the older classic section, which
@@ -622,6 +638,7 @@ TEST(ConvertXrefStreams, FollowsChainsOfClassicSectionsAndStreams) {
   ASSERT_EQ(ParseXrefChain(state, ImageOf(cases[1].Text), table, catalog, generation), 0);
   EXPECT_EQ(state.NeedsConversion, 1);
   EXPECT_EQ(CountPages(state, WriteTempFile("classic-over-stream.pdf", cases[1].Text)), 1);
+  EXPECT_EQ(CountPages(state, WriteTempFile("startxref-off.pdf", cases[2].Text)), 1);
 }
 
 // Object streams 5 (objects 1, 2, 7) and 9 (objects 10, 11, 12 and 11 once more) side by side;
@@ -855,6 +872,7 @@ TEST(ConvertXrefStreams, RealWorldFilesCountTheirPages) {
   const std::pair<const char*, int> files[] = {
       {"pdfjs__tracemonkey_a11y.pdf", 1},  {"pdfjs__issue17492.pdf", 1},
       {"pdfjs__prefilled_f1040.pdf", 2},   {"pdfjs__issue20062.pdf", 1},
+      {"pdfjs__issue17147.pdf", 1},
       {"qpdf__tiff-predictor.pdf", 1},     {"qpdf__filter-abbreviation.pdf", 1},
       {"pdfjs__bug1770750.pdf", 1},        {"pdfjs__bug1978317.pdf", 1},
       {"qpdf__bad35.pdf", 1},              {"qpdf__xref-compressed-in-compressed.pdf", 30},
