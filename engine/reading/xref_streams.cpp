@@ -734,12 +734,7 @@ struct Converter {
     }
     std::vector<int> streams;
     for (std::size_t i = 0; i < Entries.size(); ++i) {
-      if (!Entries[i].Mark) continue;
-      if (Locatable(Entries[i])) {
-        streams.push_back(static_cast<int>(i));
-      } else {
-        Entries[i].Mark = 0;
-      }
+      if (Entries[i].Mark && Locatable(Entries[i])) streams.push_back(static_cast<int>(i));
     }
     std::sort(streams.begin(), streams.end(), [this](int a, int b) {
       const std::int32_t offsetA = Entries[static_cast<std::size_t>(a)].Field2;
@@ -761,10 +756,7 @@ struct Converter {
       if (State.Cancelled()) return kConvertCancelled;
       ObjectEntry& stream = Entries[static_cast<std::size_t>(number)];
       const Byte* at = FindObjectHeader(number, stream.Field2, read);
-      if (at == nullptr) {
-        stream.Mark = 0;
-        continue;
-      }
+      if (at == nullptr) continue;
       const std::size_t kept = out.size();
       out.insert(out.end(), read, at);
       const Byte* after = nullptr;

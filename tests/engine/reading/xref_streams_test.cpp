@@ -580,11 +580,26 @@ TEST(ConvertXrefStreams, FollowsChainsOfClassicSectionsAndStreams) {
   }
   {
     long classic = 0;  // a stream update over a hybrid file: the older section's /XRefStm counts
-    XrefStreamPdf pdf = HybridOnePageFile(classic);
-    pdf.Object(7, kCourier);
-    pdf.XrefStream(8, "/Size 9 /Root 1 0 R /Index [7 2] /Prev " + std::to_string(classic), pdf.Rows(7, 8, 8));
-    cases.push_back({"stream over hybrid", pdf.Text, false,
-                     {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}}});
+    const XrefStreamPdf base = HybridOnePageFile(classic);
+    for (long late : {0L, 19L}) {
+      XrefStreamPdf pdf = base;
+      pdf.Object(7, kCourier);
+      pdf.XrefStream(8, "/Size 9 /Root 1 0 R /Index [7 2] /Prev " + std::to_string(classic + late), pdf.Rows(7, 8, 8));
+      cases.push_back({late == 0 ? "stream over hybrid" : "stream over hybrid, /Prev a line late", pdf.Text, false,
+                       {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kCourier}}, {5}}});
+    }
+  }
+  {
+    // Word's empty update section; startxref lands in its trailer, nearer to the "xref" inside
+    // "startxref" than to the section's own line.
+    XrefStreamPdf pdf = OnePageFile();
+    const long classic = static_cast<long>(pdf.Text.size());
+    pdf.Text += "xref\n0 0\ntrailer\n<< /Size 8 /Root 1 0 R" + PrevTo(pdf, 6) + " >>\nstartxref\n";
+    const long inKeyword = static_cast<long>(pdf.Text.size()) - 5;
+    EXPECT_LT(inKeyword - (classic + 32), 32);
+    pdf.Text += std::to_string(classic + 32) + "\n%%EOF\n";
+    cases.push_back({"startxref in an empty section's trailer", pdf.Text, false,
+                     {{{1, kCatalog}, {2, kPages}, {3, kPage}, {7, kFont}}, {5}}});
   }
   {
     long classic = 0;  // every section offset 19 bytes late
@@ -645,7 +660,8 @@ TEST(ConvertXrefStreams, FollowsChainsOfClassicSectionsAndStreams) {
 // change adjusts the rows (8 and 13 are free numbers) before the cross-reference stream 6 is
 // written.
 TEST(ConvertXrefStreams, ObjectStreamsAsProducersRecordThem) {
-  const std::map<int, std::string> firstStream{{1, kCatalog}, {2, kPages}, {7, kFont}, {3, kPage}};
+  // With the plain objects before (3) and behind (6) the object streams.
+  const std::map<int, std::string> firstStream{{1, kCatalog}, {2, kPages}, {7, kFont}, {3, kPage}, {6, "<< /Type /XRef"}};
   auto with = [&](std::map<int, std::string> more) {
     more.insert(firstStream.begin(), firstStream.end());
     return more;
@@ -684,7 +700,7 @@ TEST(ConvertXrefStreams, ObjectStreamsAsProducersRecordThem) {
       {"a row naming a free object", [](XrefStreamPdf& pdf) { pdf.Entries[8] = {2, 0, 0}; },
        {with({{10, "(ten)"}}), {8}}},
       {"a row naming the cross-reference stream", [](XrefStreamPdf& pdf) { pdf.Entries[8] = {2, 6, 0}; },
-       {with({{6, "<< /Type /XRef"}, {10, "(ten)"}}), {8}}},
+       {with({{10, "(ten)"}}), {8}}},
       {"a row naming a dictionary without a stream",
        [](XrefStreamPdf& pdf) {
          pdf.Object(8, "<< /N 1 /First 4 >>");
