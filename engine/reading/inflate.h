@@ -14,7 +14,8 @@ namespace folvex {
 int InflateBuffer(const Byte* source, std::size_t sourceLength, Byte* destination, std::size_t& length);
 
 // Inflates source into out (replacing its contents), growing it as the data comes, in one pass.
-// Returns the codes of InflateBuffer; -10 when the data would grow beyond limit bytes.
+// Returns the codes of InflateBuffer; -10 when the data would grow beyond limit bytes. With -5
+// (data ending early) out keeps the bytes produced so far.
 int InflateToVector(const Byte* source, std::size_t sourceLength, std::vector<Byte>& out, std::size_t limit);
 
 }  // namespace folvex

@@ -11,8 +11,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/reading/inflate.h"
 #include "engine/reading/scanners.h"
+#include "engine/reading/stream_filters.h"
 
 namespace folvex {
 
@@ -29,11 +29,16 @@ constexpr std::size_t kDecodedBudget = std::size_t{512} << 20;
 constexpr std::int64_t kMaxImageSize = INT32_MAX;
 // Cross-reference stream fields wider than this cannot hold a meaningful value.
 constexpr int kMaxFieldWidth = 8;
+// How far from its recorded offset an object stream's header is looked for.
+constexpr std::int64_t kHeaderWindow = 32;
+// Returned by the extraction of an object that turns out not to be an object stream.
+constexpr int kNotAnObjectStream = 1;
 
 struct ObjectEntry {
   std::uint8_t Mark = 0;    // 1 for an object that is an object stream
   std::uint8_t Type = 255;  // 255 until a cross-reference stream row sets it; then 0, 1 or 2
   bool Extracted = false;   // already written out of its object stream
+  bool FromTable = false;   // listed in the classic table parsed before the conversion
   std::int64_t NewOffset = 0;
   std::int32_t Field2 = 0;  // type 1: offset; type 2: object stream number; type 0: next free number
   std::int32_t Field3 = 0;  // type 1: generation; type 2: index in the object stream
@@ -51,7 +56,14 @@ struct StreamData {
   const Byte* After = nullptr;  // behind "endstream"
 };
 
-enum class Filter { None, Flate, Other };
+// How a stream's data is encoded.
+struct StreamForm {
+  std::vector<StreamFilter> Filters;
+  bool Supported = true;  // false: a filter not decoded here
+  PredictorParms Parms;
+};
+
+bool AcceptedPredictor(int predictor) { return predictor <= 2 || (predictor >= 10 && predictor <= 15); }
 
 std::int32_t ClampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, INT32_MAX));
@@ -70,39 +82,6 @@ std::uint64_t ReadField(const Byte* p, int width) {
   std::uint64_t value = 0;
   for (int i = 0; i < width; ++i) value = (value << 8) | p[i];
   return value;
-}
-
-Byte Paeth(int left, int up, int upLeft) {
-  int estimate = left + up - upLeft;
-  int toLeft = std::abs(estimate - left), toUp = std::abs(estimate - up), toUpLeft = std::abs(estimate - upLeft);
-  if (toLeft <= toUp && toLeft <= toUpLeft) return static_cast<Byte>(left);
-  if (toUp <= toUpLeft) return static_cast<Byte>(up);
-  return static_cast<Byte>(upLeft);
-}
-
-// Undoes the PNG filters of rows rows, each a tag byte and rowWidth bytes, one byte per pixel.
-// Returns 0, or -36 for an unknown tag.
-int UndoPngPredictor(Byte* data, std::size_t rows, std::size_t rowWidth) {
-  const std::size_t stride = rowWidth + 1;
-  for (std::size_t r = 0; r < rows; ++r) {
-    Byte* row = data + r * stride + 1;
-    const Byte* prior = r == 0 ? nullptr : row - stride;
-    const Byte tag = row[-1];
-    if (tag > 4) return -36;
-    for (std::size_t i = 0; i < rowWidth; ++i) {
-      int left = i == 0 ? 0 : row[i - 1];
-      int up = prior == nullptr ? 0 : prior[i];
-      int upLeft = (prior == nullptr || i == 0) ? 0 : prior[i - 1];
-      switch (tag) {
-        case 1: row[i] = static_cast<Byte>(row[i] + left); break;
-        case 2: row[i] = static_cast<Byte>(row[i] + up); break;
-        case 3: row[i] = static_cast<Byte>(row[i] + (left + up) / 2); break;
-        case 4: row[i] = static_cast<Byte>(row[i] + Paeth(left, up, upLeft)); break;
-        default: break;
-      }
-    }
-  }
-  return 0;
 }
 
 void AppendText(std::vector<Byte>& out, const char* text, int length) { out.insert(out.end(), text, text + length); }
@@ -203,64 +182,72 @@ struct Converter {
     return 0;
   }
 
-  // A filter given as a name or as an array of at most one name.
-  Filter ReadFilterName(const Byte* v, const Byte* limit) {
-    if (SkipWhitespace(v, limit, Scratch) < 0) return Filter::Other;
-    const bool array = *v == '[';
-    if (array) {
-      ++v;
-      if (SkipWhitespace(v, limit, Scratch) < 0) return Filter::Other;
-      if (*v == ']') return Filter::None;
-    }
-    if (!TokenAt(v, limit, "/FlateDecode")) return Filter::Other;
-    v += 12;
-    if (array && (SkipWhitespace(v, limit, Scratch) < 0 || *v != ']')) return Filter::Other;
-    return Filter::Flate;
-  }
-
-  // The decode parameters as a dictionary, or as an array whose first element is one.
-  int ReadDecodeParms(const Byte* v, const Byte* limit, int& predictor) {
-    predictor = 1;
+  // The decode parameters as a dictionary, or as an array whose element for the last of
+  // filterCount filters is one.
+  int ReadDecodeParms(const Byte* v, const Byte* limit, std::size_t filterCount, PredictorParms& parms) {
+    parms = {};
     if (SkipWhitespace(v, limit, Scratch) < 0) return -8;
     if (*v == '[') {
       ++v;
+      for (std::size_t k = 0; k + 1 < filterCount; ++k) {
+        if (SkipWhitespace(v, limit, Scratch) < 0) return -8;
+        if (TokenAt(v, limit, "null")) {
+          v += 4;
+          continue;
+        }
+        if (!StartsWith(v, limit, "<<")) return -9;
+        const Byte* skipped = FindDictEnd(v + 2, limit);
+        if (skipped == nullptr) return -87;
+        v = skipped + 2;
+      }
       if (SkipWhitespace(v, limit, Scratch) < 0) return -8;
     }
     if (TokenAt(v, limit, "null")) return 0;
     if (limit - v < 4) return -8;
     if (!StartsWith(v, limit, "<<")) return -9;
-    Dictionary parms{v + 2, FindDictEnd(v + 2, limit)};
-    if (parms.End == nullptr) return -87;
-    const Byte* columns = Key(parms, "/Columns");
+    Dictionary d{v + 2, FindDictEnd(v + 2, limit)};
+    if (d.End == nullptr) return -87;
+    const Byte* columns = Key(d, "/Columns");
     if (columns == nullptr) return 0;
     columns += 8;
-    if (ReadInteger(columns, parms.End, Scratch) < 0) return -32;
-    if (const Byte* key = Key(parms, "/Predictor")) {
-      const Byte* p = key + 10;
-      int value = ReadInteger(p, parms.End, Scratch);
-      if (value >= 0) predictor = value;
+    int value = ReadInteger(columns, d.End, Scratch);
+    if (value < 0) return -32;
+    parms.Columns = value;
+    const std::pair<std::string_view, int*> optional[] = {
+        {"/Predictor", &parms.Predictor}, {"/Colors", &parms.Colors}, {"/BitsPerComponent", &parms.BitsPerComponent}};
+    for (const auto& [name, field] : optional) {
+      const Byte* key = Key(d, name);
+      if (key == nullptr) continue;
+      const Byte* p = key + name.size();
+      value = ReadInteger(p, d.End, Scratch);
+      if (value >= 0) *field = value;
     }
     return 0;
   }
 
-  // Predictor 0 for unfiltered data, 1 for plain Flate, the /Predictor value otherwise, and -1
-  // for a filter this reader does not decode.
-  int ReadPredictor(const Dictionary& d, int& predictor) {
-    predictor = 0;
+  // The filters and, when Flate comes last, its predictor parameters.
+  int ReadStreamForm(const Dictionary& d, StreamForm& form) {
+    form = {};
     const Byte* key = Key(d, "/Filter");
     if (key == nullptr) return 0;
-    Filter filter = ReadFilterName(key + 7, d.End);
-    if (filter == Filter::Other) predictor = -1;
-    if (filter != Filter::Flate) return 0;
-    predictor = 1;
+    if (ReadFilterList(key + 7, d.End, form.Filters) != 0) {
+      form.Supported = false;
+      return 0;
+    }
+    if (form.Filters.empty() || form.Filters.back() != StreamFilter::Flate) return 0;
     key = Key(d, "/DecodeParms");
     if (key == nullptr) return 0;
-    return ReadDecodeParms(key + 12, d.End, predictor);
+    return ReadDecodeParms(key + 12, d.End, form.Filters.size(), form.Parms);
   }
 
   // /Length as a direct integer; allowIndirect also follows a reference to an object in the file.
-  int ReadLength(const Dictionary& d, bool allowIndirect, std::int64_t& length) {
+  // allowMissing gives -1 for a missing /Length: the data then runs to "endstream".
+  int ReadLength(const Dictionary& d, bool allowIndirect, bool allowMissing, std::int64_t& length) {
     const Byte* key = Key(d, "/Length");
+    if (key == nullptr && allowMissing) {
+      length = -1;
+      return 0;
+    }
     if (key == nullptr) return -33;
     const Byte* v = key + 7;
     int number = 0, generation = 0;
@@ -308,6 +295,7 @@ struct Converter {
     } else if (*p == '\n') {
       ++p;
     }
+    if (length < 0) return ReadStreamToEndKeyword(p, stream);
     if (length > End - p) return -36;
     // The data is exactly /Length bytes: a last data byte that happens to be CR or LF stays (the
     // end-of-line before "endstream" is optional).
@@ -319,19 +307,32 @@ struct Converter {
     return 0;
   }
 
-  // Inflates when filtered; data and length then describe decoded, else the stream itself.
-  int Decode(const StreamData& stream, int predictor, std::vector<Byte>& decoded, const Byte*& data,
-             std::size_t& length) {
-    if (predictor == 0) {
+  // Data whose length is not known ends before the end-of-line in front of "endstream".
+  int ReadStreamToEndKeyword(const Byte* p, StreamData& stream) {
+    static constexpr std::string_view kEndstream = "endstream";
+    const Byte* keyword = std::search(p, End, kEndstream.begin(), kEndstream.end());
+    if (keyword == End) return -36;
+    const Byte* dataEnd = keyword;
+    if (dataEnd > p && dataEnd[-1] == '\n') --dataEnd;
+    if (dataEnd > p && dataEnd[-1] == '\r') --dataEnd;
+    stream = {p, static_cast<std::size_t>(dataEnd - p), keyword + kEndstream.size()};
+    return 0;
+  }
+
+  // Decodes when filtered; data and length then describe decoded, else the stream itself. A
+  // predictor is undone with parms.
+  int Decode(const StreamData& stream, const StreamForm& form, const PredictorParms& parms,
+             std::vector<Byte>& decoded, const Byte*& data, std::size_t& length) {
+    if (form.Filters.empty()) {
       data = stream.Data;
       length = stream.Length;
       return 0;
     }
-    int rc = InflateToVector(stream.Data, stream.Length, decoded, DecodedBudget);
+    int rc = DecodeFilters(stream.Data, stream.Length, form.Filters, decoded, DecodedBudget);
     if (rc == -10) return -38;
     if (rc == -2 || rc == -3) return -37;
     if (rc != 0) return -36;
-    DecodedBudget -= decoded.size();
+    if (UndoPredictor(decoded, parms) != 0) return -36;
     data = decoded.data();
     length = decoded.size();
     return 0;
@@ -355,10 +356,9 @@ struct Converter {
   // subsections holds the (first number, count) pairs of /Index. Rows run through them in order;
   // rows beyond the last count go on numbering after the last pair's first number.
   int StoreRows(const Byte* data, std::size_t length, const int (&widths)[3],
-                const std::vector<std::pair<std::int64_t, std::int64_t>>& subsections, bool png) {
+                const std::vector<std::pair<std::int64_t, std::int64_t>>& subsections) {
     const std::size_t rowWidth = static_cast<std::size_t>(widths[0] + widths[1] + widths[2]);
-    const std::size_t stride = rowWidth + (png ? 1 : 0);
-    const std::size_t rows = length / stride;
+    const std::size_t rows = length / rowWidth;
     std::size_t pair = 0;
     std::int64_t rowInPair = 0;
     for (std::size_t r = 0; r < rows; ++r, ++rowInPair) {
@@ -367,11 +367,12 @@ struct Converter {
         ++pair;
         rowInPair = 0;
       }
+      // A row beyond the table is dropped; the rows of the pairs after it still count.
       const std::int64_t number = subsections[pair].first + rowInPair;
-      if (number >= static_cast<std::int64_t>(Entries.size())) break;
+      if (number >= static_cast<std::int64_t>(Entries.size())) continue;
       ObjectEntry& e = Entries[static_cast<std::size_t>(number)];
       if (e.Type != 255) continue;
-      const Byte* row = data + r * stride + (png ? 1 : 0);
+      const Byte* row = data + r * rowWidth;
       const std::uint64_t type = widths[0] == 0 ? 1 : ReadField(row, widths[0]);
       e.Type = static_cast<std::uint8_t>(std::min<std::uint64_t>(type, 254));
       e.NewOffset = -1;
@@ -379,6 +380,26 @@ struct Converter {
       e.Field3 = ClampField(ReadField(row + widths[0] + widths[1], widths[2]));
     }
     return 0;
+  }
+
+  // /Index: every (first number, count) pair with a count of at least 1; without it one
+  // subsection starting at 0.
+  int ReadIndex(const Dictionary& d, std::vector<std::pair<std::int64_t, std::int64_t>>& subsections) {
+    const Byte* key = Key(d, "/Index");
+    if (key == nullptr) {
+      subsections.emplace_back(0, 0);
+      return 0;
+    }
+    const Byte* v = key + 6;
+    if (SkipWhitespace(v, d.End, Scratch) < 0 || *v != '[') return -29;
+    ++v;
+    for (;;) {
+      std::int64_t first = ReadInteger(v, d.End, Scratch);
+      if (first < 0) return subsections.empty() ? -29 : 0;
+      std::int64_t count = ReadInteger(v, d.End, Scratch);
+      if (count < 0 || (count == 0 && subsections.empty())) return subsections.empty() ? -30 : 0;
+      if (count > 0) subsections.emplace_back(first, count);
+    }
   }
 
   // One cross-reference stream object at p; prev is its /Prev, or -1.
@@ -392,51 +413,30 @@ struct Converter {
     if (int rc = CheckType(d, "/XRef")) return rc;
     int widths[3] = {0, 0, 0};
     if (int rc = ReadWidths(d, widths)) return rc;
-    // /Index: every (first number, count) pair; without it one subsection starting at 0.
     std::vector<std::pair<std::int64_t, std::int64_t>> subsections;
-    if (const Byte* key = Key(d, "/Index")) {
-      const Byte* v = key + 6;
-      if (SkipWhitespace(v, d.End, Scratch) < 0 || *v != '[') return -29;
-      ++v;
-      for (;;) {
-        std::int64_t first = ReadInteger(v, d.End, Scratch);
-        if (first < 0) {
-          if (subsections.empty()) return -29;
-          break;
-        }
-        std::int64_t count = ReadInteger(v, d.End, Scratch);
-        if (count < 1) {
-          if (subsections.empty()) return -30;
-          break;
-        }
-        subsections.emplace_back(first, count);
-      }
-    } else {
-      subsections.emplace_back(0, 0);
-    }
+    if (int rc = ReadIndex(d, subsections)) return rc;
     if (const Byte* key = Key(d, "/Prev")) {
       const Byte* v = key + 5;
       int value = ReadInteger(v, d.End, Scratch);
       if (value < 1) return -31;
       prev = value;
     }
-    int predictor = 0;
-    if (int rc = ReadPredictor(d, predictor)) return rc;
+    StreamForm form;
+    if (int rc = ReadStreamForm(d, form)) return rc;
     std::int64_t length = 0;
-    if (int rc = ReadLength(d, false, length)) return rc;
+    if (int rc = ReadLength(d, false, true, length)) return rc;
     StreamData stream;
     if (int rc = ReadStream(d, length, stream)) return rc;
-    const bool png = predictor >= 10 && predictor <= 15;
-    if (predictor != 0 && predictor != 1 && !png) return -36;
+    if (!form.Supported || !AcceptedPredictor(form.Parms.Predictor)) return -36;
+    // PNG rows are as wide as /W says, whatever /Columns claims.
+    const int rowWidth = widths[0] + widths[1] + widths[2];
+    PredictorParms parms = form.Parms;
+    if (parms.Predictor >= 10) parms = {parms.Predictor, 1, 8, rowWidth};
     std::vector<Byte> decoded;
     const Byte* data = nullptr;
     std::size_t dataLength = 0;
-    if (int rc = Decode(stream, predictor, decoded, data, dataLength)) return rc;
-    const std::size_t rowWidth = static_cast<std::size_t>(widths[0] + widths[1] + widths[2]);
-    if (png) {
-      if (int rc = UndoPngPredictor(decoded.data(), dataLength / (rowWidth + 1), rowWidth)) return rc;
-    }
-    return StoreRows(data, dataLength, widths, subsections, png);
+    if (int rc = Decode(stream, form, parms, decoded, data, dataLength)) return rc;
+    return StoreRows(data, dataLength, widths, subsections);
   }
 
   // Skips whitespace and comments at offset; code is the failure to report.
@@ -445,6 +445,26 @@ struct Converter {
     p = Begin + offset;
     if (SkipWhitespace(p, End, Scratch) < 0) return code;
     return 0;
+  }
+
+  bool SectionStartsAt(const Byte* p) {
+    const Byte* header = p;
+    return TokenAt(p, End, "xref") || ReadObjectHeader(header, -1) == 0;
+  }
+
+  // A section starts with "xref" or an object header. When the offset misses both, the nearest
+  // line a few bytes away that starts with one is taken (Word has written every section offset
+  // 19 bytes late).
+  const Byte* NearbySection(const Byte* p) {
+    if (SectionStartsAt(p)) return p;
+    const std::int64_t offset = p - Begin;
+    for (std::int64_t distance = 1; distance <= kHeaderWindow; ++distance) {
+      for (const std::int64_t at : {offset - distance, offset + distance}) {
+        if (at <= 0 || at >= End - Begin || !IsEndOfLine(Begin[at - 1])) continue;
+        if (SectionStartsAt(Begin + at)) return Begin + at;
+      }
+    }
+    return p;
   }
 
   int FindNewestSection(const Byte*& p) {
@@ -487,55 +507,159 @@ struct Converter {
     if (int rc = ReadDictionary(q, d)) return rc;
     if (int rc = ReadTrailerValues(d)) return rc;
     if (Size == 0) return -13;
-    if (classicTable == nullptr) return -15;
     for (const XrefEntry& line : *classicTable) {
       if (line.Number < 0 || static_cast<std::size_t>(line.Number) >= Entries.size()) continue;
       ObjectEntry& e = Entries[static_cast<std::size_t>(line.Number)];
       if (line.Offset > 0) e.Field2 = line.Offset;
       e.Field3 = line.Generation;
+      e.FromTable = true;
     }
     if (const Byte* key = Key(d, "/XRefStm")) {
       const Byte* v = key + 8;
       int offset = ReadInteger(v, d.End, Scratch);
       if (offset < 0) return -13;
-      return Seek(offset, stream, -13);
+      if (int rc = Seek(offset, stream, -13)) return rc;
+      stream = NearbySection(stream);
     }
     return 0;
   }
 
+  struct ClassicLine {
+    std::int64_t Number;
+    int Offset;
+    int Generation;
+    Byte Type;
+  };
+
+  // The entries of a classic section from behind "xref" up to "trailer".
+  int ReadClassicLines(const Byte*& p, std::vector<ClassicLine>& lines) {
+    for (;;) {
+      const Byte* q = p;
+      const std::int64_t first = ReadInteger(q, End, Scratch);
+      if (first < 0) return 0;
+      const std::int64_t count = ReadInteger(q, End, Scratch);
+      if (count < 0) return -39;
+      p = q;
+      for (std::int64_t k = 0; k < count; ++k) {
+        if ((k & 0xFFFF) == 0xFFFF && State.Cancelled()) return kConvertCancelled;
+        const int offset = ReadInteger(p, End, Scratch);
+        const int generation = offset < 0 ? -1 : ReadInteger(p, End, Scratch);
+        if (generation < 0 || !SkipPlainWhitespace(p, End) || (*p != 'n' && *p != 'f')) return -39;
+        lines.push_back({first + k, offset, generation, *p});
+        ++p;
+      }
+    }
+  }
+
+  // A classic section met along the chain (not the one the classic table was parsed from). Its
+  // /XRefStm section is read before its own entries, so that the stream fills in the objects the
+  // table lists as free; the entries then take only objects no newer section defined.
+  int ReadClassicSection(const Byte* p, std::int64_t& prev, std::unordered_set<const Byte*>& visited) {
+    prev = -1;
+    p += 4;
+    std::vector<ClassicLine> lines;
+    if (int rc = ReadClassicLines(p, lines)) return rc;
+    if (SkipWhitespace(p, End, Scratch) < 0 || !StartsWith(p, End, "trailer")) return -6;
+    p += 7;
+    Dictionary d;
+    if (int rc = ReadDictionary(p, d)) return rc;
+    if (int rc = ReadTrailerValues(d)) return rc;
+    if (Size == 0) return -13;
+    if (const Byte* key = Key(d, "/XRefStm")) {
+      const Byte* v = key + 8;
+      const Byte* stream = nullptr;
+      if (int rc = Seek(ReadInteger(v, d.End, Scratch), stream, -13)) return rc;
+      stream = NearbySection(stream);
+      std::int64_t ignored = -1;
+      if (visited.insert(stream).second) {
+        if (int rc = ReadXrefStream(stream, ignored)) return rc;
+      }
+    }
+    for (const ClassicLine& line : lines) {
+      if (line.Number >= static_cast<std::int64_t>(Entries.size())) continue;
+      ObjectEntry& e = Entries[static_cast<std::size_t>(line.Number)];
+      if (e.Type != 255 || e.FromTable) continue;
+      e.Type = line.Type == 'n' ? 1 : 0;
+      e.NewOffset = -1;
+      e.Field2 = line.Offset;
+      e.Field3 = line.Generation;
+    }
+    if (const Byte* key = Key(d, "/Prev")) {
+      const Byte* v = key + 5;
+      prev = ReadInteger(v, d.End, Scratch);
+      if (prev < 0) return -31;
+    }
+    return 0;
+  }
+
+  // Reads every section from the newest back along /Prev; classic sections and cross-reference
+  // streams may follow each other in any order. A chain that comes back to a section already
+  // read ends there.
   int ReadAllSections(const XrefTable* classicTable) {
     const Byte* p = nullptr;
     if (int rc = FindNewestSection(p)) return rc;
-    if (StartsWith(p, End, "xref")) {
+    p = NearbySection(p);
+    std::unordered_set<const Byte*> visited;
+    if (classicTable != nullptr && StartsWith(p, End, "xref")) {
+      visited.insert(p);
       const Byte* stream = nullptr;
       if (int rc = ReadHybridSection(p, classicTable, stream)) return rc;
       p = stream;
     }
-    // A /Prev chain that comes back to a section already read ends there.
-    std::unordered_set<const Byte*> visited;
     while (p != nullptr && visited.insert(p).second) {
       if (State.Cancelled()) return kConvertCancelled;
       std::int64_t prev = -1;
-      if (int rc = ReadXrefStream(p, prev)) return rc;
+      const bool classic = StartsWith(p, End, "xref");
+      if (int rc = classic ? ReadClassicSection(p, prev, visited) : ReadXrefStream(p, prev)) return rc;
       if (prev < 0) break;
       if (int rc = Seek(prev, p, -50)) return rc;
+      p = NearbySection(p);
     }
     return 0;
   }
 
+  // The header of object `number` at offset or, when the offset is a few bytes off (Acrobat
+  // writes some one byte early), near it; never before lower. Null when there is none.
+  const Byte* FindObjectHeader(int number, std::int64_t offset, const Byte* lower) {
+    const std::int64_t low = lower - Begin;
+    auto headerAt = [&](std::int64_t at, bool exact) {
+      if (at < low || at >= End - Begin) return false;
+      const Byte* p = Begin + at;
+      if (!exact && (*p < '0' || *p > '9' || (at > 0 && !IsDelimiter(p[-1])))) return false;
+      return ReadObjectHeader(p, number) == 0;
+    };
+    if (headerAt(offset, true)) return Begin + offset;
+    for (std::int64_t distance = 1; distance <= kHeaderWindow; ++distance) {
+      if (headerAt(offset - distance, false)) return Begin + offset - distance;
+      if (headerAt(offset + distance, false)) return Begin + offset + distance;
+    }
+    return nullptr;
+  }
+
+  // True when the object at p (behind its header) is a dictionary with /N and /First followed
+  // by a stream; only then is it taken apart.
+  bool LooksLikeObjectStream(const Byte* p) {
+    Dictionary d;
+    if (ReadDictionary(p, d) != 0) return false;
+    if (Key(d, "/N") == nullptr || Key(d, "/First") == nullptr) return false;
+    const Byte* q = d.End + 2;
+    return SkipWhitespace(q, End, Scratch) >= 0 && StartsWith(q, End, "stream");
+  }
+
   // Writes the objects of the object stream `number`, whose header is at `at`, in its place.
+  // Returns kNotAnObjectStream, without writing, when the object is something else.
   int ExtractObjectStream(int number, const Byte* at, std::vector<Byte>& out, const Byte*& after,
                           std::int64_t& written) {
     written = 0;
     const Byte* p = at;
     if (int rc = ReadObjectHeader(p, number)) return rc;
+    if (!LooksLikeObjectStream(p)) return kNotAnObjectStream;
     Dictionary d;
     if (int rc = ReadDictionary(p, d)) return rc;
-    if (int rc = CheckType(d, "/ObjStm")) return rc;
-    int predictor = 0;
-    if (int rc = ReadPredictor(d, predictor)) return rc;
+    StreamForm form;
+    if (int rc = ReadStreamForm(d, form)) return rc;
     std::int64_t length = 0, first = 0, count = 0;
-    if (int rc = ReadLength(d, true, length)) return rc;
+    if (int rc = ReadLength(d, true, false, length)) return rc;
     if (int rc = ReadRequiredInteger(d, "/First", first)) return rc;
     if (int rc = ReadRequiredInteger(d, "/N", count)) return rc;
     StreamData stream;
@@ -545,12 +669,12 @@ struct Converter {
     q += 6;
     SkipWhitespace(q, End, Scratch);
     after = q;
-    if (predictor != 0 && predictor != 1) return -36;
+    if (!form.Supported || !AcceptedPredictor(form.Parms.Predictor)) return -36;
 
     std::vector<Byte> decoded;
     const Byte* data = nullptr;
     std::size_t dataLength = 0;
-    if (int rc = Decode(stream, predictor, decoded, data, dataLength)) return rc;
+    if (int rc = Decode(stream, form, form.Parms, decoded, data, dataLength)) return rc;
     const Byte* dataEnd = data + dataLength;
 
     struct Pair {
@@ -575,7 +699,11 @@ struct Converter {
       const std::size_t objectNumber = static_cast<std::size_t>(pairs[i].Number);
       if (objectNumber >= Entries.size()) continue;
       ObjectEntry& e = Entries[objectNumber];
-      if (e.Type != 2 || e.Extracted || e.Field2 != number || e.Field3 != static_cast<std::int64_t>(i)) continue;
+      if (e.Type != 2 || e.Extracted || e.Field2 != number) continue;
+      // The row's index names the pair; when that pair holds another object (a 2-byte index
+      // field wraps beyond 65,535 objects), the object is found by its number instead.
+      const std::size_t index = static_cast<std::size_t>(e.Field3);
+      if (index != i && index < pairs.size() && pairs[index].Number == pairs[i].Number) continue;
       if (static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
       e.Field2 = static_cast<std::int32_t>(out.size());
       e.Field3 = 0;
@@ -592,7 +720,11 @@ struct Converter {
     return 0;
   }
 
+  // An object stream is found through its own entry: an object in use at a file offset.
+  bool Locatable(const ObjectEntry& e) { return e.Type == 1 || (e.Type == 255 && e.Field2 > 0); }
+
   // Replaces every object stream by the objects it holds; out receives the whole new image body.
+  // Compressed objects whose stream cannot be found or is no object stream are left out.
   int ExtractObjectStreams(std::vector<Byte>& out) {
     for (ObjectEntry& e : Entries) e.Mark = 0;
     for (const ObjectEntry& e : Entries) {
@@ -602,7 +734,7 @@ struct Converter {
     }
     std::vector<int> streams;
     for (std::size_t i = 0; i < Entries.size(); ++i) {
-      if (Entries[i].Mark) streams.push_back(static_cast<int>(i));
+      if (Entries[i].Mark && Locatable(Entries[i])) streams.push_back(static_cast<int>(i));
     }
     std::sort(streams.begin(), streams.end(), [this](int a, int b) {
       const std::int32_t offsetA = Entries[static_cast<std::size_t>(a)].Field2;
@@ -623,13 +755,20 @@ struct Converter {
     for (int number : streams) {
       if (State.Cancelled()) return kConvertCancelled;
       ObjectEntry& stream = Entries[static_cast<std::size_t>(number)];
-      const std::int64_t offset = stream.Field2;
-      if (offset < read - Begin || offset > End - Begin) return -14;
-      out.insert(out.end(), read, Begin + offset);
+      const Byte* at = FindObjectHeader(number, stream.Field2, read);
+      if (at == nullptr) continue;
+      const std::size_t kept = out.size();
+      out.insert(out.end(), read, at);
       const Byte* after = nullptr;
       std::int64_t written = 0;
-      if (int rc = ExtractObjectStream(number, Begin + offset, out, after, written)) return rc;
-      shifts.push_back({offset, written - (after - (Begin + offset))});
+      int rc = ExtractObjectStream(number, at, out, after, written);
+      if (rc == kNotAnObjectStream) {
+        out.resize(kept);
+        stream.Mark = 0;
+        continue;
+      }
+      if (rc != 0) return rc;
+      shifts.push_back({at - Begin, written - (after - at)});
       stream.Field2 = 0;
       stream.NewOffset = 0;
       read = after;
@@ -641,6 +780,11 @@ struct Converter {
     std::vector<std::int64_t> sums(shifts.size() + 1, 0);
     for (std::size_t i = 0; i < shifts.size(); ++i) sums[i + 1] = sums[i] + shifts[i].Delta;
     for (ObjectEntry& e : Entries) {
+      if (e.Type == 2 && !e.Extracted) {
+        e.Field2 = 0;
+        e.Field3 = 0;
+        continue;
+      }
       if (e.Mark) continue;
       if (e.Type != 1 && !(e.Type == 255 && e.NewOffset != 0)) continue;
       auto before = std::lower_bound(shifts.begin(), shifts.end(), std::int64_t{e.Field2},
