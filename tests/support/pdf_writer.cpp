@@ -1,6 +1,7 @@
 #include "tests/support/pdf_writer.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -78,6 +79,11 @@ std::string SimplePdf(int count) {
 
 FileImage ImageOf(std::string_view bytes) {
   return MakeFileImage(std::vector<Byte>(bytes.begin(), bytes.end()));
+}
+
+std::string RealWorldDir() {
+  const char* variable = std::getenv("FOLVEX_REALWORLD_DIR");
+  return variable != nullptr ? variable : FOLVEX_SOURCE_DIR "/../shared/realworld/files";
 }
 
 std::string TempDir() {

@@ -47,6 +47,9 @@ FileImage ImageOf(std::string_view bytes);
 // Writes bytes into a fresh file under the test temporary folder and returns its path.
 std::string WriteTempFile(std::string_view name, std::string_view bytes);
 std::string TempDir();
+// The public corpus of real-world files: FOLVEX_REALWORLD_DIR, or shared/realworld/files beside the
+// source tree. Tests skip when it is absent.
+std::string RealWorldDir();
 std::string ReadFile(const std::string& path);
 
 struct CommandResult {

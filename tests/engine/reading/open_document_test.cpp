@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <regex>
 
@@ -253,6 +254,29 @@ TEST(OpenDocument, FoldersAndBadSlotsFailWithoutThrowing) {
   EXPECT_EQ(OpenDocument(state, 1, WriteTempFile("slot.pdf", SimplePdf(1)), {}), kOpenFailed);
   EXPECT_EQ(OpenDocument(state, -1, WriteTempFile("slot.pdf", SimplePdf(1)), {}), kOpenFailed);
   EXPECT_TRUE(state.Slots.empty());
+}
+
+// Damaged real files that repair and the open sequence must read, and their protection kept.
+TEST(CountPages, RealWorldDamagedFiles) {
+  const std::string dir = testing::RealWorldDir() + "/";
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no real-world files";
+  struct RealCase {
+    const char* File;
+    int Pages;  // -1: not a PDF file Folvex can read
+    bool Encrypted;
+  };
+  for (const RealCase& c : {RealCase{"qpdf__leading-junk.pdf", 30, true}, RealCase{"pdfjs__encrypted-attachment.pdf", 1, true},
+                            RealCase{"qpdf__bad2.pdf", 1, false}, RealCase{"qpdf__bad11.pdf", 1, false},
+                            RealCase{"pdfcpu__withOffsetStart.pdf", 1, false}, RealCase{"pdfjs__issue10438_reduced.pdf", 1, false},
+                            RealCase{"qpdf__obj0.pdf", 1, false}, RealCase{"qpdf__append-xref-loop.pdf", 30, false},
+                            RealCase{"pdfjs__issue7229.pdf", 2, false}, RealCase{"qpdf__bad34.pdf", 1, false},
+                            RealCase{"qpdf__issue-99b.pdf", -1, false},
+                            RealCase{"pdfjs__PDFBOX-4352-0.pdf", 1, false}, RealCase{"pdfjs__poppler-85140-0.pdf", -1, false}}) {
+    if (!std::filesystem::exists(dir + c.File)) continue;
+    EngineState state;
+    EXPECT_EQ(CountPages(state, dir + c.File), c.Pages) << c.File;
+    EXPECT_EQ(state.EncryptRef.has_value(), c.Encrypted) << c.File;
+  }
 }
 
 TEST(CountPages, ProtectedFiles) {

@@ -879,11 +879,9 @@ TEST(ConvertXrefStreams, FailuresAndCancellingLeaveTheImageUnchanged) {
   }
 }
 
-// Files of the public corpus that need the conversion; the folder is FOLVEX_REALWORLD_DIR, or
-// shared/realworld/files beside the source tree.
+// Files of the public corpus that need the conversion.
 TEST(ConvertXrefStreams, RealWorldFilesCountTheirPages) {
-  const char* variable = std::getenv("FOLVEX_REALWORLD_DIR");
-  const std::string dir = variable != nullptr ? variable : FOLVEX_SOURCE_DIR "/../shared/realworld/files";
+  const std::string dir = testing::RealWorldDir();
   if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
   const std::pair<const char*, int> files[] = {
       {"pdfjs__tracemonkey_a11y.pdf", 1},  {"pdfjs__issue17492.pdf", 1},
