@@ -120,6 +120,10 @@ TEST(OpenDocument, ProtectedFilesGoThroughTheSecuritySubsystem) {
             (std::vector<std::string>{"0 Reading", "4 Analyzing", "5 Repairing", "5 Repairing", "6 Analyzing"}));
   EXPECT_EQ(CountPages(state, damaged), 1);
   EXPECT_TRUE(state.EncryptRef.has_value()) << "listed as protected";
+  // Protected, with a /Prev that leads nowhere: the table does not parse, so the file is repaired.
+  std::string badPrev = w.Bytes();
+  badPrev.replace(badPrev.find("/Encrypt 4 0 R"), 14, "/Encrypt 4 0 R /Prev 3");
+  EXPECT_EQ(CountPages(state, WriteTempFile("protected-bad-prev.pdf", badPrev)), 1);
 }
 
 TEST(OpenDocument, CancelStopsTheSequence) {
@@ -267,6 +271,10 @@ TEST(CountPages, ProtectedFiles) {
   EXPECT_TRUE(state.EncryptRef.has_value());
   EXPECT_EQ(CountPages(state, streams), -1);
   EXPECT_EQ(state.LastErrorCode, -1000);
+  // A protected file read from its path goes to the security writer; with streams it cannot.
+  FileImage image;
+  EXPECT_EQ(ProtectImage(state, classic, {}, 0, false, image, [](auto&&...) { return 0; }), 0);
+  EXPECT_EQ(ProtectImage(state, streams, {}, 0, false, image, {}), 5);
 }
 
 TEST(ProtectImage, HandsAClassicImageToTheWriter) {
