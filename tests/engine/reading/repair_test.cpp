@@ -77,6 +77,10 @@ TEST(RepairImage, LaterRevisionWinsAndGapsAreWrittenAsZero) {
   EXPECT_TRUE(Has(out, "xref\n0 8\n0000000000 65535 f \n"));
   EXPECT_TRUE(Has(out, zero + zero + zero + zero + newer + "trailer"));  // 3 to 6, then 7
   EXPECT_EQ(ExpectParsesAndLocates(out, {1, 2, 7}), 1);
+  PdfWriter far;  // a number exactly at the end of the first table allocation (first number + 3276)
+  far.Object(1, "<< /Type /Catalog >>");
+  far.Object(3277, "<< >>");
+  EXPECT_EQ(ExpectParsesAndLocates(Repaired(far.Bytes()), {1, 3277}), 1);
 }
 
 TEST(RepairImage, InfoComesFromTheFirstValidEntryBetweenObjects) {
