@@ -303,6 +303,9 @@ TEST(ProtectImage, HandsAClassicImageToTheWriter) {
   EXPECT_EQ(firstIdByte, 0x42) << "the new file's identifier is kept";
   EXPECT_GT(state.ProtectCatalogNumber, 0);
 
+  tableSize = 0;  // a damaged file is repaired first
+  EXPECT_EQ(ProtectImage(state, WriteTempFile("protect-damaged.pdf", WithoutTable(SimplePdf(2))), key, 9, false, image, writer), 0);
+  EXPECT_GT(tableSize, 5u);
   EXPECT_EQ(ProtectImage(state, testing::TempDir() + "/absent.pdf", key, 0, false, image, writer), 7);
   // Without a writer nothing is written and the call fails.
   FileImage again;
