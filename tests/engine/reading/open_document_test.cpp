@@ -121,6 +121,10 @@ TEST(OpenDocument, ProtectedFilesGoThroughTheSecuritySubsystem) {
             (std::vector<std::string>{"0 Reading", "4 Analyzing", "5 Repairing", "5 Repairing", "6 Analyzing"}));
   EXPECT_EQ(CountPages(state, damaged), 1);
   EXPECT_TRUE(state.EncryptRef.has_value()) << "listed as protected";
+  // Protected, with a /Prev that leads nowhere: the table does not parse, so the file is repaired.
+  std::string badPrev = w.Bytes();
+  badPrev.replace(badPrev.find("/Encrypt 4 0 R"), 14, "/Encrypt 4 0 R /Prev 3");
+  EXPECT_EQ(CountPages(state, WriteTempFile("protected-bad-prev.pdf", badPrev)), 1);
 }
 
 TEST(OpenDocument, CancelStopsTheSequence) {
@@ -291,6 +295,10 @@ TEST(CountPages, ProtectedFiles) {
   EXPECT_TRUE(state.EncryptRef.has_value());
   EXPECT_EQ(CountPages(state, streams), -1);
   EXPECT_EQ(state.LastErrorCode, -1000);
+  // A protected file read from its path goes to the security writer; with streams it cannot.
+  FileImage image;
+  EXPECT_EQ(ProtectImage(state, classic, {}, 0, false, image, [](auto&&...) { return 0; }), 0);
+  EXPECT_EQ(ProtectImage(state, streams, {}, 0, false, image, {}), 5);
 }
 
 TEST(ProtectImage, HandsAClassicImageToTheWriter) {
@@ -319,6 +327,9 @@ TEST(ProtectImage, HandsAClassicImageToTheWriter) {
   EXPECT_EQ(firstIdByte, 0x42) << "the new file's identifier is kept";
   EXPECT_GT(state.ProtectCatalogNumber, 0);
 
+  tableSize = 0;  // a damaged file is repaired first
+  EXPECT_EQ(ProtectImage(state, WriteTempFile("protect-damaged.pdf", WithoutTable(SimplePdf(2))), key, 9, false, image, writer), 0);
+  EXPECT_GT(tableSize, 5u);
   EXPECT_EQ(ProtectImage(state, testing::TempDir() + "/absent.pdf", key, 0, false, image, writer), 7);
   // Without a writer nothing is written and the call fails.
   FileImage again;

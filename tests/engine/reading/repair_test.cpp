@@ -77,6 +77,10 @@ TEST(RepairImage, LaterRevisionWinsAndGapsAreWrittenAsZero) {
   EXPECT_TRUE(Has(out, "xref\n0 8\n0000000000 65535 f \n"));
   EXPECT_TRUE(Has(out, zero + zero + zero + zero + newer + "trailer"));  // 3 to 6, then 7
   EXPECT_EQ(ExpectParsesAndLocates(out, {1, 2, 7}), 1);
+  PdfWriter far;  // a number exactly at the end of the first table allocation (first number + 3276)
+  far.Object(1, "<< /Type /Catalog >>");
+  far.Object(3277, "<< >>");
+  EXPECT_EQ(ExpectParsesAndLocates(Repaired(far.Bytes()), {1, 3277}), 1);
 }
 
 TEST(RepairImage, InfoComesFromTheFirstValidEntryBetweenObjects) {
@@ -84,14 +88,14 @@ TEST(RepairImage, InfoComesFromTheFirstValidEntryBetweenObjects) {
   w.Object(1, "<< /Type /Catalog /Info 4 0 R >>");  // inside an object: not taken
   w.Raw("trailer\n<< /Info 0 0 R >>\n");             // invalid number: ignored
   w.Object(2, "<< >>");
-  w.Raw("trailer\n<< /Size 10 /Root 1 0 R /Info 9 0 R >>\n");
+  w.Raw("trailer\n<< /Size 10 /Root 1 0 R /Info 1 0 R >>\n");
   w.Object(9, "<< /Title (t) >>");
   w.Raw("trailer\n<< /Info 5 0 R >>\n");
   w.Object(5, "<< >>");
   EngineState state;
   const std::string out = Repaired(w.Bytes(), &state);
-  EXPECT_TRUE(Has(out, "/Root 1 0 R\n/Info 9 0 R\n>>\nstartxref\n"));
-  EXPECT_EQ(state.InfoNumber, 9);
+  EXPECT_TRUE(Has(out, "/Root 1 0 R\n/Info 1 0 R\n>>\nstartxref\n"));
+  EXPECT_EQ(state.InfoNumber, 1);
   ExpectParsesAndLocates(out, {1, 2, 5, 9});
 }
 
@@ -152,11 +156,11 @@ TEST(RepairImage, FailuresBeforeTheFirstObjectLeaveTheImageUnchanged) {
 }
 
 TEST(RepairScanners, HeadersSkipLookalikesAndEndsSkipLongerWords) {
-  const std::string text = "xref 0 6 0000000000 65535 f\n/Root 5 0 R [ 1 0 objx ] % 3 0 obj\n12 0 %c\nobj<< >>";
+  const std::string text = "xref 0 6 0000000000 65535 f\n/Root 5 0 R [ 1 0 objx ] % 3 0 obj\n12 0%c\nobj<< >>";
   FileImage image = ImageOf(text + " endobj\n");
   const Byte* header = nullptr;
   ASSERT_EQ(FindObjectHeader(image.Begin(), image.End(), header), 0);
-  EXPECT_EQ(header - image.Begin(), static_cast<long>(text.find("12 0 %c")));
+  EXPECT_EQ(header - image.Begin(), static_cast<long>(text.find("12 0%c")));
 
   FileImage none = ImageOf("trailer << /Size 3 >>\nstartxref\n123\n%%EOF\n");
   EXPECT_EQ(FindObjectHeader(none.Begin(), none.End(), header), -1);
@@ -212,7 +216,10 @@ TEST(RepairScanners, ObjectsEndAtTheNextHeaderOnlyOutsideStringsAndStreams) {
                         Case{"2 0 obj\n<< /A 1 3 0 obj >>\nendobj\n", nullptr},  // not at a line start
                         Case{"2 0 obj\n<< /A 1 >>\n3 70000 obj\n<< >>\nendobj\n", nullptr},
                         Case{"2 0 obj\n<< /Length 9 0 R >>\nstream\nq\n3 0 obj\nendobj\nQ\nendstream\nendobj\n", nullptr},
-                        Case{"2 0 obj\n<< /Length 4 >>\nstream\n4 0 obj\nendstream\n5 0 obj\n(x)\nendobj\n", "5 0 obj"}}) {
+                        Case{"2 0 obj\n<< /Length 4 >>\nstream\n4 0 obj\nendstream\n5 0 obj\n(x)\nendobj\n", "5 0 obj"},
+                        // data that holds "endstream", skipped by its length after either line end
+                        Case{"2 0 obj\n<< /Length 18 >>\nstream\nendstream\nendobj\nx\nendstream\nendobj\n", nullptr},
+                        Case{"2 0 obj\n<< /Length 18 >>\nstream\r\nendstream\nendobj\nx\r\nendstream\nendobj\n", nullptr}}) {
     const std::string text = c.Object;
     FileImage image = ImageOf(text);
     ObjectScan scan;
@@ -240,6 +247,7 @@ TEST(RepairImage, CatalogIsTheLastObjectNamedExactlyCatalog) {
   w.Object(3, "<< /Type /CatalogX >>");
   w.Object(5, "<< /Type/Catalogue >>");
   w.Object(6, "<< >>");
+  w.Object(0, "<< /Type /Catalog >>");  // object 0 is never the catalog
   const std::string out = Repaired(w.Bytes());
   EXPECT_TRUE(Has(out, "/Size 7\n/Root 2 4 R\n"));
   EXPECT_EQ(ExpectParsesAndLocates(out, {1, 2, 3, 5, 6}), 2);
@@ -261,7 +269,8 @@ TEST(RepairImage, EncryptionEntriesOfOldTrailersAreKept) {
         Case{"trailer << /EncryptX 2 0 R /Encrypt /Bad >>\n", "", ""},
         Case{"trailer << /Encrypt 1 0 R >>\n", "", "/Encrypt 1 0 R\n"},
         Case{"trailer << /Encrypt 3 0 R >>\n", "", ""},  // names no object of the file
-        Case{"trailer << /Encrypt 4 0 R >>\n", "4 0 obj\nE< /Filter /Standard >>\nendobj\n", ""}}) {
+        Case{"trailer << /Encrypt 4 0 R >>\n", "4 0 obj\nE< /Filter /Standard >>\nendobj\n", ""},
+        Case{"", "trailer << /Root 1 0 R /Info 2 0", "/Info 2 0 R\n"}}) {  // cut right behind the numbers
     const std::string input = std::string("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n") + c.Between +
                               "2 0 obj\n<< /Filter /Standard >>\nendobj\n" + c.After;
     EngineState state;

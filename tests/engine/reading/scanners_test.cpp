@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/reading/file_image.h"
 #include "tests/support/pdf_writer.h"
 
 namespace folvex {
@@ -57,6 +58,7 @@ TEST(ReadIntegerTest, ValuesCodesAndCursor) {
                         Case{"  -5 ", 0, -1, -11, 2},               // behind the skipped whitespace
                         Case{"12.5 ", 0, -1, -13, -2}, Case{"12R ", 0, -1, -13, -2},
                         Case{" 123456789012345678901", 0, -1, -12, -2},  // over 20 digits up to the end
+                        Case{" 00000000000000004711", 0, 4711, 0, -1},    // exactly 20 digits up to the end
                         Case{"12  % trailing comment", -1, -1, -9, -2},
                         Case{"12  % trailing comment", 2, -1, -10, -2}}) {
     Text text(c.Bytes);
@@ -89,6 +91,10 @@ TEST(FindKeywordBackwardTest, MatchesOnlyStandaloneKeywordsOutsideComments) {
                         Case{"% a %%EOF\n", 0, -1, "%%EOF", -1, -14},
                         Case{xrefs, 1, -1, "xref", 9, 0},  // the lower bound limits the search
                         Case{xrefs, 9, -1, "xref", 9, 0},  // a match at the lower bound needs no byte before
+                        Case{xrefs, 9, 13, "xref", 9, 0},  // a range exactly as long as the keyword
+                        Case{"%xref\n", 1, -1, "xref", 1, 0},  // neither the byte before nor the comment check
+                                                               // looks below the lower bound
+                        Case{"x startxref\n", 0, -1, "startxref", 2, 0},  // text before it on its line
                         Case{xrefs, 0, 3, "xref", -1, -14}, Case{xrefs, 0, -1, "", -1, -13}}) {
     Text text(c.Bytes);
     const Byte* position = text.At(c.Upper);
@@ -108,7 +114,7 @@ TEST(FindDictEndTest, SkipsStringsNestedDictionariesAndComments) {
                             "<< /T (a \\) >> \\( b) >> 2 0 obj", "<< /T (nested (>>) parens) >> 2 0 obj",
                             "<< /N 1 % comment >>\n>> 2 0 obj", "<</A[1 2]/B{x}/C(y)>> 2 0 obj",
                             // hexadecimal strings glued to the closing brackets
-                            "<< /Contents <FEFF0041>>> 2 0 obj", "<< /V <>>> 2 0 obj", "<< /A << /B <00>>> >> 2 0 obj",
+                            "<< /Contents <FEFF 0041>>> 2 0 obj", "<< /V <>>> 2 0 obj", "<< /A << /B <00>>> >> 2 0 obj",
                             "<< /ID [<3C3E><3E3E>]>> 2 0 obj",
                             // literal strings glued to the name before them
                             "<< /T(a<b)>> 2 0 obj", "<< /T(>>)>> 2 0 obj", "<< /T(<<)>> 2 0 obj",
@@ -149,7 +155,9 @@ TEST(FindKeyTest, FindsOuterLevelKeysEndingAtADelimiter) {
                         // keys glued to a hexadecimal string, as compact writers put them
                         Case{"<< /Size 4/Foo<AB>/Root 1 0 R >>", "/Root"},
                         Case{"<</O<8E7B 0a>/P -1340/R 3>>", "/P"}, Case{"<</ID[<01><02>]/Key 1>>", "/Key"},
-                        Case{"<< /A <</B <CD>>>/Key 2 >>", "/Key"}, Case{"<< /A < /Key 1 >>", "/Key"}}) {
+                        Case{"<< /A <</B <CD>>>/Key 2 >>", "/Key"}, Case{"<< /A < /Key 1 >>", "/Key"},
+                        // a key that fills the range, is glued to the next name, or follows a glued name
+                        Case{"<</Kids>>", "/Kids"}, Case{"<</Type/Kids>>", "/Type"}, Case{"<</Type/Kids>>", "/Kids"}}) {
     Text text(c.Bytes);
     int error = 5;
     EXPECT_EQ(KeyOffset(text, c.Key, error), text.OffsetOf(c.First ? text.Find(c.Key) : text.FindLast(c.Key)))
@@ -164,6 +172,8 @@ TEST(FindKeyTest, AbsentKeys) {
   EXPECT_EQ(KeyOffset(nested, "/Kids", error), -1);
   Text hexNested("<< /A <</Kids <AB>>> /Type /Page >>");
   EXPECT_EQ(KeyOffset(hexNested, "/Kids", error), -1);
+  Text closed("<< /A 1 >> /Kids 2 >>");  // behind the end of the dictionary
+  EXPECT_EQ(KeyOffset(closed, "/Kids", error), -1);
   Text separator("<< /A [ 1 ] >>");
   EXPECT_EQ(KeyOffset(separator, "/C", error), -1);
   EXPECT_EQ(error, -2);
@@ -173,6 +183,23 @@ TEST(FindKeyTest, AbsentKeys) {
   Text shortRange("/A");
   EXPECT_EQ(FindKey("/Long", shortRange.Begin(), shortRange.End(), error), nullptr);
   EXPECT_EQ(error, -2);
+}
+
+TEST(LoadFileImageTest, RefusesFilesShorterThanTwentyBytes) {
+  for (const std::string bytes : {"%PDF-1.4 short file", "%PDF-1.4 twenty byte"}) {
+    FileImage image;
+    int error = 5;
+    const int loaded = LoadFileImage(testing::WriteTempFile("load.pdf", bytes), image, error);
+    EXPECT_EQ(loaded, bytes.size() >= 20 ? 1 : 0) << bytes;
+    EXPECT_EQ(error, loaded == 1 ? 0 : -2) << bytes;
+    if (loaded == 1) {
+      EXPECT_EQ(std::string(image.Begin(), image.End()), bytes);
+    }
+  }
+  FileImage image;
+  int error = 0;
+  EXPECT_EQ(LoadFileImage(testing::TempDir() + "/absent.pdf", image, error), 0);
+  EXPECT_EQ(error, -1);
 }
 
 TEST(LookupObjectOffsetTest, FindsByNumberWhateverTheType) {

@@ -93,7 +93,7 @@ TEST(ParseXrefChain, TrailerValuesAlongTheChain) {
   PdfWriter w;
   w.Object(1, "<< /Type /Catalog >>");
   w.Object(2, "<< /Type /Catalog >>");
-  w.Finish("/Size 3 /Root 1 0 R /Info 1 0 R /Encrypt 1 0 R /ID [<0102ABCD> <00>]");
+  w.Finish("/Size 3 /Root 1 0 R /Info 1 0 R /Encrypt 1 0 R /ID [<0 102AB\nCD0> <00>]");
   w.Object(3, "<< >>");
   w.Finish("/Size 4 /Root 2 0 R /Info 2 0 R /Encrypt 3 0 R /ID [(a\\(b\\)\\101) (x)]");
   auto p = Parse(w.Bytes());
@@ -102,18 +102,46 @@ TEST(ParseXrefChain, TrailerValuesAlongTheChain) {
   EXPECT_EQ(p->State.InfoNumber, 1) << "the oldest /Info is used";
   EXPECT_TRUE(p->State.EncryptRef.has_value());
   EXPECT_EQ(*p->State.EncryptRef, w.Bytes().rfind("/Encrypt")) << "the newest /Encrypt is used";
-  // The oldest /ID overwrites: hexadecimal 01 02 AB CD.
-  ASSERT_EQ(p->State.FileIdLength, 4);
+  // The oldest /ID overwrites: hexadecimal 01 02 AB CD 00, whitespace (even inside a byte) skipped, the odd
+  // digit padded.
+  ASSERT_EQ(p->State.FileIdLength, 5);
   EXPECT_EQ(p->State.FileId[2], 0xAB);
+  EXPECT_EQ(p->State.FileId[4], 0x00);
   EXPECT_EQ(p->State.NeedsConversion, 0);
 
-  PdfWriter literal;
-  literal.Object(1, "<< /Type /Catalog >>");
-  literal.Finish("/Root 1 0 R /ID [(a\\(b\\)\\101) (x)]");
-  auto q = Parse(literal.Bytes());
-  ASSERT_EQ(q->Result, 1);
-  EXPECT_EQ(std::string(q->State.FileId.begin(), q->State.FileId.begin() + q->State.FileIdLength), "a(b)A");
-  EXPECT_FALSE(q->State.EncryptRef.has_value());
+  // Literal identifiers: escapes, octal codes of at most three digits, at most 100 bytes kept.
+  for (auto [id, expected] : {std::pair{std::string("(a\\(b\\)\\1012)"), std::string("a(b)A2")},
+                              std::pair{"(" + std::string(120, 'z') + ")", std::string(100, 'z')}}) {
+    PdfWriter literal;
+    literal.Object(1, "<< /Type /Catalog >>");
+    literal.Finish("/Root 1 0 R /ID [" + id + " (x)]");
+    auto q = Parse(literal.Bytes());
+    ASSERT_EQ(q->Result, 1);
+    EXPECT_EQ(std::string(q->State.FileId.begin(), q->State.FileId.begin() + q->State.FileIdLength), expected);
+    EXPECT_FALSE(q->State.EncryptRef.has_value());
+  }
+}
+
+// The trailer values of one parse do not leak into the next, except the information dictionary.
+TEST(ParseXrefChain, EachParseResetsConversionProtectionAndCatalog) {
+  PdfWriter hybrid;
+  hybrid.Object(1, "<< /Type /Catalog >>");
+  hybrid.Finish("/Root 1 0 R /Info 1 0 R /Encrypt 1 0 R /XRefStm 99");
+  PdfWriter plain;
+  plain.Object(2, "<< /Type /Catalog >>");
+  plain.Finish("/Root 2 0 R");
+  EngineState state;
+  XrefTable table;
+  int catalog = 7, generation = 7;
+  ASSERT_EQ(ParseXrefChain(state, ImageOf(hybrid.Bytes()), table, catalog, generation), 1);
+  EXPECT_TRUE(state.EncryptRef.has_value());
+  EXPECT_EQ(state.NeedsConversion, 1);
+  EXPECT_EQ(catalog, 1);
+  ASSERT_EQ(ParseXrefChain(state, ImageOf(plain.Bytes()), table, catalog, generation), 1);
+  EXPECT_FALSE(state.EncryptRef.has_value());
+  EXPECT_EQ(state.NeedsConversion, 0);
+  EXPECT_EQ(catalog, 2);
+  EXPECT_EQ(state.InfoNumber, 1);
 }
 
 TEST(ParseXrefChain, TrailerWithoutPrevEndsTheChain) {
@@ -195,14 +223,21 @@ TEST(ParseXrefChain, FailureCodes) {
   EXPECT_EQ(Parse("%PDF-1.4 nothing else here\n%%EOF\n")->State.LastErrorCode, -16);
   EXPECT_EQ(Parse("%PDF-1.4 nothing else here\nstartxref\nx\n%%EOF\n")->State.LastErrorCode, -17);
   EXPECT_EQ(Parse("%PDF-1.4 nothing else here\nstartxref\n999999\n%%EOF\n")->State.LastErrorCode, -18);
-  std::string noTrailer = "%PDF-1.4\nxref\n0 1\n0000000000 65535 f \nstartxref\n9\n%%EOF\n";
-  EXPECT_EQ(Parse(noTrailer)->State.LastErrorCode, -81);
-  std::string badType = "%PDF-1.4\nxref\n0 1\n0000000000 65535 x \ntrailer\n<< >>\nstartxref\n9\n%%EOF\n";
-  EXPECT_EQ(Parse(badType)->State.LastErrorCode, -27);
-  std::string badPrev = "%PDF-1.4\nxref\n0 1\n0000000000 65535 f \ntrailer\n<< /Prev x >>\nstartxref\n9\n%%EOF\n";
-  EXPECT_EQ(Parse(badPrev)->State.LastErrorCode, -89);
-  std::string openDict = "%PDF-1.4\nxref\n0 1\n0000000000 65535 f \ntrailer\n<< /Root 1 0 R\nstartxref\n9\n%%EOF\n";
-  EXPECT_EQ(Parse(openDict)->State.LastErrorCode, -87);
+  // A section at offset 9 with the given subsections and trailer; the first subsection of the newest
+  // section has codes of its own.
+  const std::string free0 = "0 1\n0000000000 65535 f \n";
+  for (auto [section, code] : std::vector<std::pair<std::string, int>>{
+           {free0, -81}, {"0 1\n0000000000 65535 x \ntrailer\n<< >>\n", -27},
+           {free0 + "trailer\n<< /Prev x >>\n", -89}, {free0 + "trailer\n<< /Root 1 0 R\n", -87},
+           {"0 x\n0000000000 65535 f \ntrailer\n<< >>\n", -19}, {free0 + "5 x\ntrailer\n<< >>\n", -29},
+           {free0 + "5 1\n00000000x0 00000 n \ntrailer\n<< >>\n", -38}}) {
+    EXPECT_EQ(Parse("%PDF-1.4\nxref\n" + section + "startxref\n9\n%%EOF\n")->State.LastErrorCode, code) << section;
+  }
+  // In an older section every subsection has the later codes; /Prev 0 is an offset like any other.
+  std::string older = "xref\n0 1\n0000000000 65535 x \ntrailer\n<< >>\n";
+  const std::size_t newer = older.size();
+  older += "xref\n" + free0 + "trailer\n<< /Prev 0 >>\nstartxref\n" + std::to_string(newer) + "\n%%EOF\n";
+  EXPECT_EQ(Parse(older)->State.LastErrorCode, -43);
 }
 
 }  // namespace
