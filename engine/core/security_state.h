@@ -34,6 +34,7 @@ enum class SecurityRefusal : int {
   Aes,              // /V 4 or 5 (crypt filters, AES)
   Version,          // another /V
   Revision,         // /R other than 2 and 3
+  XrefStreams,      // protected and stored with cross-reference streams
 };
 
 // The user's inputs and the out-values of a security job. The passwords are bytes: UTF-8 as typed
