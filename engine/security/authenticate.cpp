@@ -155,8 +155,6 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
   const Byte* dictEnd = FindDictEnd(start, end);
   if (dictEnd == nullptr) return error = -104;
 
-  if (int code = ReadEntry("/O", start, dictEnd, security.OwnerEntry); code != 0) return error = code;
-  if (int code = ReadEntry("/U", start, dictEnd, security.UserEntry); code != 0) return error = code;
   const Byte* filter = ValueOf("/Filter", start, dictEnd);
   if (filter == nullptr || *filter != '/') return error = -107;
   const Byte* nameEnd = filter + 1;
@@ -183,13 +181,20 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
     security.EncryptMetadata = 0;
   }
   security.FileId.assign(state.FileId.begin(), state.FileId.begin() + state.FileIdLength);
+  if (int code = ReadEntry("/O", start, dictEnd, security.OwnerEntry); code != 0) return error = code;
+  if (int code = ReadEntry("/U", start, dictEnd, security.UserEntry); code != 0) return error = code;
   return 0;
 }
 
 int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
   state.SecurityJobState.LastRefusal = SecurityRefusal::None;
-  if (ReadEncryptDictionary(state, image, table) != 0) return Refuse(state, SecurityRefusal::Unreadable);
-  if (int refused = CheckSupported(state); refused != 0) return refused;
+  const bool read = ReadEncryptDictionary(state, image, table) == 0;
+  // A dictionary of another handler or version is named as such even when its entries do not fit ours.
+  if (int refused = CheckSupported(state); refused != 0) {
+    if (!read && state.Security.FilterName.empty()) state.SecurityJobState.LastRefusal = SecurityRefusal::Unreadable;
+    return refused;
+  }
+  if (!read) return Refuse(state, SecurityRefusal::Unreadable);
   if (int found = FindPassword(state); found != 0) return found;
   const std::vector<Byte> key = state.Security.FileKey;
   return TransformDocument(state, image, key, false);
