@@ -136,10 +136,7 @@ struct SectionReader {
         State.InfoGeneration = generation;
       }
     }
-    // The newest trailer's identifier is the file's.
-    if (State.FileIdLength == 0) {
-      if (const Byte* key = FindKey("/ID", dictStart, dictEnd, error)) ReadFileId(key);
-    }
+    if (const Byte* key = FindKey("/ID", dictStart, dictEnd, error)) ReadFileId(key);
     if (const Byte* key = FindKey("/Prev", dictStart, dictEnd, error)) {
       const Byte* v = key + 5;
       int prev = ReadInteger(v, End, error);
@@ -158,6 +155,7 @@ int ParseXrefChain(EngineState& state, const FileImage& image, XrefTable& table,
                    int& catalogGeneration) {
   state.NeedsConversion = 0;
   state.EncryptRef.reset();
+  // A file without /ID must not keep the identifier of the file parsed before it.
   state.FileIdLength = 0;
   state.LastErrorCode = 0;
   catalogNumber = -1;

@@ -114,6 +114,16 @@ TEST(ParseXrefChain, TrailerValuesAlongTheChain) {
   ASSERT_EQ(q->Result, 1);
   EXPECT_EQ(std::string(q->State.FileId.begin(), q->State.FileId.begin() + q->State.FileIdLength), "a(b)A");
   EXPECT_FALSE(q->State.EncryptRef.has_value());
+
+  // The next file parsed with the same state, without /ID, has no identifier.
+  PdfWriter plain;
+  plain.Object(1, "<< /Type /Catalog >>");
+  plain.Finish("/Root 1 0 R");
+  FileImage image = ImageOf(plain.Bytes());
+  XrefTable table;
+  int catalog = 0, generation = 0;
+  ASSERT_EQ(ParseXrefChain(q->State, image, table, catalog, generation), 1);
+  EXPECT_EQ(q->State.FileIdLength, 0);
 }
 
 TEST(ParseXrefChain, TrailerWithoutPrevEndsTheChain) {
