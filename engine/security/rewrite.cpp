@@ -201,7 +201,9 @@ struct Rewriter {
     }
     const Byte* p = body;
     if (RewriteTokens(p, dictEnd + 2, key, false, length != declared ? length : -1) != 0) return State.LastErrorCode;
-    Append(Out, dictEnd + 2, dataStart);
+    // A lone CR after "stream" is not a line end readers accept; it is written as LF.
+    Append(Out, dictEnd + 2, keyword + 6);
+    Out += dataStart - keyword == 8 ? "\r\n" : "\n";
     if (lengthObject > 0 && length == declared) PendingLengths[lengthObject] = static_cast<int>(length);
 
     const std::size_t dataAt = Out.size();
@@ -324,6 +326,11 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
     written[static_cast<std::size_t>(entry.Number)] = {offset, entry.Generation};
   }
 
+  // Without its catalog the copy would be no document.
+  if (catalogNumber < 1 || catalogNumber > highest || written[static_cast<std::size_t>(catalogNumber)].Offset < 0) {
+    return writer.Fail(kRewriteNoCatalog);
+  }
+
   const int encryptNumber = highest + 1;
   long long encryptOffset = 0;
   if (protect) {
@@ -375,7 +382,8 @@ int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte
     if (protect && state.EncryptRef) return finish(5);
     if (state.NeedsConversion == 1) return finish(5);  // protected with cross-reference streams
     int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, protect);
-    if (result == kRewriteBadObject || result == kRewriteBadString || result == kRewriteNoLength) {
+    if (result == kRewriteBadObject || result == kRewriteBadString || result == kRewriteNoLength ||
+        result == kRewriteNoCatalog) {
       // The table parsed but does not match the objects: rebuild the table from the objects.
       state.LastErrorCode = 0;
       const int infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;

@@ -143,6 +143,8 @@ TEST(RewriteWithKey, StreamLengths) {
        "5 0 obj\n"},
       {"length too long", "4 0 obj\n<< /Length 999 >>\nstream\n" + data + "\nendstream\nendobj\n", "/Length "},
       {"length too short, CRLF", "4 0 obj\n<< /Length 3 >>\nstream\r\n" + data + "\r\nendstream\nendobj\n", "/Length "},
+      {"CR alone after stream", "4 0 obj\n<< /Length " + length + " >>\nstream\r" + data + "\nendstream\nendobj\n",
+       "stream\n"},
   };
   for (const auto& test : cases) {
     PdfWriter w;
@@ -170,6 +172,9 @@ TEST(RewriteWithKey, StreamLengths) {
     EXPECT_EQ(text.find(data), std::string::npos) << test.Name;
     if (std::string(test.Written) == "5 0 obj\n") {
       EXPECT_NE(text.find("5 0 obj\n" + length + "\nendobj\n"), std::string::npos) << test.Name;
+    } else if (std::string(test.Written) == "stream\n") {
+      EXPECT_NE(text.find(">>\nstream\n"), std::string::npos) << test.Name;
+      EXPECT_EQ(text.find("stream\r"), std::string::npos) << test.Name;
     } else {
       EXPECT_NE(text.find("/Length " + length), std::string::npos) << test.Name << "\n" << text.substr(0, 600);
     }

@@ -228,6 +228,9 @@ TEST(SecurityFiles, RefusalsWriteNothing) {
                 .ExitCode,
             0);
   const std::string plain = WriteTempFile("not-protected.pdf", SimplePdf(2));
+  testing::PdfWriter noCatalog;
+  noCatalog.Object(1, "<< /Type /Pages /Kids [] /Count 0 >>");
+  noCatalog.Finish("/Root 5 0 R");
   const struct {
     const char* Name;
     std::string Input;
@@ -243,6 +246,8 @@ TEST(SecurityFiles, RefusalsWriteNothing) {
       {"already protected", rc4.Path, false, kSecurityWrongState, SecurityRefusal::None},
       {"aes already protected", aes256.Path, false, kSecurityWrongState, SecurityRefusal::None},
       {"protect missing", TempDir() + "/absent.pdf", false, kSecurityInputMissing, SecurityRefusal::None},
+      {"protect without catalog", WriteTempFile("no-catalog.pdf", noCatalog.Bytes()), false, kSecurityUnsupported,
+       SecurityRefusal::None},
       {"protect text", WriteTempFile("notes.txt", "plain notes, nothing of PDF in here\n"), false, kSecurityUnsupported,
        SecurityRefusal::None},
   };
