@@ -134,27 +134,6 @@ TEST(UnprotectFiles, FilesProtectedByQpdfComeBackWithTheirText) {
   }
 }
 
-TEST(UnprotectFiles, OwnerPasswordThatIsAlsoTheUserPasswordIsNotEnough) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext is not installed";
-  const struct {
-    const char* Name;
-    std::string User, Owner, Given;
-  } cases[] = {
-      {"same", "same", "same", "same"},
-      {"empty-owner", "reader", "", "reader"},
-      {"both-empty", "", "", ""},
-  };
-  for (const auto& test : cases) {
-    const Protected files = ProtectWithQpdf(std::string("nine-") + test.Name, test.User, test.Owner, "128 --use-aes=n");
-    Job job;
-    job.Answers = {test.Given};
-    const std::string output = TempDir() + "/nine-" + test.Name + "-r.pdf";
-    EXPECT_EQ(Unprotect(job, files.Path, output, test.Given), kSecurityNotPermitted) << test.Name;
-    EXPECT_EQ(job.Asked, 0) << test.Name;
-    EXPECT_FALSE(Exists(output));
-  }
-}
-
 // Each step of the password policy once, through the open sequence (extract and merge) and
 // through UnprotectFiles (remove security).
 TEST(Authenticate, PasswordPolicy) {
@@ -163,6 +142,10 @@ TEST(Authenticate, PasswordPolicy) {
   const Protected user = ProtectWithQpdf("policy-user", "user", "owner", "128 --use-aes=n");
   const Protected locked = ProtectWithQpdf("policy-locked", "user", "owner", "40 --modify=n");
   const Protected same = ProtectWithQpdf("policy-same", "same", "same", "40 --modify=n");
+  const Protected emptyOwner = ProtectWithQpdf("policy-empty-owner", "reader", "", "128 --use-aes=n");
+  const Protected bothEmpty = ProtectWithQpdf("policy-both-empty", "", "", "128 --use-aes=n");
+  // qpdf stores passwords of these revisions in PDFDocEncoding; the UTF-8 form is tried in it too.
+  const Protected latin = ProtectWithQpdf("policy-pdfdoc", "u", "p\xC3\xA4sswort", "128 --use-aes=n");
   const struct {
     const char* Name;
     std::string Path;
@@ -184,6 +167,10 @@ TEST(Authenticate, PasswordPolicy) {
       {"remove: given owner password", user.Path, true, "", "owner", {}, 0, 0},
       {"remove: wrong given, then typed", user.Path, true, "", "user", {"owner"}, 0, 1},
       {"remove: typed owner equals user", same.Path, true, "", "", {"same"}, 9, 1},
+      {"remove: given owner equals user", same.Path, true, "", "same", {"same"}, 9, 0},
+      {"remove: empty owner password", emptyOwner.Path, true, "", "reader", {"reader"}, 9, 0},
+      {"remove: both passwords empty", bothEmpty.Path, true, "", "", {""}, 9, 0},
+      {"remove: UTF-8 owner password", latin.Path, true, "", "p\xC3\xA4sswort", {}, 0, 0},
       {"remove: declined", user.Path, true, "", "", {}, 4, 1},
   };
   for (const auto& test : cases) {
@@ -206,15 +193,6 @@ TEST(Authenticate, PasswordPolicy) {
       EXPECT_EQ(job.State.SecurityJobState.RememberedPassword, test.Answers[static_cast<std::size_t>(job.Asked - 1)]);
     }
   }
-}
-
-TEST(Authenticate, Utf8PasswordsAlsoTriedInPdfDocEncoding) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext is not installed";
-  // qpdf stores passwords of these revisions in PDFDocEncoding.
-  const Protected files = ProtectWithQpdf("pdfdoc", "u", "p\xC3\xA4sswort", "128 --use-aes=n");
-  Job job;
-  EXPECT_EQ(Unprotect(job, files.Path, TempDir() + "/pdfdoc-r.pdf", "p\xC3\xA4sswort"), kSecurityDone);
-  EXPECT_EQ(job.Asked, 0);
 }
 
 TEST(SecurityFiles, RefusalsWriteNothing) {
