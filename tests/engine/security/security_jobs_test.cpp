@@ -337,6 +337,39 @@ TEST(SecurityFiles, IdentifiersOfAnyLengthRoundTrip) {
   }
 }
 
+// Binary stream data (with CR, LF and parentheses, ending in LF) survives protect and unprotect:
+// the page renders the same.
+TEST(SecurityFiles, RoundTripKeepsTheRendering) {
+  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm is not installed";
+  testing::PdfWriter w;
+  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  w.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  w.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 40 40] /Contents 4 0 R "
+              "/Resources << /XObject << /Im1 5 0 R >> >> >>");
+  w.Stream(4, "", "q 40 0 0 40 0 0 cm /Im1 Do Q");
+  const std::string pixels("\r\n()\\\xFF\x00\x80\x10\x20\x0D\x0A", 12);
+  w.Stream(5, "/Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 8", pixels);
+  w.Finish("/Size 6 /Root 1 0 R");
+  const std::string input = WriteTempFile("image.pdf", w.Bytes());
+  const std::string protectedPath = TempDir() + "/image-s.pdf", plainPath = TempDir() + "/image-r.pdf";
+  Job job;
+  job.State.SecurityJobState.OpenPassword = "u";
+  job.State.SecurityJobState.OwnerPassword = "o";
+  std::vector<SecurityFileRecord> protect{{input, protectedPath}};
+  ASSERT_EQ(ProtectFiles(job.State, protect), kSecurityDone);
+  std::vector<SecurityFileRecord> unprotect{{protectedPath, plainPath}};
+  ASSERT_EQ(UnprotectFiles(job.State, unprotect), kSecurityDone);
+  auto render = [](const std::string& path, const std::string& password) {
+    const std::string option = password.empty() ? "" : "-upw " + password + " ";
+    return testing::RunCommand("pdftoppm -r 72 " + option + testing::Quoted(path) + " 2>/dev/null").Output;
+  };
+  const std::string original = render(input, "");
+  ASSERT_FALSE(original.empty());
+  EXPECT_EQ(render(protectedPath, "u"), original);
+  EXPECT_EQ(render(plainPath, ""), original);
+  EXPECT_NE(ReadFile(plainPath).find(pixels), std::string::npos);
+}
+
 TEST(SecurityFiles, SourceDateEpochGivesTheSameBytes) {
   const std::string input = WriteTempFile("epoch.pdf", SimplePdf(2));
   ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
