@@ -31,7 +31,7 @@ enum class SecurityRefusal : int {
   None = 0,
   Unreadable,       // the /Encrypt dictionary is missing or malformed
   NotStandard,      // /Filter is not /Standard
-  Aes,              // /V 4 or 5 (crypt filters, AES)
+  Aes,              // /V 4 or 5: crypt filters (AES, or RC4 through a crypt filter)
   Version,          // another /V
   Revision,         // /R other than 2 and 3
   XrefStreams,      // protected and stored with cross-reference streams
