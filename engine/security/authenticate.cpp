@@ -142,14 +142,21 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
   if (!state.EncryptRef || *state.EncryptRef + 8 > image.Size()) return error = -121;
   const Byte* p = begin + *state.EncryptRef + 8;
   int number = 0, generation = 0;
-  if (!ReadReference(p, end, number, generation, error)) return error = -123;
   SecurityParameters& security = state.Security;
   security = SecurityParameters{};
-  security.EncryptObjectNumber = number;
-  const int offset = LookupObjectOffset(table, number, error);
-  if (offset <= 0) return error = -125;
-  const Byte* body = LocateObject(begin, end, offset, number, error);
-  if (body == nullptr) return error = -125;
+  const Byte* body = p;
+  if (SkipWhitespace(body, end, error) >= 0 && StartsWith(body, end, "<<")) {
+    // Some writers put the dictionary itself into the trailer; there is no object to drop then.
+    security.EncryptObjectNumber = 0;
+  } else {
+    if (!ReadReference(p, end, number, generation, error)) return error = -123;
+    security.EncryptObjectNumber = number;
+    const int offset = LookupObjectOffset(table, number, error);
+    if (offset <= 0) return error = -125;
+    body = LocateObject(begin, end, offset, number, error);
+    if (body == nullptr) return error = -125;
+  }
+  error = 0;
   if (!StartsWith(body, end, "<<")) return error = -103;
   const Byte* start = body + 2;
   const Byte* dictEnd = FindDictEnd(start, end);

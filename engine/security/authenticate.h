@@ -7,8 +7,8 @@
 
 namespace folvex {
 
-// Reads the /Encrypt dictionary that the newest trailer of the parsed image names into
-// state.Security (KeyLength is left to the caller). Returns 0 or a negative code: -121/-123 the
+// Reads the /Encrypt dictionary that the newest trailer of the parsed image names (or holds
+// directly) into state.Security. Returns 0 or a negative code: -121/-123 the
 // value is not a reference, -125 the object is missing, -103/-104 no dictionary, -105 /O or /U
 // missing, -106 /O or /U malformed or longer than 32 bytes, -107 /Filter is not a name, -108 /R
 // or /P missing.

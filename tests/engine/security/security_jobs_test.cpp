@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
@@ -132,6 +133,23 @@ TEST(UnprotectFiles, FilesProtectedByQpdfComeBackWithTheirText) {
     EXPECT_EQ(bytes.find("/Encrypt"), std::string::npos);
     EXPECT_EQ(bytes.find("/ID"), std::string::npos);
   }
+
+  // The same with the dictionary written into the trailer itself.
+  const Protected files = ProtectWithQpdf("qpdf-direct", "user", "owner", "128 --use-aes=n");
+  std::string bytes = ReadFile(files.Path);
+  std::smatch reference;
+  ASSERT_TRUE(std::regex_search(bytes, reference, std::regex("/Encrypt (\\d+) 0 R")));
+  const std::size_t object = bytes.find("\n" + reference[1].str() + " 0 obj");
+  const std::size_t open = bytes.find("<<", object), close = bytes.find("endobj", object);
+  ASSERT_NE(object, std::string::npos);
+  const std::string dictionary = bytes.substr(open, bytes.rfind(">>", close) + 2 - open);
+  bytes.replace(static_cast<std::size_t>(reference.position()), reference.length(), "/Encrypt " + dictionary);
+  const std::string direct = WriteTempFile("qpdf-direct-dictionary.pdf", bytes);
+  Job job;
+  const std::string output = TempDir() + "/direct-r.pdf";
+  ASSERT_EQ(Unprotect(job, direct, output, "owner"), kSecurityDone);
+  EXPECT_TRUE(CheckWithQpdf(output).Clean);
+  EXPECT_EQ(PdfText(output), PdfText(files.Plain));
 }
 
 // Each step of the password policy once, through the open sequence (extract and merge) and
