@@ -11,6 +11,7 @@
 #include "engine/core/document.h"
 #include "engine/core/job_control.h"
 #include "engine/core/job_settings.h"
+#include "engine/core/security_state.h"
 
 namespace folvex {
 
@@ -32,6 +33,11 @@ struct EngineState {
   // Document slots: one for extract, counting and security, one per input for merge.
   std::vector<DocumentSlot> Slots;
   std::vector<PagesBoxEntry> PagesBoxTable;
+
+  // The standard-handler values of the file being protected or opened, and the security job's
+  // inputs and out-values.
+  SecurityParameters Security;
+  SecurityJob SecurityJobState;
 
   OutputSettings Settings;  // the user's settings as the job was started with them
   JobSettings Job;

@@ -4,95 +4,10 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "engine/reading/pdf_strings.h"
 #include "engine/reading/scanners.h"
 
 namespace folvex {
-
-static int HexValue(Byte c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-static int DecodeLiteralString(const Byte*& cursor, const Byte* end, Byte* out, int capacity) {
-  const Byte* p = cursor + 1;
-  int length = 0;
-  int nesting = 1;
-  auto put = [&](int c) {
-    if (length < capacity) out[length] = static_cast<Byte>(c);
-    ++length;
-  };
-  while (p < end) {
-    Byte c = *p++;
-    if (c == '\\') {
-      if (p >= end) break;
-      Byte e = *p++;
-      switch (e) {
-        case 'n': put('\n'); break;
-        case 'r': put('\r'); break;
-        case 't': put('\t'); break;
-        case 'b': put('\b'); break;
-        case 'f': put('\f'); break;
-        case '\r':
-          if (p < end && *p == '\n') ++p;
-          break;
-        case '\n': break;
-        default:
-          if (e >= '0' && e <= '7') {
-            int value = e - '0';
-            for (int k = 0; k < 2 && p < end && *p >= '0' && *p <= '7'; ++k) value = value * 8 + (*p++ - '0');
-            put(value & 0xFF);
-          } else {
-            put(e);
-          }
-      }
-    } else if (c == '(') {
-      ++nesting;
-      put(c);
-    } else if (c == ')') {
-      if (--nesting == 0) {
-        cursor = p;
-        return std::min(length, capacity);
-      }
-      put(c);
-    } else {
-      put(c);
-    }
-  }
-  return -1;
-}
-
-static int DecodeHexString(const Byte*& cursor, const Byte* end, Byte* out, int capacity) {
-  const Byte* p = cursor + 1;
-  int length = 0;
-  int high = -1;
-  while (p < end && *p != '>') {
-    int digit = HexValue(*p++);
-    if (digit < 0) continue;
-    if (high < 0) {
-      high = digit;
-    } else {
-      if (length < capacity) out[length] = static_cast<Byte>(high * 16 + digit);
-      ++length;
-      high = -1;
-    }
-  }
-  if (p >= end) return -1;
-  if (high >= 0) {
-    if (length < capacity) out[length] = static_cast<Byte>(high * 16);
-    ++length;
-  }
-  cursor = p + 1;
-  return std::min(length, capacity);
-}
-
-int DecodePdfString(const Byte*& cursor, const Byte* end, Byte* out, int capacity) {
-  if (cursor >= end) return -1;
-  if (*cursor == '(') return DecodeLiteralString(cursor, end, out, capacity);
-  if (*cursor == '<') return DecodeHexString(cursor, end, out, capacity);
-  return -1;
-}
 
 namespace {
 
@@ -240,6 +155,8 @@ int ParseXrefChain(EngineState& state, const FileImage& image, XrefTable& table,
                    int& catalogGeneration) {
   state.NeedsConversion = 0;
   state.EncryptRef.reset();
+  // A file without /ID must not keep the identifier of the file parsed before it.
+  state.FileIdLength = 0;
   state.LastErrorCode = 0;
   catalogNumber = -1;
   catalogGeneration = -1;

@@ -11,8 +11,4 @@ namespace folvex {
 int ParseXrefChain(EngineState& state, const FileImage& image, XrefTable& table, int& catalogNumber,
                    int& catalogGeneration);
 
-// Decodes the literal "(...)" or hexadecimal "<...>" string at cursor into out, at most capacity
-// bytes. Returns the number of bytes decoded, or -1 when the text is not a string.
-int DecodePdfString(const Byte*& cursor, const Byte* end, Byte* out, int capacity);
-
 }  // namespace folvex

@@ -126,7 +126,7 @@ TEST(ParseXrefChain, TrailerValuesAlongTheChain) {
 TEST(ParseXrefChain, EachParseResetsConversionProtectionAndCatalog) {
   PdfWriter hybrid;
   hybrid.Object(1, "<< /Type /Catalog >>");
-  hybrid.Finish("/Root 1 0 R /Info 1 0 R /Encrypt 1 0 R /XRefStm 99");
+  hybrid.Finish("/Root 1 0 R /Info 1 0 R /Encrypt 1 0 R /XRefStm 99 /ID [<0102> <0102>]");
   PdfWriter plain;
   plain.Object(2, "<< /Type /Catalog >>");
   plain.Finish("/Root 2 0 R");
@@ -137,11 +137,13 @@ TEST(ParseXrefChain, EachParseResetsConversionProtectionAndCatalog) {
   EXPECT_TRUE(state.EncryptRef.has_value());
   EXPECT_EQ(state.NeedsConversion, 1);
   EXPECT_EQ(catalog, 1);
+  EXPECT_EQ(state.FileIdLength, 2);
   ASSERT_EQ(ParseXrefChain(state, ImageOf(plain.Bytes()), table, catalog, generation), 1);
   EXPECT_FALSE(state.EncryptRef.has_value());
   EXPECT_EQ(state.NeedsConversion, 0);
   EXPECT_EQ(catalog, 2);
   EXPECT_EQ(state.InfoNumber, 1);
+  EXPECT_EQ(state.FileIdLength, 0) << "a file without /ID has no identifier";
 }
 
 TEST(ParseXrefChain, TrailerWithoutPrevEndsTheChain) {

@@ -1,0 +1,230 @@
+#include "engine/security/authenticate.h"
+
+#include <new>
+
+#include "engine/reading/pdf_strings.h"
+#include "engine/reading/scanners.h"
+#include "engine/security/rewrite.h"
+#include "engine/security/standard_handler.h"
+
+namespace folvex {
+
+namespace {
+
+// The value behind key in the dictionary [start, end), after whitespace; null when absent.
+const Byte* ValueOf(std::string_view key, const Byte* start, const Byte* end) {
+  int error = 0;
+  const Byte* found = FindKey(key, start, end, error);
+  if (found == nullptr) return nullptr;
+  const Byte* p = found + key.size();
+  if (SkipWhitespace(p, end, error) < 0) return nullptr;
+  return p;
+}
+
+// Reads an optionally signed integer at p. Returns false when there is none.
+bool ReadSignedInteger(const Byte* p, const Byte* end, long long& value) {
+  bool negative = false;
+  if (p < end && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+  }
+  if (p >= end || !IsDigit(*p)) return false;
+  long long result = 0;
+  while (p < end && IsDigit(*p) && result < (1LL << 40)) result = result * 10 + (*p++ - '0');
+  value = negative ? -result : result;
+  return true;
+}
+
+int ReadEntry(std::string_view key, const Byte* start, const Byte* end, std::vector<Byte>& out) {
+  const Byte* value = ValueOf(key, start, end);
+  if (value == nullptr || (*value != '(' && *value != '<')) return -105;
+  if (!DecodePdfString(value, end, out) || out.size() > 32) return -106;
+  return 0;
+}
+
+// The password as given, and its PDFDocEncoding form when that differs.
+std::vector<std::string> PasswordForms(const std::string& password) {
+  std::vector<std::string> forms{password};
+  std::string converted;
+  if (PasswordToPdfDocEncoding(password, converted) && converted != password) forms.push_back(converted);
+  return forms;
+}
+
+struct PasswordCheck {
+  bool User = false;
+  bool Owner = false;
+};
+
+// Checks every form of password, as owner password first. FileKey is left from the check that
+// succeeded; User tells whether the owner form also opens the file as user password.
+PasswordCheck CheckPassword(EngineState& state, const std::string& password) {
+  SecurityParameters& p = state.Security;
+  const std::vector<std::string> forms = PasswordForms(password);
+  for (const std::string& form : forms) {
+    if (CheckOwnerEntry(p.EncryptRevision, form, p) != 1) continue;
+    const std::vector<Byte> key = p.FileKey;
+    const bool user = CheckUserEntry(p.EncryptRevision, form, p) == 1;
+    p.FileKey = key;
+    return {user, true};
+  }
+  for (const std::string& form : forms) {
+    if (CheckUserEntry(p.EncryptRevision, form, p) == 1) return {true, false};
+  }
+  return {};
+}
+
+int Refuse(EngineState& state, SecurityRefusal refusal) {
+  state.SecurityJobState.LastRefusal = refusal;
+  return 6;
+}
+
+// Checks what ReadEncryptDictionary found and sets KeyLength. Returns 0 or 6.
+int CheckSupported(EngineState& state) {
+  SecurityParameters& p = state.Security;
+  if (p.FilterName != "Standard") return Refuse(state, SecurityRefusal::NotStandard);
+  if (p.EncryptVersion == 4 || p.EncryptVersion == 5) return Refuse(state, SecurityRefusal::Aes);
+  if (p.EncryptVersion != 1 && p.EncryptVersion != 2) return Refuse(state, SecurityRefusal::Version);
+  if (p.EncryptRevision != 2 && p.EncryptRevision != 3) return Refuse(state, SecurityRefusal::Revision);
+  if (p.OwnerEntry.size() != 32 || p.UserEntry.size() != 32) return Refuse(state, SecurityRefusal::Unreadable);
+  if (p.EncryptRevision == 2) p.KeyLength = 5;
+  if (p.KeyLength < 5 || p.KeyLength > 16) return Refuse(state, SecurityRefusal::Unreadable);
+  return 0;
+}
+
+// Asks for a password through the job control. Returns false when the user declines.
+bool Prompt(EngineState& state, std::string& password) {
+  password.clear();
+  if (state.Control == nullptr || !state.Control->PasswordPrompt) return false;
+  if (!state.Control->PasswordPrompt(password)) return false;
+  state.SecurityJobState.RememberedPassword = password;
+  return true;
+}
+
+// Finds a password under the policy. Returns 0 when state.Security.FileKey opens the file, or 4 or 9.
+int FindPassword(EngineState& state) {
+  const SecurityParameters& p = state.Security;
+  SecurityJob& job = state.SecurityJobState;
+  const bool modifyAllowed = (p.Permissions & 8) != 0 || (p.EncryptRevision == 3 && (p.Permissions & 1024) != 0);
+  constexpr int kAttempts = 3;
+
+  if (modifyAllowed && job.PasswordDialogMode == 0) {
+    if (const PasswordCheck empty = CheckPassword(state, ""); empty.User || empty.Owner) return 0;
+    if (const PasswordCheck known = CheckPassword(state, job.RememberedPassword); known.User || known.Owner) return 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+      std::string typed;
+      if (!Prompt(state, typed)) return 4;
+      if (const PasswordCheck check = CheckPassword(state, typed); check.User || check.Owner) return 0;
+    }
+    return 4;
+  }
+
+  if (CheckPassword(state, "").Owner) return 9;
+  if (!job.OwnerPassword.empty()) {
+    const PasswordCheck given = CheckPassword(state, job.OwnerPassword);
+    if (given.Owner) return given.User ? 9 : 0;
+  }
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string typed;
+    if (!Prompt(state, typed)) return 4;
+    const PasswordCheck check = CheckPassword(state, typed);
+    if (check.Owner) return check.User ? 9 : 0;
+  }
+  return 4;
+}
+
+}  // namespace
+
+int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& table) {
+  int& error = state.LastErrorCode;
+  error = 0;
+  const Byte* begin = image.Begin();
+  const Byte* end = image.End();
+  if (!state.EncryptRef || *state.EncryptRef + 8 > image.Size()) return error = -121;
+  const Byte* p = begin + *state.EncryptRef + 8;
+  int number = 0, generation = 0;
+  SecurityParameters& security = state.Security;
+  security = SecurityParameters{};
+  const Byte* body = p;
+  if (SkipWhitespace(body, end, error) >= 0 && StartsWith(body, end, "<<")) {
+    // Some writers put the dictionary itself into the trailer; there is no object to drop then.
+    security.EncryptObjectNumber = 0;
+  } else {
+    if (!ReadReference(p, end, number, generation, error)) return error = -123;
+    security.EncryptObjectNumber = number;
+    const int offset = LookupObjectOffset(table, number, error);
+    if (offset <= 0) return error = -125;
+    body = LocateObject(begin, end, offset, number, error);
+    if (body == nullptr) return error = -125;
+  }
+  error = 0;
+  if (!StartsWith(body, end, "<<")) return error = -103;
+  const Byte* start = body + 2;
+  const Byte* dictEnd = FindDictEnd(start, end);
+  if (dictEnd == nullptr) return error = -104;
+
+  const Byte* filter = ValueOf("/Filter", start, dictEnd);
+  if (filter == nullptr || *filter != '/') return error = -107;
+  const Byte* nameEnd = filter + 1;
+  while (nameEnd < dictEnd && !IsDelimiter(*nameEnd)) ++nameEnd;
+  if (nameEnd - filter - 1 > 20) return error = -107;
+  security.FilterName.assign(reinterpret_cast<const char*>(filter + 1), static_cast<std::size_t>(nameEnd - filter - 1));
+
+  long long value = 0;
+  if (const Byte* v = ValueOf("/V", start, dictEnd); v != nullptr && ReadSignedInteger(v, dictEnd, value)) {
+    security.EncryptVersion = static_cast<int>(value);
+  }
+  const Byte* revision = ValueOf("/R", start, dictEnd);
+  if (revision == nullptr || !ReadSignedInteger(revision, dictEnd, value)) return error = -108;
+  security.EncryptRevision = static_cast<int>(value);
+  const Byte* permissions = ValueOf("/P", start, dictEnd);
+  if (permissions == nullptr || !ReadSignedInteger(permissions, dictEnd, value)) return error = -108;
+  // Some writers store /P as an unsigned 32-bit number.
+  security.Permissions = static_cast<int32_t>(static_cast<uint32_t>(value));
+  security.KeyLength = 5;
+  if (const Byte* v = ValueOf("/Length", start, dictEnd); v != nullptr && ReadSignedInteger(v, dictEnd, value)) {
+    if (value / 8 != 0) security.KeyLength = static_cast<int>(value / 8);
+  }
+  if (const Byte* v = ValueOf("/EncryptMetadata", start, dictEnd); v != nullptr && StartsWith(v, dictEnd, "false")) {
+    security.EncryptMetadata = 0;
+  }
+  security.FileId.assign(state.FileId.begin(), state.FileId.begin() + state.FileIdLength);
+  if (int code = ReadEntry("/O", start, dictEnd, security.OwnerEntry); code != 0) return error = code;
+  if (int code = ReadEntry("/U", start, dictEnd, security.UserEntry); code != 0) return error = code;
+  return 0;
+}
+
+int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
+  state.SecurityJobState.LastRefusal = SecurityRefusal::None;
+  const bool read = ReadEncryptDictionary(state, image, table) == 0;
+  // A dictionary of another handler or version is named as such even when its entries do not fit ours.
+  if (int refused = CheckSupported(state); refused != 0) {
+    if (!read && state.Security.FilterName.empty()) state.SecurityJobState.LastRefusal = SecurityRefusal::Unreadable;
+    return refused;
+  }
+  if (!read) return Refuse(state, SecurityRefusal::Unreadable);
+  if (int found = FindPassword(state); found != 0) return found;
+  const std::vector<Byte> key = state.Security.FileKey;
+  return TransformDocument(state, image, key, false);
+}
+
+DecryptDocument MakeDecryptDocument() {
+  return [](EngineState& state, DocumentSlot& slot) {
+    SecurityJob& job = state.SecurityJobState;
+    job.OutputEncrypted = 1;
+    job.PasswordDialogMode = 0;
+    const std::string kept = job.OwnerPassword;
+    job.OwnerPassword = job.RememberedPassword;
+    const int result = Authenticate(state, slot.Image, slot.Xref);
+    job.OwnerPassword = kept;
+    return result;
+  };
+}
+
+SecurityWriter MakeSecurityWriter() {
+  return [](EngineState& state, FileImage& image, XrefTable& table, std::span<const Byte> key, int,
+            bool fromMemory) {
+    return RewriteWithKey(state, image, table, state.ProtectCatalogNumber, key, fromMemory);
+  };
+}
+
+}  // namespace folvex

@@ -1,0 +1,413 @@
+#include "engine/security/rewrite.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+
+#include "engine/core/document_texts.h"
+#include "engine/reading/pdf_strings.h"
+#include "engine/reading/repair.h"
+#include "engine/reading/scanners.h"
+#include "engine/reading/xref.h"
+#include "engine/reading/open_document.h"
+#include "engine/security/rc4.h"
+#include "engine/security/standard_handler.h"
+
+namespace folvex {
+
+namespace {
+
+// The PDF implementation limit on indirect objects; a table that claims more is not written.
+constexpr int kHighestWritableNumber = 8388607;
+
+void AppendFormat(std::string& out, const char* format, ...) {
+  char text[160];
+  va_list arguments;
+  va_start(arguments, format);
+  const int length = std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  if (length > 0) out.append(text, static_cast<std::size_t>(std::min<int>(length, sizeof text - 1)));
+}
+
+void Append(std::string& out, const Byte* from, const Byte* to) {
+  out.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from));
+}
+
+std::string_view TokenAt(const Byte* p, const Byte* limit) {
+  const Byte* q = p;
+  while (q < limit && !IsDelimiter(*q)) ++q;
+  return {reinterpret_cast<const char*>(p), static_cast<std::size_t>(q - p)};
+}
+
+// True when "endstream" follows p after at most some whitespace.
+bool EndstreamFollows(const Byte* p, const Byte* limit) {
+  while (p < limit && IsWhitespace(*p)) ++p;
+  return StartsWith(p, limit, "endstream");
+}
+
+const Byte* FindText(const Byte* from, const Byte* limit, std::string_view text) {
+  const Byte* found = std::search(from, limit, text.begin(), text.end());
+  return found == limit ? nullptr : found;
+}
+
+struct Rewriter {
+  EngineState& State;
+  const Byte* Begin;
+  const Byte* End;
+  const XrefTable& Table;
+  std::span<const Byte> FileKey;
+  bool Protect;
+  std::string Out;
+  std::vector<Byte> Scratch;
+  std::unordered_map<int, int> PendingLengths;  // length object -> the stream length it holds
+  std::vector<long long> Offsets;                // every object offset, ascending
+
+  int Fail(int code) {
+    State.LastErrorCode = code;
+    return code;
+  }
+
+  void Crypt(const ObjectKeyBytes& key, Byte* bytes, std::size_t length) {
+    Rc4State rc4;
+    Rc4Init(rc4, key.Bytes.data(), key.Length);
+    Rc4Crypt(rc4, bytes, bytes, length);
+  }
+
+  // The start of the object that follows the one at offset, or the end of the image.
+  const Byte* NextObjectStart(long long offset) const {
+    auto next = std::upper_bound(Offsets.begin(), Offsets.end(), offset);
+    return next == Offsets.end() ? End : Begin + *next;
+  }
+
+  // Copies the tokens from p up to limit with every string passed through RC4 under key. When
+  // stopAtKeyword, stops at the keyword "endobj" or "stream" with p on it. With lengthOverride of
+  // 0 or more, the value of the outer dictionary's /Length is written as that integer.
+  int RewriteTokens(const Byte*& p, const Byte* limit, const ObjectKeyBytes& key, bool stopAtKeyword,
+                    long long lengthOverride = -1) {
+    int depth = 0;
+    while (p < limit) {
+      const Byte c = *p;
+      if (c == '(' || (c == '<' && !(p + 1 < limit && p[1] == '<'))) {
+        const Byte* q = p;
+        if (!DecodePdfString(q, limit, Scratch)) return Fail(kRewriteBadString);
+        Crypt(key, Scratch.data(), Scratch.size());
+        if (c == '(') {
+          AppendLiteralString(Out, Scratch);
+        } else {
+          AppendHexString(Out, Scratch);
+        }
+        p = q;
+      } else if (c == '<' || (c == '>' && p + 1 < limit && p[1] == '>')) {
+        depth += c == '<' ? 1 : -1;
+        Append(Out, p, p + 2);
+        p += 2;
+      } else if (c == '%') {
+        const Byte* q = p;
+        while (q < limit && !IsEndOfLine(*q)) ++q;
+        Append(Out, p, q);
+        p = q;
+      } else if (c == '/') {
+        const std::string_view name = TokenAt(p + 1, limit);
+        const Byte* q = p + 1 + name.size();
+        if (lengthOverride >= 0 && depth == 1 && name == "Length") {
+          AppendFormat(Out, "/Length %lld", lengthOverride);
+          int number = 0, generation = 0, ignored = 0;
+          const Byte* value = q;
+          if (!ReadReference(value, limit, number, generation, ignored)) {
+            value = q;
+            if (ReadInteger(value, limit, ignored) < 0) value = q;
+          }
+          q = value;
+        } else {
+          Append(Out, p, q);
+        }
+        p = q;
+      } else if (IsDelimiter(c)) {
+        Out.push_back(static_cast<char>(c));
+        ++p;
+      } else {
+        const std::string_view token = TokenAt(p, limit);
+        if (stopAtKeyword && (token == "endobj" || token == "stream")) return 0;
+        Out.append(token);
+        p += token.size();
+      }
+    }
+    return 0;
+  }
+
+  // The declared /Length of the stream dictionary [start, end): a direct integer or the integer
+  // object a reference names (lengthObject then holds its number). -1 when there is none.
+  long long DeclaredLength(const Byte* start, const Byte* end, int& lengthObject) {
+    lengthObject = 0;
+    int error = 0;
+    const Byte* key = FindKey("/Length", start, end, error);
+    if (key == nullptr) return -1;
+    const Byte* p = key + 7;
+    int number = 0, generation = 0;
+    if (ReadReference(p, end, number, generation, error)) {
+      const int offset = LookupObjectOffset(Table, number, error);
+      if (offset <= 0) return -1;
+      const Byte* body = LocateObject(Begin, End, offset, number, error);
+      if (body == nullptr) return -1;
+      const int value = ReadInteger(body, End, error);
+      if (value < 0) return -1;
+      lengthObject = number;
+      return value;
+    }
+    p = key + 7;
+    return ReadInteger(p, end, error);
+  }
+
+  bool IsMetadataStream(const Byte* start, const Byte* end) {
+    int error = 0;
+    const Byte* key = FindKey("/Type", start, end, error);
+    if (key == nullptr) return false;
+    const Byte* p = key + 5;
+    if (SkipWhitespace(p, end, error) < 0) return false;
+    return StartsWith(p, end, "/Metadata") && (p + 9 >= end || IsDelimiter(p[9]));
+  }
+
+  int WriteStream(const Byte* body, const Byte* dictEnd, const Byte* keyword, const Byte* limit,
+                  const ObjectKeyBytes& key) {
+    const Byte* dataStart = keyword + 6;
+    if (*dataStart == '\r' && dataStart + 1 < limit && dataStart[1] == '\n') {
+      dataStart += 2;
+    } else {
+      dataStart += 1;
+    }
+    int lengthObject = 0;
+    const long long declared = DeclaredLength(body + 2, dictEnd, lengthObject);
+    long long length = declared;
+    if (declared < 0 || declared > limit - dataStart || !EndstreamFollows(dataStart + declared, limit)) {
+      // The declared length is wrong or missing: the data ends at the line end before "endstream".
+      const Byte* endstream = FindText(dataStart, limit, "endstream");
+      if (endstream == nullptr || declared < 0) return Fail(kRewriteNoLength);
+      const Byte* dataEnd = endstream;
+      if (dataEnd > dataStart && dataEnd[-1] == '\n') --dataEnd;
+      if (dataEnd > dataStart && dataEnd[-1] == '\r') --dataEnd;
+      length = dataEnd - dataStart;
+    }
+    int error = 0;
+    if (FindKey("/XRef", body + 2, dictEnd, error) != nullptr) {
+      // Cross-reference streams are never encrypted: copied as they are.
+      const Byte* endstream = FindText(dataStart + length, limit, "endstream");
+      if (endstream == nullptr) return Fail(kRewriteNoLength);
+      Append(Out, body, endstream + 9);
+      Out += "\nendobj\n";
+      return 0;
+    }
+    const Byte* p = body;
+    if (RewriteTokens(p, dictEnd + 2, key, false, length != declared ? length : -1) != 0) return State.LastErrorCode;
+    // A lone CR after "stream" is not a line end readers accept; it is written as LF.
+    Append(Out, dictEnd + 2, keyword + 6);
+    Out += dataStart - keyword == 8 ? "\r\n" : "\n";
+    if (lengthObject > 0 && length == declared) PendingLengths[lengthObject] = static_cast<int>(length);
+
+    const std::size_t dataAt = Out.size();
+    Append(Out, dataStart, dataStart + length);
+    const bool plainMetadata = State.Security.EncryptMetadata == 0 && IsMetadataStream(body + 2, dictEnd);
+    if (!plainMetadata && length > 0) {
+      Crypt(key, reinterpret_cast<Byte*>(Out.data() + dataAt), static_cast<std::size_t>(length));
+    }
+    if (length == 0 || (Out.back() != '\n' && Out.back() != '\r')) Out.push_back('\n');
+    Out += "endstream\nendobj\n";
+    return 0;
+  }
+
+  int WriteObject(const XrefEntry& entry) {
+    int error = 0;
+    const Byte* body = LocateObject(Begin, End, entry.Offset, entry.Number, error);
+    if (body == nullptr) return Fail(kRewriteBadObject);
+    const Byte* limit = NextObjectStart(entry.Offset);
+    if (body > limit) limit = End;
+    AppendFormat(Out, "%d %d obj\n", entry.Number, entry.Generation);
+    if (auto pending = PendingLengths.find(entry.Number); pending != PendingLengths.end()) {
+      AppendFormat(Out, "%d\nendobj\n", pending->second);
+      return 0;
+    }
+    const ObjectKeyBytes key = ObjectKey(FileKey, entry.Number, entry.Generation);
+    if (StartsWith(body, limit, "<<")) {
+      if (const Byte* dictEnd = FindDictEnd(body + 2, limit)) {
+        const Byte* keyword = dictEnd + 2;
+        if (SkipWhitespace(keyword, limit, error) >= 0 && StartsWith(keyword, limit, "stream") &&
+            keyword + 6 < limit && IsEndOfLine(keyword[6])) {
+          return WriteStream(body, dictEnd, keyword, limit, key);
+        }
+      }
+    }
+    const Byte* p = body;
+    if (RewriteTokens(p, limit, key, true) != 0) return State.LastErrorCode;
+    if (p < limit && !StartsWith(p, limit, "endobj")) return Fail(kRewriteBadObject);
+    if (Out.empty() || !IsWhitespace(static_cast<Byte>(Out.back()))) Out.push_back('\n');
+    Out += "endobj\n";
+    return 0;
+  }
+
+  void WriteInformation(const XrefEntry& entry) {
+    const std::string date = CreationDateText(CurrentDocumentTime());
+    const std::string producer = ProducerText();
+    AppendFormat(Out, "%d %d obj\n", entry.Number, entry.Generation);
+    if (!Protect) {
+      Out += "<<\n/CreationDate (" + date + ")\n/Producer (" + producer + ")\n>>\nendobj\n";
+      return;
+    }
+    const ObjectKeyBytes key = ObjectKey(FileKey, entry.Number, entry.Generation);
+    Out += "<<\n/CreationDate ";
+    Scratch.assign(date.begin(), date.end());
+    Crypt(key, Scratch.data(), Scratch.size());
+    AppendLiteralString(Out, Scratch);
+    Out += "\n/Producer ";
+    const std::string literal = "(" + producer + ")";
+    const Byte* p = reinterpret_cast<const Byte*>(literal.data());
+    DecodePdfString(p, p + literal.size(), Scratch);
+    Crypt(key, Scratch.data(), Scratch.size());
+    AppendLiteralString(Out, Scratch);
+    Out += "\n>>\nendobj\n";
+  }
+
+  void WriteEncryptDictionary(int number) {
+    const SecurityParameters& p = State.Security;
+    AppendFormat(Out, "%d 0 obj\n<<\n/Filter /Standard\n/O ", number);
+    AppendLiteralString(Out, p.OwnerEntry);
+    Out += "\n/U ";
+    AppendLiteralString(Out, p.UserEntry);
+    AppendFormat(Out, "\n/P %d\n/V %d\n/R %d\n", p.Permissions, p.EncryptVersion, p.EncryptRevision);
+    if (p.EncryptRevision == 3) AppendFormat(Out, "/Length %d\n", p.KeyLength * 8);
+    if (p.EncryptRevision >= 3 && p.EncryptMetadata == 0) Out += "/EncryptMetadata false\n";
+    Out += ">>\nendobj\n";
+  }
+};
+
+}  // namespace
+
+int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
+                   std::span<const Byte> key, bool protect) {
+  state.LastErrorCode = 0;
+  Rewriter writer{state, image.Begin(), image.End(), table, key, protect, {}, {}, {}, {}};
+  const Byte* begin = image.Begin();
+  const Byte* end = image.End();
+
+  int highest = 0;
+  for (const XrefEntry& entry : table) {
+    highest = std::max(highest, entry.Number);
+    if (entry.Type == 'n' && entry.Offset > 0) writer.Offsets.push_back(entry.Offset);
+  }
+  std::sort(writer.Offsets.begin(), writer.Offsets.end());
+  if (highest >= kHighestWritableNumber) return writer.Fail(kRewriteTooManyObjects);
+
+  const Byte* first = begin;
+  if (SkipWhitespace(first, end, state.LastErrorCode) < 0) return writer.Fail(kRewriteNoHeader);
+  state.LastErrorCode = 0;
+  writer.Out.reserve(image.Size() + image.Size() / 8 + 1024);
+  Append(writer.Out, begin, first);
+
+  struct Written {
+    long long Offset = -1;
+    int Generation = 0;
+  };
+  std::vector<Written> written(static_cast<std::size_t>(highest) + 1);
+  int catalogGeneration = 0;
+  bool infoWritten = false;
+  for (const XrefEntry& entry : table) {
+    if (state.Cancelled()) return writer.Fail(kRewriteCancelled);
+    if (entry.Number == catalogNumber) catalogGeneration = entry.Generation;
+    if (!protect && entry.Number == state.Security.EncryptObjectNumber) continue;
+    if (entry.Number == 0 || entry.Offset == 0 || entry.Type != 'n') continue;
+    const long long offset = static_cast<long long>(writer.Out.size());
+    if (state.InfoNumber > 0 && entry.Number == state.InfoNumber) {
+      writer.WriteInformation(entry);
+      infoWritten = true;
+    } else if (writer.WriteObject(entry) != 0) {
+      return state.LastErrorCode;
+    }
+    written[static_cast<std::size_t>(entry.Number)] = {offset, entry.Generation};
+  }
+
+  // Without its catalog the copy would be no document.
+  if (catalogNumber < 1 || catalogNumber > highest || written[static_cast<std::size_t>(catalogNumber)].Offset < 0) {
+    return writer.Fail(kRewriteNoCatalog);
+  }
+
+  const int encryptNumber = highest + 1;
+  long long encryptOffset = 0;
+  if (protect) {
+    encryptOffset = static_cast<long long>(writer.Out.size());
+    writer.WriteEncryptDictionary(encryptNumber);
+  }
+
+  std::string& out = writer.Out;
+  const long long xrefOffset = static_cast<long long>(out.size());
+  const int size = protect ? highest + 2 : highest + 1;
+  out.reserve(out.size() + static_cast<std::size_t>(size) * 20 + 512);
+  AppendFormat(out, "xref\n0 %d\n0000000000 65535 f \n", size);
+  for (int number = 1; number <= highest; ++number) {
+    const Written& entry = written[static_cast<std::size_t>(number)];
+    if (entry.Offset < 0) {
+      out += "0000000000 65535 f \n";
+    } else {
+      AppendFormat(out, "%010lld %05d n \n", entry.Offset, entry.Generation);
+    }
+  }
+  if (protect) AppendFormat(out, "%010lld 00000 n \n", encryptOffset);
+  AppendFormat(out, "trailer\n<<\n/Size %d\n/Root %d %d R\n", size, catalogNumber, catalogGeneration);
+  if (infoWritten) AppendFormat(out, "/Info %d %d R\n", state.InfoNumber, state.InfoGeneration);
+  if (protect) {
+    AppendFormat(out, "/Encrypt %d 0 R\n/ID [", encryptNumber);
+    AppendHexString(out, state.Security.FileId);
+    AppendHexString(out, state.Security.FileId);
+    out += "]\n";
+  }
+  AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
+
+  image = MakeFileImage(std::vector<Byte>(out.begin(), out.end()));
+  return 0;
+}
+
+int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect) {
+  DocumentSlot slot;
+  slot.Image = std::move(image);
+  auto finish = [&](int result) {
+    image = std::move(slot.Image);
+    return result;
+  };
+  try {
+    state.PageCount = 0;
+    state.LastErrorCode = 0;
+    state.InfoNumber = 0;
+    state.InfoGeneration = 0;
+    if (ReadClassicForm(state, slot) != 1) return finish(state.LastErrorCode == -1000 ? 5 : 6);
+    if (protect && state.EncryptRef) return finish(5);
+    if (state.NeedsConversion == 1) return finish(5);  // protected with cross-reference streams
+    int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, protect);
+    if (result == kRewriteBadObject || result == kRewriteBadString || result == kRewriteNoLength ||
+        result == kRewriteNoCatalog) {
+      // The table parsed but does not match the objects: rebuild the table from the objects.
+      state.LastErrorCode = 0;
+      const int infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
+      if (RepairImage(state, slot.Image) == 0) {
+        int catalogGeneration = 0;
+        slot.Xref.clear();
+        if (ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, catalogGeneration) == 1) {
+          if (state.InfoNumber == 0) {
+            state.InfoNumber = infoNumber;
+            state.InfoGeneration = infoGeneration;
+          }
+          result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, protect);
+        }
+      }
+    }
+    if (result != 0) {
+      state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+      return finish(6);
+    }
+    return finish(0);
+  } catch (const std::bad_alloc&) {
+    state.LastErrorCode = -1;
+    return finish(-1);
+  }
+}
+
+}  // namespace folvex

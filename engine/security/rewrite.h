@@ -1,0 +1,36 @@
+// Rewriting a whole document with every string and stream passed through RC4: the protected copy
+// (with /Encrypt and /ID) and the unprotected copy (without them).
+#pragma once
+
+#include <span>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+// LastErrorCode values of RewriteWithKey besides the ones it shares with the scanners.
+constexpr int kRewriteNoHeader = -310;
+constexpr int kRewriteNoLength = -311;      // a stream without a usable /Length and no "endstream"
+constexpr int kRewriteBadString = -312;     // a string that does not close
+constexpr int kRewriteBadObject = -313;     // an object that is not where the table says
+constexpr int kRewriteTooManyObjects = -314;
+constexpr int kRewriteNoCatalog = -315;       // the trailer's /Root names no object of the table
+constexpr int kRewriteCancelled = -330;
+
+// Rewrites image object by object in the order of table under key (the file key): strings and
+// stream data through RC4 under each object's key, the information dictionary made afresh, and a
+// new table and trailer. Protect mode adds the /Encrypt dictionary of state.Security as the object
+// after the highest number and the whole file identifier state.Security.FileId; unprotect mode
+// drops object state.Security.EncryptObjectNumber. Numbers the table does not write are free
+// entries. Returns 0 with image replaced, or the nonzero LastErrorCode with image untouched.
+int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
+                   std::span<const Byte> key, bool protect);
+
+// Brings image into classic form (converted or repaired when needed, repaired once more when an
+// object is not where its table says) and rewrites it with RewriteWithKey. Returns 0 with image
+// replaced, 5 (protect: the image is already protected; an image protected with cross-reference
+// streams), 6 (cannot be read or rewritten) or -1 (memory). On failure image holds the input,
+// possibly rebuilt.
+int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect);
+
+}  // namespace folvex

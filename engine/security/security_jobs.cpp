@@ -1,0 +1,221 @@
+#include "engine/security/security_jobs.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "engine/core/open_file.h"
+#include "engine/reading/file_image.h"
+#include "engine/reading/open_document.h"
+#include "engine/security/authenticate.h"
+#include "engine/security/rewrite.h"
+#include "engine/security/standard_handler.h"
+
+namespace folvex {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(PathOf(path), error);
+}
+
+void Remove(const std::string& path) {
+  std::error_code error;
+  fs::remove(PathOf(path), error);
+}
+
+// Renames from to to, replacing a file named to.
+bool Rename(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::rename(PathOf(from), PathOf(to), error);
+  if (!error) return true;
+  if (!Exists(to)) return false;
+  Remove(to);
+  fs::rename(PathOf(from), PathOf(to), error);
+  return !error;
+}
+
+bool WriteWhole(const std::string& path, const FileImage& image) {
+  std::FILE* file = OpenFile(path, "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(image.Begin(), 1, image.Size(), file) == image.Size();
+  const bool closed = std::fclose(file) == 0;
+  return written && closed;
+}
+
+// The output path with its last three characters replaced by "bak".
+std::string BackupName(const std::string& output) {
+  return output.size() >= 3 ? output.substr(0, output.size() - 3) + "bak" : output + ".bak";
+}
+
+// Stores image under output: written whole to a temporary name beside it first, then the backup
+// rule, then renamed. Returns 0, or 8 with the previous output (if any) back in place.
+int StoreOutput(EngineState& state, const std::string& output, const FileImage& image) {
+  SecurityJob& job = state.SecurityJobState;
+  job.BackupMade = 0;
+  std::string temporary = output + ".part";
+  for (int k = 1; k < 100 && Exists(temporary); ++k) temporary = output + ".part" + std::to_string(k);
+  if (!WriteWhole(temporary, image)) {
+    Remove(temporary);
+    return kSecurityOutputFailed;
+  }
+  const std::string backup = BackupName(output);
+  if (job.FileBackUp && Exists(output)) {
+    Remove(backup);
+    if (!Rename(output, backup)) {
+      Remove(temporary);
+      return kSecurityOutputFailed;
+    }
+    job.BackupMade = 1;
+  }
+  if (!Rename(temporary, output)) {
+    Remove(temporary);
+    if (job.BackupMade) Rename(backup, output);
+    return kSecurityOutputFailed;
+  }
+  return kSecurityDone;
+}
+
+std::string StepLabel(const char* word, int index, int count) {
+  return std::string(word) + " " + std::to_string(index + 1) + "/" + std::to_string(count);
+}
+
+void ReportStep(EngineState& state, const char* english, const char* japanese, int index, int count, int percent) {
+  state.ReportProgress(StepLabel(english, index, count), StepLabel(japanese, index, count), percent);
+}
+
+int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int count) {
+  SecurityJob& job = state.SecurityJobState;
+  ReportStep(state, "Reading", "読み込み中", index, count, index * 100 / count);
+  if (!FileOpensForReading(record.InputPath)) return kSecurityInputMissing;
+  FileImage image;
+  if (LoadFileImage(record.InputPath, image, state.LastErrorCode) == 0) return kSecurityFailed;
+  if (state.Cancelled()) return kSecurityNotHandled;
+
+  SecurityParameters& p = state.Security;
+  p = SecurityParameters{};
+  p.FilterName = "Standard";
+  p.EncryptVersion = 2;
+  p.EncryptRevision = 3;
+  p.KeyLength = 16;
+  p.Permissions = PermissionsFromSelection(job.PermissionSelection);
+  ReportStep(state, "Analyzing", "解析中", index, count, (200 * index + 100) / (2 * count));
+
+  const auto owner = ComputeOwnerEntry(job.OwnerPassword, job.OpenPassword, 3, 16);
+  p.OwnerEntry.assign(owner.begin(), owner.end());
+  const auto id = NewFileId(CurrentDocumentTime());
+  p.FileId.assign(id.begin(), id.end());
+  p.EncryptMetadata = 1;
+  const auto user = ComputeUserEntry(3, job.OpenPassword, p);
+  p.UserEntry.assign(user.begin(), user.end());
+
+  const std::vector<Byte> key = p.FileKey;
+  const int transformed = TransformDocument(state, image, key, true);
+  if (state.Cancelled()) return kSecurityNotHandled;
+  if (transformed != 0) return transformed;
+
+  ReportStep(state, "Writing", "書き込み中", index, count, (index + 1) * 100 / count);
+  if (state.Cancelled()) return kSecurityNotHandled;
+  return StoreOutput(state, record.OutputPath, image);
+}
+
+int UnprotectOne(EngineState& state, SecurityFileRecord& record, int index, int count) {
+  SecurityJob& job = state.SecurityJobState;
+  state.LastErrorCode = 0;
+  job.OutputEncrypted = 0;
+  ReportStep(state, "Reading", "読み込み中", index, count, index * 100 / count);
+  if (!FileOpensForReading(record.InputPath)) return kSecurityInputMissing;
+  PrepareDocumentSlots(state, 1);
+  DocumentSlot& slot = state.Slots[0];
+  if (LoadFileImage(record.InputPath, slot.Image, state.LastErrorCode) == 0) return kSecurityFailed;
+  if (state.Cancelled()) return kSecurityNotHandled;
+
+  ReportStep(state, "Analyzing", "解析中", index, count, (200 * index + 100) / (2 * count));
+  // A damaged file shows its /Encrypt only once it is rebuilt.
+  if (ReadClassicForm(state, slot) != 1) {
+    if (state.Cancelled()) return kSecurityNotHandled;
+    if (state.LastErrorCode != -1000) return kSecurityFailed;
+    job.LastRefusal = SecurityRefusal::XrefStreams;
+    return kSecurityUnsupported;
+  }
+  if (!state.EncryptRef) return kSecurityWrongState;
+  if (state.NeedsConversion == 1) {
+    job.LastRefusal = SecurityRefusal::XrefStreams;
+    return kSecurityUnsupported;
+  }
+  job.OutputEncrypted = 1;
+  job.PasswordDialogMode = 1;
+  const int authenticated = Authenticate(state, slot.Image, slot.Xref);
+  if (state.Cancelled()) return kSecurityNotHandled;
+  if (authenticated != 0) return authenticated;
+
+  ReportStep(state, "Writing", "書き込み中", index, count, (index + 1) * 100 / count);
+  if (state.Cancelled()) return kSecurityNotHandled;
+  return StoreOutput(state, record.OutputPath, slot.Image);
+}
+
+using FileOperation = int (*)(EngineState&, SecurityFileRecord&, int, int);
+
+int RunOne(FileOperation operation, EngineState& state, SecurityFileRecord& record, int index, int count) {
+  state.SecurityJobState.LastRefusal = SecurityRefusal::None;
+  int result = kSecurityFailed;
+  try {
+    result = operation(state, record, index, count);
+  } catch (const std::bad_alloc&) {
+    result = kSecurityFailed;
+  }
+  ReleaseDocuments(state);
+  record.Result = result;
+  record.Refusal = result == kSecurityUnsupported ? state.SecurityJobState.LastRefusal : SecurityRefusal::None;
+  return result;
+}
+
+int RunFiles(FileOperation operation, EngineState& state, std::vector<SecurityFileRecord>& records) {
+  const int count = static_cast<int>(records.size());
+  int jobResult = kSecurityDone;
+  bool cancelled = false;
+  for (int index = 0; index < count; ++index) {
+    SecurityFileRecord& record = records[static_cast<std::size_t>(index)];
+    if (cancelled || state.Cancelled()) {
+      cancelled = true;
+      record.Result = kSecurityNotHandled;
+      record.Refusal = SecurityRefusal::None;
+      continue;
+    }
+    state.InfoNumber = 0;
+    const int result = RunOne(operation, state, record, index, count);
+    if (state.Cancelled()) {
+      cancelled = true;
+      if (result != kSecurityDone) record.Result = kSecurityNotHandled;
+    } else if (jobResult == kSecurityDone && result != kSecurityDone) {
+      jobResult = result;
+    }
+  }
+  return cancelled ? kSecurityJobCancelled : jobResult;
+}
+
+}  // namespace
+
+int ProtectFile(EngineState& state, SecurityFileRecord& record, int index, int count) {
+  return RunOne(ProtectOne, state, record, index, count);
+}
+
+int ProtectFiles(EngineState& state, std::vector<SecurityFileRecord>& records) {
+  return RunFiles(ProtectOne, state, records);
+}
+
+int UnprotectFile(EngineState& state, SecurityFileRecord& record, int index, int count) {
+  return RunOne(UnprotectOne, state, record, index, count);
+}
+
+int UnprotectFiles(EngineState& state, std::vector<SecurityFileRecord>& records) {
+  return RunFiles(UnprotectOne, state, records);
+}
+
+}  // namespace folvex

@@ -1,0 +1,56 @@
+#include "tests/support/oracles.h"
+
+#include <sstream>
+
+#include "tests/support/pdf_writer.h"
+
+namespace folvex::testing {
+
+std::string Quoted(const std::string& path) {
+  std::string quoted = "'";
+  for (char c : path) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted.push_back(c);
+    }
+  }
+  return quoted + "'";
+}
+
+QpdfCheck CheckWithQpdf(const std::string& path, const std::string& password) {
+  const std::string option = password.empty() ? "" : "--password=" + Quoted(password) + " ";
+  CommandResult result = RunCommand("qpdf " + option + "--check " + Quoted(path) + " 2>&1");
+  QpdfCheck check;
+  check.Output = result.Output;
+  check.Clean = result.ExitCode == 0 && result.Output.find("WARNING") == std::string::npos &&
+                result.Output.find("No syntax or stream encoding errors found") != std::string::npos;
+  return check;
+}
+
+std::string PdfText(const std::string& path, const std::string& password) {
+  const std::string option = password.empty() ? "" : "-upw " + Quoted(password) + " ";
+  CommandResult result = RunCommand("pdftotext " + option + Quoted(path) + " - 2>/dev/null");
+  return result.ExitCode == 0 ? result.Output : "<failed>";
+}
+
+bool EncryptWithQpdf(const std::string& input, const std::string& output, const std::string& user,
+                     const std::string& owner, const std::string& arguments) {
+  return RunCommand("qpdf --allow-weak-crypto --encrypt " + Quoted(user) + " " + Quoted(owner) + " " + arguments +
+                    " -- " + Quoted(input) + " " + Quoted(output) + " >/dev/null 2>&1")
+             .ExitCode == 0;
+}
+
+std::string QpdfEncryptionValue(const std::string& path, const std::string& password, const std::string& key) {
+  CommandResult result =
+      RunCommand("qpdf --show-encryption --password=" + Quoted(password) + " " + Quoted(path) + " 2>/dev/null");
+  std::istringstream lines(result.Output);
+  std::string line;
+  const std::string prefix = key + " = ";
+  while (std::getline(lines, line)) {
+    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+  }
+  return "";
+}
+
+}  // namespace folvex::testing

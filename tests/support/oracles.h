@@ -1,0 +1,28 @@
+// Outside programs as judges of written files: qpdf and pdftotext.
+#pragma once
+
+#include <string>
+
+namespace folvex::testing {
+
+struct QpdfCheck {
+  bool Clean = false;   // exit status 0, no warnings, no errors
+  std::string Output;   // stdout and stderr
+};
+// qpdf --check, with a password when one is given.
+QpdfCheck CheckWithQpdf(const std::string& path, const std::string& password = "");
+
+// The text pdftotext finds (with -upw password when one is given), or "<failed>".
+std::string PdfText(const std::string& path, const std::string& password = "");
+
+// Runs qpdf --allow-weak-crypto --encrypt USER OWNER ARGUMENTS -- input output. Returns true on success.
+bool EncryptWithQpdf(const std::string& input, const std::string& output, const std::string& user,
+                     const std::string& owner, const std::string& arguments);
+
+// A value of qpdf --show-encryption ("R", "P"), or "" when absent.
+std::string QpdfEncryptionValue(const std::string& path, const std::string& password, const std::string& key);
+
+// The path quoted for a shell.
+std::string Quoted(const std::string& path);
+
+}  // namespace folvex::testing
