@@ -6,6 +6,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/info_command.h"
+#include "cli/security_commands.h"
 #include "engine/core/open_file.h"
 
 namespace {
@@ -25,6 +26,11 @@ int Run(std::vector<std::string> arguments) {
   CLI::App* info = app.add_subcommand("info", "Print each file's page count or why there is none");
   info->add_option("FILE", infoFiles, "PDF files")->required();
 
+  folvex::cli::SecurityCommandOptions protectOptions;
+  CLI::App* protect = folvex::cli::AddProtectCommand(app, protectOptions);
+  folvex::cli::SecurityCommandOptions unprotectOptions;
+  CLI::App* unprotect = folvex::cli::AddUnprotectCommand(app, unprotectOptions);
+
   try {
     std::reverse(arguments.begin(), arguments.end());
     app.parse(arguments);
@@ -34,6 +40,8 @@ int Run(std::vector<std::string> arguments) {
   }
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout);
+  if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);
+  if (unprotect->parsed()) return folvex::cli::RunUnprotect(unprotectOptions, japanese, std::cout, std::cerr);
   return folvex::cli::kExitUsage;
 }
 

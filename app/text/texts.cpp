@@ -60,6 +60,7 @@ constexpr TextRow kTexts[] = {
      "この版の標準セキュリティハンドラには対応していません。"},
     {TextId::CliRefusedXrefStreams, "Protected files with cross-reference streams are not supported.",
      "クロスリファレンスストリームを持つ暗号化ファイルには対応していません。"},
+    {TextId::CliWrongPassword, "The password given does not open the file.", "指定されたパスワードではファイルを開けません。"},
 };
 
 constexpr bool EveryTextInPlace() {

@@ -49,6 +49,7 @@ enum class TextId {
   CliRefusedAes,
   CliRefusedRevision,
   CliRefusedXrefStreams,
+  CliWrongPassword,
 };
 
 // The text in the interface language.

@@ -1,0 +1,35 @@
+// `folvex protect` and `folvex unprotect`: protected and unprotected copies of several files.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/console_job.h"
+
+namespace folvex::cli {
+
+struct SecurityCommandOptions {
+  std::vector<std::string> Inputs;
+  std::string OutputDir;
+  bool Backup = false;
+  bool Quiet = false;
+  // protect
+  std::string UserPassword;
+  std::string OwnerPassword;
+  std::vector<std::string> Allow;
+  bool SamePasswordsOk = false;
+  // unprotect
+  PasswordOptions Password;
+};
+
+CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options);
+CLI::App* AddUnprotectCommand(CLI::App& app, SecurityCommandOptions& options);
+
+// Each runs its job and prints one line per input (the input, a tab, the outcome), then the
+// job's message. Return the exit status.
+int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err);
+int RunUnprotect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err);
+
+}  // namespace folvex::cli
