@@ -52,6 +52,13 @@ void AddPasswordOptions(CLI::App& command, PasswordOptions& options) {
   command.add_option("--password-file", options.PasswordFile, "File whose first line is the password");
 }
 
+void AddOutputOptions(CLI::App& command, OutputOptions& options) {
+  command.add_option("--output-dir", options.OutputDir, "Folder of the new files (default: beside each input)")
+      ->check(CLI::ExistingDirectory);
+  command.add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
+  command.add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+}
+
 std::string PasswordBytes(const std::string& utf8) {
 #ifdef _WIN32
   const std::wstring wide = Utf8ToWide(utf8);

@@ -19,6 +19,16 @@ struct PasswordOptions {
 // Adds --password and --password-file to command.
 void AddPasswordOptions(CLI::App& command, PasswordOptions& options);
 
+// Where a command writes and how much it says.
+struct OutputOptions {
+  std::string OutputDir;  // empty: beside each input
+  bool Backup = false;    // keep an existing output as NAME.bak
+  bool Quiet = false;     // no progress bar and no closing message
+};
+
+// Adds --output-dir, --backup and --quiet to command.
+void AddOutputOptions(CLI::App& command, OutputOptions& options);
+
 enum class PasswordResult { Obtained, NoSource, Unreadable };
 
 // The password from --password, the first line of --password-file, or a prompt without echo when

@@ -104,9 +104,9 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   const char* suffix = operation == Operation::Protect ? "-s.pdf" : "-r.pdf";
   std::vector<SecurityFileRecord> records;
   for (const std::string& input : options.Inputs) {
-    records.push_back({input, SecurityOutputPath(input, options.OutputDir, suffix)});
+    records.push_back({input, SecurityOutputPath(input, options.Output.OutputDir, suffix)});
   }
-  state.SecurityJobState.FileBackUp = options.Backup;
+  state.SecurityJobState.FileBackUp = options.Output.Backup;
 
   JobControl control;
   control.Japanese = japanese;
@@ -123,7 +123,7 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   };
   int result = 0;
   {
-    ConsoleJob console(control, options.Quiet);
+    ConsoleJob console(control, options.Output.Quiet);
     result = operation == Operation::Protect ? ProtectFiles(state, records) : UnprotectFiles(state, records);
   }
   state.Control = nullptr;
@@ -144,7 +144,7 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   if (askedForPassword && noTerminal) {
     err << Text(passwordGiven ? TextId::CliWrongPassword : TextId::CliNoPassword, japanese) << '\n';
   }
-  if (!options.Quiet) err << Text(JobText(operation, result, records.size() > 1), japanese) << '\n';
+  if (!options.Output.Quiet) err << Text(JobText(operation, result, records.size() > 1), japanese) << '\n';
   return status;
 }
 
@@ -159,10 +159,7 @@ CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options) {
       ->delimiter(',')
       ->check(CLI::IsMember({"print", "modify", "copy", "annotate"}));
   command->add_flag("--same-passwords-ok", options.SamePasswordsOk, "Protect even when both passwords are equal");
-  command->add_option("--output-dir", options.OutputDir, "Folder of the copies (default: beside each input)")
-      ->check(CLI::ExistingDirectory);
-  command->add_flag("--backup", options.Backup, "Keep an existing output as NAME-s.bak");
-  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  AddOutputOptions(*command, options.Output);
   return command;
 }
 
@@ -170,10 +167,7 @@ CLI::App* AddUnprotectCommand(CLI::App& app, SecurityCommandOptions& options) {
   CLI::App* command = app.add_subcommand("unprotect", "Write an unprotected copy NAME-r.pdf of each protected file");
   command->add_option("INPUT", options.Inputs, "Protected PDF files")->required();
   AddPasswordOptions(*command, options.Password);
-  command->add_option("--output-dir", options.OutputDir, "Folder of the copies (default: beside each input)")
-      ->check(CLI::ExistingDirectory);
-  command->add_flag("--backup", options.Backup, "Keep an existing output as NAME-r.bak");
-  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  AddOutputOptions(*command, options.Output);
   return command;
 }
 

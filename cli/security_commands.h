@@ -12,9 +12,7 @@ namespace folvex::cli {
 
 struct SecurityCommandOptions {
   std::vector<std::string> Inputs;
-  std::string OutputDir;
-  bool Backup = false;
-  bool Quiet = false;
+  OutputOptions Output;
   // protect
   std::string UserPassword;
   std::string OwnerPassword;
