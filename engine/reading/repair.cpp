@@ -54,7 +54,7 @@ bool AtObjectHeader(const Byte* p, const Byte* end) {
 const Byte* BehindObjectKeyword(const Byte* header, const Byte* end) {
   const Byte* p = header;
   int error = 0;
-  if (ReadInteger(p, end, error) < 0 || ReadInteger(p, end, error) < 0 || !SkipPlainWhitespace(p, end) ||
+  if (ReadInteger(p, end, error) < 0 || ReadInteger(p, end, error) < 0 || SkipWhitespace(p, end, error) < 0 ||
       !StartsWith(p, end, "obj")) {
     return header;
   }
@@ -76,12 +76,9 @@ const Byte* FindEndstream(const Byte* data, const Byte* end, ObjectScan& scan) {
 
 // Position of the "<<" that opens the object's dictionary when it directly follows "n g obj".
 const Byte* ObjectDictionary(const Byte* header, const Byte* end) {
-  const Byte* p = header;
+  const Byte* p = BehindObjectKeyword(header, end);
   int error = 0;
-  if (ReadInteger(p, end, error) < 0 || ReadInteger(p, end, error) < 0) return nullptr;
-  if (SkipWhitespace(p, end, error) < 0 || !StartsWith(p, end, "obj")) return nullptr;
-  p += 3;
-  if (SkipWhitespace(p, end, error) < 0 || !StartsWith(p, end, "<<")) return nullptr;
+  if (p == header || SkipWhitespace(p, end, error) < 0 || !StartsWith(p, end, "<<")) return nullptr;
   return p;
 }
 
