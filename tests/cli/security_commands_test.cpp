@@ -5,26 +5,22 @@
 
 #include <filesystem>
 
+#include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
 
 namespace folvex {
 namespace {
 
 using testing::HaveTool;
+using testing::PdfText;
+using testing::Quoted;
 using testing::RunCommand;
 using testing::SimplePdf;
 using testing::TempDir;
 using testing::WriteTempFile;
 
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
-
 testing::CommandResult Folvex(const std::string& arguments) {
   return RunCommand(std::string(FOLVEX_CLI_PATH) + " " + arguments + " 2>&1 </dev/null");
-}
-
-std::string Text(const std::string& path, const std::string& password = "") {
-  return RunCommand("pdftotext -q " + (password.empty() ? "" : "-upw " + Quote(password) + " ") + Quote(path) + " -")
-      .Output;
 }
 
 bool HaveOracles() { return HaveTool("qpdf") && HaveTool("pdftotext"); }
@@ -47,20 +43,20 @@ TEST(ProtectCommand, CopiesOpenWithTheirPasswordsAndPermissions) {
   if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext missing";
   const std::string input = WriteTempFile("cli-protect.pdf", SimplePdf(3));
   testing::CommandResult run =
-      Folvex("protect " + Quote(input) + " --user-password user --owner-password owner --allow print,modify");
+      Folvex("protect " + Quoted(input) + " --user-password user --owner-password owner --allow print,modify");
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   const std::string output = TempDir() + "/cli-protect-s.pdf";
   EXPECT_NE(run.Output.find("Done"), std::string::npos);
-  const std::string shown = RunCommand("qpdf --show-encryption --password=owner " + Quote(output)).Output;
+  const std::string shown = RunCommand("qpdf --show-encryption --password=owner " + Quoted(output)).Output;
   EXPECT_NE(shown.find("R = 3"), std::string::npos) << shown;
   EXPECT_NE(shown.find("P = -820"), std::string::npos) << shown;  // -3904 + print (4, 2048) + modify (8, 1024)
-  testing::CommandResult check = RunCommand("qpdf --check --password=user " + Quote(output) + " 2>&1");
+  testing::CommandResult check = RunCommand("qpdf --check --password=user " + Quoted(output) + " 2>&1");
   EXPECT_EQ(check.ExitCode, 0) << check.Output;
-  EXPECT_EQ(Text(output, "user"), Text(input));
-  EXPECT_NE(Text(output, "user").find("Page 3"), std::string::npos);
+  EXPECT_EQ(PdfText(output, "user"), PdfText(input));
+  EXPECT_NE(PdfText(output, "user").find("Page 3"), std::string::npos);
 
   // Again: the input is kept, the protected copy refuses to be protected twice.
-  testing::CommandResult twice = Folvex("protect " + Quote(output) + " --user-password u --owner-password o");
+  testing::CommandResult twice = Folvex("protect " + Quoted(output) + " --user-password u --owner-password o");
   EXPECT_EQ(twice.ExitCode, 9) << twice.Output;
   EXPECT_FALSE(std::filesystem::exists(TempDir() + "/cli-protect-s-s.pdf"));
 }
@@ -69,14 +65,14 @@ TEST(ProtectCommand, EqualPasswordsNeedConsent) {
   const std::string input = WriteTempFile("cli-same.pdf", SimplePdf(1));
   const std::string output = TempDir() + "/cli-same-s.pdf";
   std::filesystem::remove(output);
-  testing::CommandResult refused = Folvex("protect " + Quote(input) + " --user-password pw --owner-password pw");
+  testing::CommandResult refused = Folvex("protect " + Quoted(input) + " --user-password pw --owner-password pw");
   EXPECT_EQ(refused.ExitCode, 1);
   EXPECT_NE(refused.Output.find("Owner Password is Not setting."), std::string::npos) << refused.Output;
   EXPECT_FALSE(std::filesystem::exists(output));
-  EXPECT_EQ(Folvex("protect " + Quote(input) + " --user-password pw --owner-password pw --same-passwords-ok").ExitCode, 0);
+  EXPECT_EQ(Folvex("protect " + Quoted(input) + " --user-password pw --owner-password pw --same-passwords-ok").ExitCode, 0);
   EXPECT_TRUE(std::filesystem::exists(output));
   // Its owner password equals its user password: the protection may not be removed.
-  testing::CommandResult removal = Folvex("unprotect " + Quote(output) + " --password pw");
+  testing::CommandResult removal = Folvex("unprotect " + Quoted(output) + " --password pw");
   EXPECT_EQ(removal.ExitCode, 8) << removal.Output;
   EXPECT_NE(removal.Output.find("File is Not Permitted"), std::string::npos);
 }
@@ -96,19 +92,19 @@ TEST(UnprotectCommand, FilesProtectedByQpdfComeBackWhole) {
                         Case{"cli-r3.pdf", "'' 'owner pw' 128 --use-aes=n --modify=none", "--password-file"},
                         Case{"cli-r3-empty.pdf", "'' 'owner pw' 128 --use-aes=n", "--password 'owner pw'"}}) {
     const std::string protectedPath = TempDir() + "/" + c.Name;
-    ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --encrypt " + std::string(c.Encrypt) + " -- " + Quote(input) + " " +
-                         Quote(protectedPath))
+    ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --encrypt " + std::string(c.Encrypt) + " -- " + Quoted(input) + " " +
+                         Quoted(protectedPath))
                   .ExitCode,
               0);
     const std::string option =
-        std::string(c.PasswordOption) == "--password-file" ? "--password-file " + Quote(passwordFile) : c.PasswordOption;
-    testing::CommandResult run = Folvex("unprotect " + Quote(protectedPath) + " " + option + " --output-dir " + Quote(dir));
+        std::string(c.PasswordOption) == "--password-file" ? "--password-file " + Quoted(passwordFile) : c.PasswordOption;
+    testing::CommandResult run = Folvex("unprotect " + Quoted(protectedPath) + " " + option + " --output-dir " + Quoted(dir));
     ASSERT_EQ(run.ExitCode, 0) << c.Name << run.Output;
     const std::string output = dir + "/" + std::string(c.Name).substr(0, std::string(c.Name).size() - 4) + "-r.pdf";
-    testing::CommandResult check = RunCommand("qpdf --check " + Quote(output) + " 2>&1");
+    testing::CommandResult check = RunCommand("qpdf --check " + Quoted(output) + " 2>&1");
     EXPECT_EQ(check.ExitCode, 0) << c.Name << check.Output;
-    EXPECT_EQ(RunCommand("qpdf --show-encryption " + Quote(output)).Output.find("R = "), std::string::npos) << c.Name;
-    EXPECT_EQ(Text(output), Text(input)) << c.Name;
+    EXPECT_EQ(RunCommand("qpdf --show-encryption " + Quoted(output)).Output.find("R = "), std::string::npos) << c.Name;
+    EXPECT_EQ(PdfText(output), PdfText(input)) << c.Name;
   }
 }
 
@@ -117,8 +113,8 @@ TEST(UnprotectCommand, FailuresHaveTheirStatusAndWriteNothing) {
   const std::string input = WriteTempFile("cli-fail.pdf", SimplePdf(2));
   const std::string rc4 = TempDir() + "/cli-fail-rc4.pdf";
   const std::string aes = TempDir() + "/cli-fail-aes.pdf";
-  ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --encrypt u o 128 --use-aes=n -- " + Quote(input) + " " + Quote(rc4)).ExitCode, 0);
-  ASSERT_EQ(RunCommand("qpdf --encrypt u o 256 -- " + Quote(input) + " " + Quote(aes)).ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --encrypt u o 128 --use-aes=n -- " + Quoted(input) + " " + Quoted(rc4)).ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --encrypt u o 256 -- " + Quoted(input) + " " + Quoted(aes)).ExitCode, 0);
   struct Case {
     std::string Arguments;
     int Status;
@@ -126,12 +122,12 @@ TEST(UnprotectCommand, FailuresHaveTheirStatusAndWriteNothing) {
     std::string Unwritten;
   };
   const std::string dir = TempDir();
-  for (const Case& c : {Case{Quote(rc4) + " --password wrong", 6, "does not open", dir + "/cli-fail-rc4-r.pdf"},
-                        Case{Quote(rc4), 6, "A password is needed", dir + "/cli-fail-rc4-r.pdf"},
-                        Case{Quote(aes) + " --password o", 3, "AES", dir + "/cli-fail-aes-r.pdf"},
-                        Case{Quote(input) + " --password o", 9, "File is Not Encrypted", dir + "/cli-fail-r.pdf"},
-                        Case{Quote(dir + "/absent.pdf") + " --password o", 2, "File Not Found", dir + "/absent-r.pdf"},
-                        Case{Quote(rc4) + " --password-file " + Quote(dir + "/no-such-file"), 6, "cannot be read",
+  for (const Case& c : {Case{Quoted(rc4) + " --password wrong", 6, "does not open", dir + "/cli-fail-rc4-r.pdf"},
+                        Case{Quoted(rc4), 6, "A password is needed", dir + "/cli-fail-rc4-r.pdf"},
+                        Case{Quoted(aes) + " --password o", 3, "AES", dir + "/cli-fail-aes-r.pdf"},
+                        Case{Quoted(input) + " --password o", 9, "File is Not Encrypted", dir + "/cli-fail-r.pdf"},
+                        Case{Quoted(dir + "/absent.pdf") + " --password o", 2, "File Not Found", dir + "/absent-r.pdf"},
+                        Case{Quoted(rc4) + " --password-file " + Quoted(dir + "/no-such-file"), 6, "cannot be read",
                              dir + "/cli-fail-rc4-r.pdf"}}) {
     std::filesystem::remove(c.Unwritten);
     testing::CommandResult run = Folvex("unprotect " + c.Arguments);
@@ -141,7 +137,7 @@ TEST(UnprotectCommand, FailuresHaveTheirStatusAndWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(c.Unwritten + ".part")) << c.Arguments;
   }
   // Several files: one message for all, the worst status.
-  testing::CommandResult several = Folvex("unprotect " + Quote(rc4) + " " + Quote(input) + " --password o");
+  testing::CommandResult several = Folvex("unprotect " + Quoted(rc4) + " " + Quoted(input) + " --password o");
   EXPECT_EQ(several.ExitCode, 9) << several.Output;
   EXPECT_NE(several.Output.find("Some Files are Not Encrypted"), std::string::npos) << several.Output;
   EXPECT_TRUE(std::filesystem::exists(dir + "/cli-fail-rc4-r.pdf"));

@@ -1,7 +1,6 @@
 #include "engine/reading/xref_streams.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <array>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include "engine/reading/scanners.h"
 #include "engine/reading/xref.h"
 #include "tests/support/pdf_writer.h"
+#include "tests/support/stream_encoders.h"
 
 namespace folvex {
 namespace {
@@ -54,15 +54,6 @@ struct XrefFormat {
   int Columns = 0;                  // /Columns when not the row width
 };
 
-std::string Deflate(const std::string& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  std::string out(size, '\0');
-  compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
-            static_cast<uLong>(data.size()), 9);
-  out.resize(size);
-  return out;
-}
-
 // Applies the PNG filter given by each row's tag (0 none, 1 Sub, 2 Up, 3 Average, 4 Paeth) to rows
 // of `width` bytes.
 std::string PngEncode(const std::string& raw, std::size_t width, const std::vector<int>& tags) {
@@ -94,26 +85,6 @@ std::string TiffEncode(const std::string& raw, std::size_t width, std::size_t co
   return out;
 }
 
-std::string HexEncode(const std::string& data) {
-  static const char* kDigits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : data) out += {kDigits[c >> 4], kDigits[c & 15]};
-  return out + ">";
-}
-
-std::string Ascii85Encode(const std::string& data) {
-  std::string out;
-  for (std::size_t i = 0; i < data.size(); i += 4) {
-    const std::size_t n = std::min<std::size_t>(4, data.size() - i);
-    std::uint32_t group = 0;
-    for (std::size_t k = 0; k < 4; ++k) group = group << 8 | (k < n ? static_cast<unsigned char>(data[i + k]) : 0);
-    char digits[5];
-    for (int k = 4; k >= 0; --k, group /= 85) digits[k] = static_cast<char>('!' + group % 85);
-    out.append(digits, n + 1);
-  }
-  return out + "~>";
-}
-
 // Writes files that use cross-reference streams and object streams.
 class XrefStreamPdf {
  public:
@@ -134,8 +105,8 @@ class XrefStreamPdf {
       Entries[objects[i].first] = {2, number, static_cast<long long>(i)};
     }
     std::string data = head + body;
-    if (filter.find("/Fl") != std::string::npos) data = Deflate(data);
-    if (filter.find("/AHx") != std::string::npos) data = HexEncode(data);
+    if (filter.find("/Fl") != std::string::npos) data = testing::Deflate(data);
+    if (filter.find("/AHx") != std::string::npos) data = testing::AsciiHex(data);
     Object(number, "<< /Type /ObjStm /N " + std::to_string(objects.size()) + " /First " + std::to_string(head.size()) +
                        " " + filter + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
                        (eolBeforeEndstream ? "\n" : "") + "endstream");
@@ -170,13 +141,13 @@ class XrefStreamPdf {
     if (format.Predictor >= 10) data = PngEncode(raw, width, format.Tags);
     if (format.Predictor == 2) data = TiffEncode(raw, width, static_cast<std::size_t>(format.Colors));
     if (format.Compress) {
-      data = Deflate(data);
+      data = testing::Deflate(data);
       data.resize(data.size() - format.CutBytes);
       std::string filter = format.Filter;
       if (filter.empty()) filter = format.ArrayForms ? "[/FlateDecode]" : "/FlateDecode";
       const bool hex = filter.find("/AHx") != std::string::npos, a85 = filter.find("/A85") != std::string::npos;
-      if (hex) data = HexEncode(data);
-      if (a85) data = Ascii85Encode(data);
+      if (hex) data = testing::AsciiHex(data);
+      if (a85) data = testing::Ascii85(data);
       dict += " /Filter " + filter;
       if (format.Predictor != 0) {
         const std::size_t columns = format.Columns != 0 ? static_cast<std::size_t>(format.Columns)
