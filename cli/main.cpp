@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/exit_codes.h"
+#include "cli/extract_command.h"
 #include "cli/info_command.h"
 #include "cli/security_commands.h"
 #include "engine/core/open_file.h"
@@ -26,6 +27,9 @@ int Run(std::vector<std::string> arguments) {
   CLI::App* info = app.add_subcommand("info", "Print each file's page count or why there is none");
   info->add_option("FILE", infoFiles, "PDF files")->required();
 
+  folvex::cli::ExtractCommandOptions extractOptions;
+  CLI::App* extract = folvex::cli::AddExtractCommand(app, extractOptions);
+
   folvex::cli::SecurityCommandOptions protectOptions;
   CLI::App* protect = folvex::cli::AddProtectCommand(app, protectOptions);
   folvex::cli::SecurityCommandOptions unprotectOptions;
@@ -40,6 +44,7 @@ int Run(std::vector<std::string> arguments) {
   }
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout);
+  if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);
   if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);
   if (unprotect->parsed()) return folvex::cli::RunUnprotect(unprotectOptions, japanese, std::cout, std::cerr);
   return folvex::cli::kExitUsage;

@@ -37,6 +37,15 @@ enum class TextId {
   ProgressReading,
   ProgressAnalyzing,
   ProgressWriting,
+  // Extract and merge results
+  ExtractDone,
+  FileEncrypted,
+  ExtractFailed,
+  FileNotFound,
+  CannotSave,
+  ExtractNotPermitted,
+  CliOutputIsInput,
+  CliSettingsUnreadable,
   // Page-range input of the Extract command
   BadPageInput,
   OnlyOnePage,

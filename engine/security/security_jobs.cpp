@@ -1,11 +1,8 @@
 #include "engine/security/security_jobs.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
-#include "engine/core/open_file.h"
+#include "engine/core/output_file.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
@@ -16,67 +13,30 @@ namespace folvex {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-bool Exists(const std::string& path) {
-  std::error_code error;
-  return fs::exists(PathOf(path), error);
-}
-
-void Remove(const std::string& path) {
-  std::error_code error;
-  fs::remove(PathOf(path), error);
-}
-
-// Renames from to to, replacing a file named to.
-bool Rename(const std::string& from, const std::string& to) {
-  std::error_code error;
-  fs::rename(PathOf(from), PathOf(to), error);
-  if (!error) return true;
-  if (!Exists(to)) return false;
-  Remove(to);
-  fs::rename(PathOf(from), PathOf(to), error);
-  return !error;
-}
-
-bool WriteWhole(const std::string& path, const FileImage& image) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(image.Begin(), 1, image.Size(), file) == image.Size();
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
-}
-
-// The output path with its last three characters replaced by "bak".
-std::string BackupName(const std::string& output) {
-  return output.size() >= 3 ? output.substr(0, output.size() - 3) + "bak" : output + ".bak";
-}
-
 // Stores image under output: written whole to a temporary name beside it first, then the backup
 // rule, then renamed. Returns 0, or 8 with the previous output (if any) back in place.
 int StoreOutput(EngineState& state, const std::string& output, const FileImage& image) {
   SecurityJob& job = state.SecurityJobState;
   job.BackupMade = 0;
   std::string temporary = output + ".part";
-  for (int k = 1; k < 100 && Exists(temporary); ++k) temporary = output + ".part" + std::to_string(k);
-  if (!WriteWhole(temporary, image)) {
-    Remove(temporary);
+  for (int k = 1; k < 100 && PathExists(temporary); ++k) temporary = output + ".part" + std::to_string(k);
+  const std::string_view bytes(reinterpret_cast<const char*>(image.Begin()), image.Size());
+  if (!WriteWholeFile(temporary, bytes)) {
+    RemovePath(temporary);
     return kSecurityOutputFailed;
   }
   const std::string backup = BackupName(output);
-  if (job.FileBackUp && Exists(output)) {
-    Remove(backup);
-    if (!Rename(output, backup)) {
-      Remove(temporary);
+  if (job.FileBackUp && PathExists(output)) {
+    RemovePath(backup);
+    if (!RenamePath(output, backup)) {
+      RemovePath(temporary);
       return kSecurityOutputFailed;
     }
     job.BackupMade = 1;
   }
-  if (!Rename(temporary, output)) {
-    Remove(temporary);
-    if (job.BackupMade) Rename(backup, output);
+  if (!RenamePath(temporary, output)) {
+    RemovePath(temporary);
+    if (job.BackupMade) RenamePath(backup, output);
     return kSecurityOutputFailed;
   }
   return kSecurityDone;

@@ -1,0 +1,104 @@
+#include "cli/extract_command.h"
+
+#include "app/commands/page_ranges.h"
+#include "app/text/texts.h"
+#include "cli/exit_codes.h"
+#include "cli/job_output.h"
+#include "engine/assembly/extract.h"
+#include "engine/core/document_texts.h"
+#include "engine/reading/open_document.h"
+
+namespace folvex::cli {
+
+namespace {
+
+struct Outcome {
+  int Status;
+  std::optional<TextId> Message;
+};
+
+Outcome OutcomeOf(int result, const EngineState& state) {
+  switch (result) {
+    case kExtractDone: return {kExitSuccess, TextId::ExtractDone};
+    case kExtractPageBeyondEnd: return {kExitUsage, TextId::BadPageInput};
+    case kExtractOnePage: return {kExitUsage, TextId::OnlyOnePage};
+    case kExtractInputMissing: return {kExitNotFound, TextId::FileNotFound};
+    case kExtractOutputFailed: return {kExitOutput, TextId::CannotSave};
+    case kExtractCancelled: return {kExitCancelled, std::nullopt};
+    case kExtractPasswordFailed: return {kExitPassword, TextId::ExtractFailed};
+    case kExtractNotPermitted: return {kExitNotPermitted, TextId::ExtractNotPermitted};
+    default: break;
+  }
+  if (state.LastErrorCode == -1000) return {kExitUnreadable, TextId::FileEncrypted};
+  return {kExitUnreadable, TextId::ExtractFailed};
+}
+
+}  // namespace
+
+CLI::App* AddExtractCommand(CLI::App& app, ExtractCommandOptions& options) {
+  CLI::App* command = app.add_subcommand("extract", "Write chosen pages of a file, in the given order, as a new file");
+  command->add_option("INPUT", options.Input, "PDF file")->required();
+  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (a '-' alone: every page)")->required();
+  command->add_option("-o,--output", options.Output, "The new file")->required();
+  AddPasswordOptions(*command, options.Password);
+  AddOutputSettingOptions(*command, options.Settings, SettingsFor::Extract);
+  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
+  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  return command;
+}
+
+int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::ostream& err) {
+  EngineState state;
+  std::string settingsError;
+  if (!ResolveOutputSettings(options.Settings, SettingsFor::Extract, japanese, state.Settings, settingsError)) {
+    err << settingsError << '\n';
+    return kExitUsage;
+  }
+  if (IsOneOfTheInputs(options.Output, {options.Input})) {
+    err << Text(TextId::CliOutputIsInput, japanese) << '\n';
+    return kExitUsage;
+  }
+
+  // An open end ("20-") is closed with the document's page count, counted here.
+  int pageCount = -1;
+  if (NeedsPageCount(options.Ranges)) {
+    pageCount = CountPages(state, options.Input);
+    if (pageCount < 0) {
+      const TextId why = pageCount == -2                  ? TextId::FileNotFound
+                         : state.LastErrorCode == -1000 ? TextId::FileEncrypted
+                                                          : TextId::Failure;
+      err << Text(why, japanese) << '\n';
+      return pageCount == -2 ? kExitNotFound : kExitUnreadable;
+    }
+  }
+  const PageRangeResult pages = ParsePageRanges(options.Ranges, pageCount);
+  if (pages.Error != PageRangeError::None) {
+    err << PageRangeErrorText(pages, japanese) << '\n';
+    return kExitUsage;
+  }
+
+  ExtractJob job;
+  job.InputPath = options.Input;
+  job.OutputPath = options.Output;
+  job.PageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
+  job.CreationDateText = CreationDateText();
+  job.ProducerText = ProducerText();
+
+  JobRun run(state, options.Password, japanese, options.Quiet);
+  const Backup backup = MakeBackup(options.Output, options.Backup);
+  const int result = run.Run([&] { return RunExtract(state, job); });
+  if (result != kExtractDone) RestoreBackup(backup, options.Output);
+
+  const Outcome outcome = OutcomeOf(result, state);
+  if (outcome.Message && (result != kExtractDone || !options.Quiet)) {
+    if (result == kExtractPageBeyondEnd) {
+      err << Text(TextId::BadPageInput, japanese) << '"' << pages.Normalized << "\"\n";
+    } else {
+      err << Text(*outcome.Message, japanese) << '\n';
+    }
+  }
+  if (result == kExtractPasswordFailed) run.ExplainPasswordFailure(err);
+  return outcome.Status;
+}
+
+}  // namespace folvex::cli

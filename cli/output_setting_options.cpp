@@ -1,0 +1,106 @@
+#include "cli/output_setting_options.h"
+
+#include <map>
+
+#include "app/model/settings_file.h"
+#include "app/text/texts.h"
+
+namespace folvex::cli {
+
+namespace {
+
+// Option words and the stored codes they stand for.
+const std::map<std::string, int> kLayouts = {{"none", 0},     {"one-column", 1}, {"two-left", 2},
+                                             {"two-right", 3}, {"inherit", 4},    {"single", 5}};
+const std::map<std::string, int> kDirections = {{"l2r", 0}, {"r2l", 1}, {"inherit", 2}};
+const std::map<std::string, int> kOutlines = {{"none", 0}, {"keep", 1}, {"top", 2}};
+const std::map<std::string, int> kPageModes = {{"none", 0},    {"outlines", 1}, {"outlines-or-thumbs", 2},
+                                               {"thumbs", 3},  {"inherit", 5},  {"outlines-or-none", 6}};
+
+std::string OpenViewCode(const std::string& word) {
+  if (word == "none") return "N";
+  if (word == "fit") return "A";
+  if (word == "width") return "W";
+  if (word == "height") return "H";
+  if (word == "inherit") return "O";
+  return word;
+}
+
+std::string OpenViewCheck(const std::string& word) {
+  static const char* kWords[] = {"none", "fit", "width", "height", "inherit"};
+  for (const char* known : kWords) {
+    if (word == known) return {};
+  }
+  std::size_t digits = 0;
+  while (digits < word.size() && word[digits] >= '0' && word[digits] <= '9') ++digits;
+  const bool fit = digits + 1 == word.size() && (word.back() == 'F' || word.back() == 'f');
+  if (digits > 0 && digits <= 4 && (digits == word.size() || fit)) return {};
+  return "expected none, fit, width, height, inherit or a zoom percentage such as 150 or 150F";
+}
+
+uint32_t ColourValue(const std::string& hex) {
+  const auto rgb = static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
+  // Stored as a Windows colour: red in the low byte.
+  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+}  // namespace
+
+void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, SettingsFor use) {
+  command.add_option("--settings", options.SettingsFile, "Folvex.ini whose output settings apply")
+      ->check(CLI::ExistingFile);
+  command.add_option("--open-view", options.OpenView,
+                     "Opening view: none, fit, width, height, inherit, or a zoom percentage (150; 150F also fits "
+                     "the window)")
+      ->check(OpenViewCheck);
+  command.add_option("--layout", options.Layout, "Page layout")->transform(CLI::CheckedTransformer(kLayouts));
+  command.add_option("--direction", options.Direction, "Reading direction")
+      ->transform(CLI::CheckedTransformer(kDirections));
+  command.add_option("--outlines", options.Outlines, "Outlines of the input: none, keep, or keep all at top level")
+      ->transform(CLI::CheckedTransformer(kOutlines));
+  command.add_option("--page-mode", options.PageMode, "What the viewer shows beside the pages")
+      ->transform(CLI::CheckedTransformer(kPageModes));
+  if (use != SettingsFor::Merge) return;
+  command.add_flag("--file-outlines", options.FileOutlines, "One outline entry per input file, titled with its name");
+  command.add_flag("--outline-bold", options.OutlineBold, "File-name entries in bold");
+  command.add_flag("--outline-italic", options.OutlineItalic, "File-name entries in italics");
+  command.add_option("--outline-color", options.OutlineColor, "Colour of the file-name entries as RRGGBB")
+      ->check([](const std::string& value) {
+        return value.size() == 6 && value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos
+                   ? std::string()
+                   : std::string("expected six hexadecimal digits RRGGBB");
+      });
+  command.add_flag("--outlines-under-files", options.OutlinesUnderFiles,
+                   "Kept outlines go one level down, under their file's entry");
+  command.add_flag("--file-outlines-closed", options.FileOutlinesClosed,
+                   "File-name entries holding lowered outlines start closed");
+}
+
+bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use, bool japanese,
+                           OutputSettings& settings, std::string& error) {
+  settings = OutputSettings{};
+  if (!options.SettingsFile.empty()) {
+    AppSettings read;
+    if (!ReadSettingsFile(options.SettingsFile, read)) {
+      error = std::string(Text(TextId::CliSettingsUnreadable, japanese)) + " " + options.SettingsFile;
+      return false;
+    }
+    settings = read.Output;
+  }
+  const bool merge = use == SettingsFor::Merge;
+  if (options.OpenView) settings.DispScale = OpenViewCode(*options.OpenView);
+  if (options.Layout) settings.PageLayout = *options.Layout;
+  if (options.Direction) settings.Direction = *options.Direction;
+  if (options.Outlines) (merge ? settings.OutlineKeepM : settings.OutlineKeepE) = *options.Outlines;
+  if (options.PageMode) (merge ? settings.PageModeM : settings.PageModeE) = *options.PageMode;
+  if (!merge) return true;
+  if (options.FileOutlines) settings.FileToOutline = 1;
+  if (options.OutlineBold) settings.OBold = 1;
+  if (options.OutlineItalic) settings.OItalic = 1;
+  if (options.OutlineColor) settings.OColor = ColourValue(*options.OutlineColor);
+  if (options.OutlinesUnderFiles) settings.ODown = 1;
+  if (options.FileOutlinesClosed) settings.OOpen = 0;
+  return true;
+}
+
+}  // namespace folvex::cli

@@ -1,0 +1,71 @@
+#include "engine/assembly/document_skeleton.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/core/output_file.h"
+#include "engine/security/rewrite.h"
+
+namespace folvex {
+
+void AppendInformationObject(TransferOutput& output, std::string_view creationDate, std::string_view producer) {
+  output.RecordOffset(kInformationNumber, output.Text.size());
+  output.Text += "2 0 obj\n<<\n/CreationDate (D:";
+  output.Text += creationDate;
+  output.Text += ")\n/Producer (";
+  output.Text += producer;
+  output.Text += ")\n>>\nendobj\n";
+}
+
+void MoveCatalogToEnd(TransferOutput& output) {
+  const std::size_t start = output.Offsets[kCatalogNumber - 1];
+  const std::size_t length = output.Offsets[kInformationNumber - 1] - start;
+  std::string catalog = output.Text.substr(start, length);
+  output.Text.erase(start, length);
+  for (int number = kInformationNumber; number < output.NextObjectNumber; ++number) {
+    uint32_t& offset = output.Offsets[static_cast<std::size_t>(number - 1)];
+    if (offset > start) offset -= static_cast<uint32_t>(length);
+  }
+  output.RecordOffset(kCatalogNumber, output.Text.size());
+  output.Text += catalog;
+}
+
+void AppendXrefAndTrailer(TransferOutput& output) {
+  std::string& out = output.Text;
+  const std::size_t xref = out.size();
+  const int size = output.NextObjectNumber;
+  out.reserve(out.size() + static_cast<std::size_t>(size) * 20 + 128);
+  out += "xref\n0 " + std::to_string(size) + "\n0000000000 65535 f \n";
+  char entry[32];
+  for (int number = 1; number < size; ++number) {
+    const auto index = static_cast<std::size_t>(number - 1);
+    const unsigned long offset = index < output.Offsets.size() ? output.Offsets[index] : 0;
+    std::snprintf(entry, sizeof entry, "%010lu 00000 n \n", offset);
+    out += entry;
+  }
+  out += "trailer\n<<\n/Size " + std::to_string(size) + "\n/Info 2 0 R\n/Root 1 0 R\n";
+  out += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path) {
+  std::string_view bytes = output.Text;
+  FileImage protectedImage;
+  if (protect) {
+    std::vector<Byte> plain(output.Text.begin(), output.Text.end());
+    std::string().swap(output.Text);
+    protectedImage = MakeFileImage(std::move(plain));
+    const std::vector<Byte> key = state.Security.FileKey;
+    if (TransformDocument(state, protectedImage, key, true) != 0) {
+      if (state.LastErrorCode == 0) state.LastErrorCode = -1;
+      return -1;
+    }
+    bytes = std::string_view(reinterpret_cast<const char*>(protectedImage.Begin()), protectedImage.Size());
+  }
+  if (!StoreFile(path, bytes)) {
+    state.LastErrorCode = -2000;
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace folvex

@@ -1,0 +1,190 @@
+#include "engine/assembly/extract.h"
+
+#include <algorithm>
+#include <new>
+
+#include "engine/assembly/document_skeleton.h"
+#include "engine/assembly/output_settings.h"
+#include "engine/assembly/page_tree_layout.h"
+#include "engine/reading/file_image.h"
+#include "engine/reading/open_document.h"
+#include "engine/security/authenticate.h"
+#include "engine/transfer/page_dicts.h"
+#include "engine/transfer/page_objects.h"
+
+namespace folvex {
+
+namespace {
+
+// Error codes of the extract writer.
+constexpr int kBlankInput = -302;
+constexpr int kNoHeader = -303;
+constexpr int kHeaderRunsOut = -304;
+constexpr int kPagesFailed = -315;
+
+// The input's header line and, when the next line is a comment, that line too: the bytes from
+// the image's first byte through their line ends. Returns their length, or a negative code.
+long HeaderLength(const FileImage& image) {
+  const Byte* p = image.Begin();
+  const Byte* end = image.End();
+  while (p < end && (*p == 0 || *p == 9 || *p == 10 || *p == 12 || *p == 13 || *p == 32)) ++p;
+  if (p >= end) return kBlankInput;
+  if (!StartsWith(p, end, "%PDF-")) return kNoHeader;
+  auto passLine = [&]() {
+    while (p < end && !IsEndOfLine(*p)) ++p;
+    if (p >= end) return false;
+    while (p < end && IsEndOfLine(*p)) ++p;
+    return p < end;
+  };
+  if (!passLine()) return kHeaderRunsOut;
+  if (*p == '%' && !passLine()) return kHeaderRunsOut;
+  return p - image.Begin();
+}
+
+struct Writer {
+  EngineState& State;
+  const DocumentSlot& Slot;
+  const PageDictCopies& Copies;
+  const ExtractJob& Job;
+  TransferOutput Output;
+
+  int Fail(int code) {
+    State.LastErrorCode = code;
+    return 0;
+  }
+
+  // Builds the whole file in memory. Returns 1, or 0 (failure with LastErrorCode, or cancel).
+  int Build() {
+    const FileImage& image = Slot.Image;
+    const int n = static_cast<int>(Job.PageIndexList.size());
+    const std::size_t size = image.Size();
+    const std::size_t average = size / static_cast<std::size_t>(std::max(State.PageCount, 1));
+    Output.Text.reserve(std::max<std::size_t>(std::min(2 * average * static_cast<std::size_t>(n), size), 32768));
+
+    const long header = HeaderLength(image);
+    if (header < 0) return Fail(static_cast<int>(header));
+    Output.Text.assign(reinterpret_cast<const char*>(image.Begin()), static_cast<std::size_t>(header));
+    if (State.Cancelled()) return 0;
+
+    Output.RecordOffset(kCatalogNumber, Output.Text.size());
+    if (AppendCatalogObject(Output.Text, State.Job, State.Settings.DispScale, FirstPageNumber(n), &image) != 0) {
+      return Fail(kInheritedDestinationUnterminated);
+    }
+    AppendInformationObject(Output, Job.CreationDateText, Job.ProducerText);
+
+    PageTreeLayout tree;
+    if (int result = LayOutPageTree(n, tree); result != 0) return Fail(result);
+    AppendPagesObjects(Output.Text, Output.Offsets, tree);
+
+    Output.NextObjectNumber = tree.LastNumber + 1;
+    TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10, 90};
+    const PageSelection selection{Job.PageIndexList, tree.PageNumbers, tree.ParentNumbers};
+    if (WritePageObjects(State, Slot, Copies, selection, progress, Output) != 1) {
+      if (State.Cancelled()) return 0;
+      return Fail(kPagesFailed);
+    }
+
+    MoveCatalogToEnd(Output);
+    const bool outlines = State.Job.KeepOutlines != 0 && HasOutlineEntries();
+    AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, outlines);
+    if (State.Job.KeepOutlines != 0) AppendOutlines(tree);
+
+    State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
+    AppendXrefAndTrailer(Output);
+    return State.Cancelled() ? 0 : 1;
+  }
+
+  // True when an outline item of the input points at a selected page.
+  bool HasOutlineEntries() const {
+    const auto& items = Slot.OutlineItems;
+    for (std::size_t j = 1; j < items.size(); ++j) {
+      if (std::find(Job.PageIndexList.begin(), Job.PageIndexList.end(), items[j].PageIndex) != Job.PageIndexList.end()) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void AppendOutlines(const PageTreeLayout& tree);
+};
+
+int ExtractOpened(EngineState& state, const ExtractJob& job) {
+  const int pageCount = state.PageCount;
+  if (pageCount < 1) return kExtractFailed;
+  if (pageCount == 1) return kExtractOnePage;
+  for (int index : job.PageIndexList) {
+    if (index < 0 || index >= pageCount) {
+      state.LastErrorCode = -1;
+      return kExtractPageBeyondEnd;
+    }
+  }
+  if (job.PageIndexList.empty()) {
+    state.LastErrorCode = -1;
+    return kExtractPageBeyondEnd;
+  }
+  const DocumentSlot& slot = state.Slots[0];
+  PageDictCopies copies;
+  state.ReportProgress("Analyzing", "解析中", 8);
+  if (BuildPageDicts(state, slot, pageCount, copies) != 1) return state.Cancelled() ? kExtractCancelled : kExtractFailed;
+  if (state.Cancelled()) return kExtractCancelled;
+
+  Writer writer{state, slot, copies, job, {}};
+  if (writer.Build() != 1) return state.Cancelled() ? kExtractCancelled : kExtractFailed;
+  const bool protect = state.SecurityJobState.OutputEncrypted != 0;
+  if (ProtectAndStore(state, writer.Output, protect, job.OutputPath) != 0) {
+    if (state.Cancelled()) return kExtractCancelled;
+    return state.LastErrorCode == -2000 ? kExtractOutputFailed : kExtractFailed;
+  }
+  return state.Cancelled() ? kExtractCancelled : kExtractDone;
+}
+
+int Extract(EngineState& state, const ExtractJob& job) {
+  PrepareJobSettings(state, JobOperation::Extract);
+  state.EncryptRef.reset();
+  state.SecurityJobState.OutputEncrypted = 0;
+  ResetDocumentState(state);
+  if (!FileOpensForReading(job.InputPath)) return kExtractInputMissing;
+  state.PageCount = 0;
+  state.LastErrorCode = 0;
+  PrepareDocumentSlots(state, 1);
+
+  // The decryption step's result shares OpenDocument's result with the page count.
+  int decryptResult = 0;
+  const DecryptDocument decrypt = [&decryptResult](EngineState& s, DocumentSlot& slot) {
+    s.SecurityJobState.OutputEncrypted = 1;
+    s.SecurityJobState.PasswordDialogMode = 0;
+    decryptResult = MakeDecryptDocument()(s, slot);
+    return decryptResult;
+  };
+  const int opened = OpenDocument(state, 0, job.InputPath, decrypt);
+  if (state.Cancelled()) {
+    ReleaseDocuments(state);
+    return kExtractCancelled;
+  }
+  if (decryptResult != 0) {
+    ReleaseDocuments(state);
+    return decryptResult == kExtractPasswordFailed || decryptResult == kExtractNotPermitted ? decryptResult
+                                                                                           : kExtractFailed;
+  }
+  if (opened == kOpenNotFound) return kExtractInputMissing;
+  if (opened < 0) return kExtractFailed;
+  const int result = ExtractOpened(state, job);
+  ReleaseDocuments(state);
+  return result;
+}
+
+}  // namespace
+
+void Writer::AppendOutlines(const PageTreeLayout& tree) { (void)tree; }
+
+int RunExtract(EngineState& state, const ExtractJob& job) {
+  try {
+    return Extract(state, job);
+  } catch (const std::bad_alloc&) {
+    ReleaseDocuments(state);
+    state.LastErrorCode = -300;
+    return kExtractFailed;
+  }
+}
+
+}  // namespace folvex

@@ -1,0 +1,39 @@
+// Extract: a chosen list of pages of one file, in the chosen order, written as a new file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+// Results of RunExtract.
+enum ExtractResult : int {
+  kExtractDone = 0,
+  kExtractInputMissing = 1,
+  kExtractOutputFailed = 2,    // LastErrorCode -2000
+  kExtractCancelled = 3,
+  kExtractPasswordFailed = 4,  // the password prompt was declined, or three wrong passwords
+  kExtractNotPermitted = 9,
+  kExtractFailed = -1,         // LastErrorCode says why (-1000: protected with cross-reference streams)
+  kExtractOnePage = -2,
+  kExtractPageBeyondEnd = -3,  // LastErrorCode -1
+};
+
+// What an extract job is given: the input, the output, the 0-based page indexes in output order,
+// and the texts of the new information dictionary.
+struct ExtractJob {
+  std::string InputPath;
+  std::string OutputPath;
+  std::vector<int> PageIndexList;
+  std::string CreationDateText;  // 14 digits
+  std::string ProducerText;      // the body of a literal string
+};
+
+// Opens the input (authenticating a protected one), checks the page list, and writes the output
+// in one store at the end, protected again with the input's key when the input was protected
+// (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
+int RunExtract(EngineState& state, const ExtractJob& job);
+
+}  // namespace folvex

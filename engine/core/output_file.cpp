@@ -1,0 +1,63 @@
+#include "engine/core/output_file.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/core/open_file.h"
+
+namespace folvex {
+
+namespace fs = std::filesystem;
+
+static fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+bool PathExists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(PathOf(path), error);
+}
+
+void RemovePath(const std::string& path) {
+  std::error_code error;
+  fs::remove(PathOf(path), error);
+}
+
+bool RenamePath(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::rename(PathOf(from), PathOf(to), error);
+  if (!error) return true;
+  if (!PathExists(to)) return false;
+  RemovePath(to);
+  fs::rename(PathOf(from), PathOf(to), error);
+  return !error;
+}
+
+bool SameFile(const std::string& first, const std::string& second) {
+  std::error_code error;
+  const bool same = fs::equivalent(PathOf(first), PathOf(second), error);
+  return !error && same;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  std::FILE* file = OpenFile(path, "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool closed = std::fclose(file) == 0;
+  return written && closed;
+}
+
+bool StoreFile(const std::string& path, std::string_view bytes) {
+  std::string temporary = path + ".part";
+  for (int k = 1; k < 100 && PathExists(temporary); ++k) temporary = path + ".part" + std::to_string(k);
+  if (!WriteWholeFile(temporary, bytes) || !RenamePath(temporary, path)) {
+    RemovePath(temporary);
+    return false;
+  }
+  return true;
+}
+
+std::string BackupName(const std::string& output) {
+  return output.size() >= 3 ? output.substr(0, output.size() - 3) + "bak" : output + ".bak";
+}
+
+}  // namespace folvex

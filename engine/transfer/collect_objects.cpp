@@ -1,0 +1,160 @@
+#include "engine/transfer/collect_objects.h"
+
+#include <algorithm>
+
+#include "engine/reading/scanners.h"
+#include "engine/transfer/references.h"
+
+namespace folvex {
+
+long XrefIndexOf(const XrefTable& table, int number) {
+  auto found = std::lower_bound(table.begin(), table.end(), number,
+                                [](const XrefEntry& entry, int n) { return entry.Number < n; });
+  if (found == table.end() || found->Number != number) return -1;
+  return found - table.begin();
+}
+
+namespace {
+
+// A text being scanned: a listing's page copy (Page >= 0) or a collected object.
+struct Frame {
+  long Page = -1;
+  std::size_t Object = 0;
+  const Byte* Cursor = nullptr;
+  const Byte* End = nullptr;
+  StreamContext Stream;
+};
+
+void Append(Collection& collection, ReferenceChain& chain, const ReferenceRecord& record) {
+  const auto index = static_cast<uint32_t>(collection.Records.size());
+  collection.Records.push_back(record);
+  if (chain.Head == kNoRecord) {
+    chain.Head = index;
+  } else {
+    collection.Records[chain.Tail].Next = index;
+  }
+  chain.Tail = index;
+}
+
+class Walk {
+ public:
+  Walk(EngineState& state, const DocumentSlot& slot, const std::vector<int>& renumber, Collection& collection)
+      : State(state), Slot(slot), Renumber(renumber), Out(collection), Visited(slot.Xref.size(), 0) {}
+
+  // Walks from the copy of one listing. Returns 1, or 0 with the error set.
+  int FromPage(long listing, const std::string& copy) {
+    const Byte* text = reinterpret_cast<const Byte*>(copy.data());
+    Stack.push_back(Frame{listing, 0, text, text + copy.size(), StreamContext{}});
+    while (!Stack.empty()) {
+      Frame& frame = Stack.back();
+      const Byte* start = nullptr;
+      int number = 0;
+      bool parent = false;
+      int& error = State.LastErrorCode;
+      const ReferenceScan scan = FindNextReference(frame.Cursor, frame.End, frame.Stream, start, number, parent, error);
+      if (scan == ReferenceScan::Failed) return 0;
+      if (scan == ReferenceScan::Nothing) continue;
+      if (scan == ReferenceScan::ObjectEnd) {
+        if (frame.Page < 0) Out.Objects[frame.Object].BodyEnd = frame.Cursor;
+        Stack.pop_back();
+        continue;
+      }
+      if (Record(frame, start, number, parent) != 1) return 0;
+    }
+    return 1;
+  }
+
+ private:
+  ReferenceChain& ChainOf(const Frame& frame) {
+    return frame.Page >= 0 ? Out.Pages[static_cast<std::size_t>(frame.Page)].References
+                           : Out.Objects[frame.Object].References;
+  }
+
+  // Records the reference the frame's cursor has just passed and enters its object when it is new.
+  int Record(const Frame& frame, const Byte* start, int number, bool parent) {
+    const long index = XrefIndexOf(Slot.Xref, number);
+    ReferenceRecord record;
+    record.Start = start;
+    record.End = frame.Cursor;
+    record.Parent = parent;
+    if (parent) {
+      record.Target = index < 0 ? kUnlistedTarget : static_cast<uint32_t>(index);
+      Append(Out, ChainOf(frame), record);
+      if (frame.Page >= 0) Out.Pages[static_cast<std::size_t>(frame.Page)].HasParent = true;
+      return 1;
+    }
+    if (index < 0) {
+      State.LastErrorCode = -161;
+      return 0;
+    }
+    record.Target = static_cast<uint32_t>(index);
+    Append(Out, ChainOf(frame), record);
+    const auto i = static_cast<std::size_t>(index);
+    if (Visited[i] != 0 || Renumber[i] >= 0) return 1;
+    Visited[i] = 1;
+    const XrefEntry& entry = Slot.Xref[i];
+    // A free entry, or an in-use entry at offset 0, names no object: references to it become null.
+    if (entry.Type == 'f' || entry.Offset == 0) return 1;
+    const Byte* body = LocateObject(Slot.Image.Begin(), Slot.Image.End(), entry.Offset, number, State.LastErrorCode);
+    if (body == nullptr) {
+      State.LastErrorCode = -1;
+      return 0;
+    }
+    CollectedObject object;
+    object.Index = record.Target;
+    object.Body = body;
+    Out.Objects.push_back(object);
+    Stack.push_back(Frame{-1, Out.Objects.size() - 1, body, Slot.Image.End(),
+                          StreamContext{body, &Slot.Image, &Slot.Xref}});
+    return 1;
+  }
+
+  EngineState& State;
+  const DocumentSlot& Slot;
+  const std::vector<int>& Renumber;
+  Collection& Out;
+  std::vector<char> Visited;
+  std::vector<Frame> Stack;
+};
+
+}  // namespace
+
+long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
+                    std::span<const int> pageIndex, const std::vector<int>& renumber, const WalkProgress& progress,
+                    Collection& collection) {
+  collection = Collection{};
+  collection.Pages.resize(pageIndex.size());
+  Walk walk(state, slot, renumber, collection);
+  const int n = static_cast<int>(pageIndex.size());
+  for (int k = 0; k < n; ++k) {
+    if (state.Cancelled()) {
+      state.LastErrorCode = 0;
+      return -1;
+    }
+    if (progress) progress(k, n);
+    const int page = pageIndex[static_cast<std::size_t>(k)];
+    if (page < 0 || static_cast<std::size_t>(page) >= copies.size() || static_cast<std::size_t>(page) >= slot.PageList.size()) {
+      state.LastErrorCode = -202;
+      return -1;
+    }
+    const std::string& copy = copies[static_cast<std::size_t>(page)];
+    if (copy.empty()) {
+      state.LastErrorCode = -227;
+      return -1;
+    }
+    state.LastErrorCode = 0;
+    if (walk.FromPage(k, copy) != 1) {
+      if (state.LastErrorCode == 0) state.LastErrorCode = -1;
+      return -1;
+    }
+    collection.Pages[static_cast<std::size_t>(k)].ObjectsEnd = collection.Objects.size();
+  }
+  if (state.Cancelled()) {
+    state.LastErrorCode = 0;
+    return -1;
+  }
+  state.LastErrorCode = 0;
+  return static_cast<long>(collection.Objects.size());
+}
+
+}  // namespace folvex

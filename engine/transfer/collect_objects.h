@@ -1,0 +1,70 @@
+// Which objects a set of pages reaches, and where their references stand.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+constexpr uint32_t kNoRecord = UINT32_MAX;
+// Target of a /Parent reference to a number the cross-reference table does not list.
+constexpr uint32_t kUnlistedTarget = UINT32_MAX;
+
+// One reference occurrence in a scanned text: the text "n g R" from Start to End.
+struct ReferenceRecord {
+  uint32_t Target = kUnlistedTarget;  // index of the referenced object in the table
+  const Byte* Start = nullptr;
+  const Byte* End = nullptr;
+  uint32_t Next = kNoRecord;          // the next record of the same text
+  bool Parent = false;                // the value of a /Parent key: recorded, never followed
+};
+
+// The records of one text in text order.
+struct ReferenceChain {
+  uint32_t Head = kNoRecord;
+  uint32_t Tail = kNoRecord;
+};
+
+// An object reached from the pages, in first-visit order.
+struct CollectedObject {
+  uint32_t Index = 0;           // its entry in the cross-reference table
+  const Byte* Body = nullptr;   // first token after the header
+  const Byte* BodyEnd = nullptr;  // where "endobj" (or the next object's header) stands
+  ReferenceChain References;
+};
+
+// One listing of the selection: its page dictionary copy's references and the objects first
+// reached from it (Objects[previous listing's ObjectsEnd, ObjectsEnd)).
+struct CollectedPage {
+  ReferenceChain References;
+  bool HasParent = false;
+  std::size_t ObjectsEnd = 0;
+};
+
+struct Collection {
+  std::vector<ReferenceRecord> Records;
+  std::vector<CollectedObject> Objects;
+  std::vector<CollectedPage> Pages;
+};
+
+// Called before each listing k of n is walked.
+using WalkProgress = std::function<void(int k, int n)>;
+
+// Walks depth first from each listed page's dictionary copy (copies indexed by page index) over
+// every reference, in text order, into collection. Objects whose renumber entry is already set
+// (the selected pages) are recorded but never entered: each is written from its own copy. Objects
+// listed as free or at offset 0 are absent. Returns the number of objects collected, or -1 with
+// LastErrorCode set (0 when cancelled).
+long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
+                    std::span<const int> pageIndex, const std::vector<int>& renumber, const WalkProgress& progress,
+                    Collection& collection);
+
+// Index of number in the table, or -1.
+long XrefIndexOf(const XrefTable& table, int number);
+
+}  // namespace folvex

@@ -1,0 +1,241 @@
+#include "engine/transfer/page_dicts.h"
+
+#include <array>
+#include <string_view>
+
+#include "engine/reading/scanners.h"
+
+namespace folvex {
+
+namespace {
+
+void SkipToken(const Byte*& p, const Byte* end) {
+  ++p;
+  while (p < end && !IsDelimiter(*p)) ++p;
+}
+
+// Skips an array whose "[" is at p, nested arrays, strings and comments included.
+bool SkipArray(const Byte*& p, const Byte* end) {
+  int depth = 0;
+  while (p < end) {
+    const Byte c = *p;
+    if (c == '[') {
+      ++depth;
+      ++p;
+    } else if (c == ']') {
+      ++p;
+      if (--depth == 0) return true;
+    } else if (c == '(') {
+      if (!SkipLiteralString(p, end)) return false;
+    } else if (c == '%') {
+      while (p < end && !IsEndOfLine(*p)) ++p;
+    } else {
+      ++p;
+    }
+  }
+  return false;
+}
+
+// True when a number token at p is the start of "n g R".
+bool SkipReference(const Byte*& p, const Byte* end) {
+  const Byte* q = p;
+  int ignored = 0;
+  if (ReadInteger(q, end, ignored) < 0 || ReadInteger(q, end, ignored) < 0) return false;
+  if (SkipWhitespace(q, end, ignored) < 0 || *q != 'R') return false;
+  if (q + 1 < end && !IsDelimiter(q[1])) return false;
+  p = q + 1;
+  return true;
+}
+
+struct CopyContext {
+  EngineState& State;
+  const DocumentSlot& Slot;
+  std::string& Copy;
+
+  int Fail(int code) {
+    State.LastErrorCode = code;
+    return 0;
+  }
+};
+
+// A top-level key of the page dictionary that the copy leaves out with its value.
+bool IsDroppedKey(const Byte* p, const Byte* close, std::size_t& length) {
+  for (std::string_view key : {std::string_view("/Annots"), std::string_view("/B")}) {
+    if (StartsWith(p, close, key) && (p + key.size() == close || IsDelimiter(p[key.size()]))) {
+      length = key.size();
+      return true;
+    }
+  }
+  return false;
+}
+
+// Copies the dictionary [open, close) without its top-level /Annots and /B entries.
+int CopyDictionary(CopyContext& context, const Byte* open, const Byte* close) {
+  std::string& copy = context.Copy;
+  const Byte* end = context.Slot.Image.End();
+  const Byte* p = open;
+  int depth = 0;
+  auto append = [&](const Byte* from, const Byte* to) { copy.append(reinterpret_cast<const char*>(from), to - from); };
+  while (p < close) {
+    const Byte c = *p;
+    const Byte* start = p;
+    std::size_t keyLength = 0;
+    if (IsWhitespace(c)) {
+      ++p;
+    } else if (c == '%') {
+      while (p < close && !IsEndOfLine(*p)) ++p;
+    } else if (c == '(') {
+      if (!SkipLiteralString(p, close)) return context.Fail(-503);
+    } else if ((c == '<' || c == '>') && p + 1 < close && p[1] == c) {
+      depth += c == '<' ? 1 : -1;
+      p += 2;
+    } else if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == ')') {
+      ++p;
+    } else if (c == '/' && depth == 1 && IsDroppedKey(p, close, keyLength)) {
+      p += keyLength;
+      int ignored = 0;
+      if (SkipWhitespace(p, end, ignored) < 0) return context.Fail(-503);
+      // A key without a value (the dictionary closes right after it) goes alone.
+      if (p < close && !SkipObjectValue(p, close)) return context.Fail(-503);
+      while (p < close && IsWhitespace(*p)) ++p;
+      continue;
+    } else {
+      SkipToken(p, close);
+    }
+    append(start, p);
+  }
+  return 1;
+}
+
+constexpr std::array<std::string_view, 4> kInheritedKeys = {"/Resources", "/MediaBox", "/CropBox", "/Rotate"};
+
+// Appends the line of one inherited attribute, taken from the page-tree node that holds it.
+int AppendInheritedLine(CopyContext& context, int source, int node) {
+  int& error = context.State.LastErrorCode;
+  const FileImage& image = context.Slot.Image;
+  const Byte* end = image.End();
+  const std::string_view key = kInheritedKeys[static_cast<std::size_t>(source)];
+  const int offset = LookupObjectOffset(context.Slot.Xref, node, error);
+  const Byte* dict = offset < 0 ? nullptr : LocateObject(image.Begin(), end, offset, node, error);
+  if (dict == nullptr) return context.Fail(-511);
+  if (end - dict <= static_cast<std::ptrdiff_t>(key.size() + 5) || !StartsWith(dict, end, "<<")) {
+    return context.Fail(-512);
+  }
+  const Byte* dictEnd = FindDictEnd(dict + 2, end);
+  const Byte* found = dictEnd == nullptr ? nullptr : FindKey(key, dict + 2, dictEnd, error);
+  if (found == nullptr) return context.Fail(-513);
+  const Byte* afterKey = found + key.size();
+  const Byte* value = afterKey;
+  if (SkipWhitespace(value, end, error) < 0) return context.Fail(-514);
+  std::string& copy = context.Copy;
+  copy.append(key);
+  auto appendSource = [&](const Byte* to) { copy.append(reinterpret_cast<const char*>(afterKey), to - afterKey); };
+
+  if (IsDigit(*value)) {
+    const Byte* p = value;
+    if (ReadInteger(p, end, error) >= 0 && ReadInteger(p, end, error) >= 0 && SkipWhitespace(p, end, error) >= 0 &&
+        *p == 'R') {
+      appendSource(p + 1);
+      copy += '\n';
+      return 1;
+    }
+    if (source != kSourceRotate) return context.Fail(error == 0 ? -518 : -517);
+  }
+  switch (source) {
+    case kSourceResources: {
+      const Byte* close = StartsWith(value, end, "<<") ? FindDictEnd(value + 2, end) : nullptr;
+      if (close == nullptr) return context.Fail(-515);
+      appendSource(close);
+      copy += ">>\n";
+      return 1;
+    }
+    case kSourceMediaBox:
+    case kSourceCropBox: {
+      const Byte* p = value;
+      if (*value != '[' || !SkipArray(p, end)) return context.Fail(-515);
+      appendSource(p - 1);
+      copy += "]\n";
+      return 1;
+    }
+    default: {
+      // Angles are written as integers; a negative angle is as valid as a positive one.
+      const Byte* p = value;
+      const bool negative = *p == '-';
+      if (*p == '-' || *p == '+') ++p;
+      if (p >= end || !IsDigit(*p)) return context.Fail(-520);
+      long angle = 0;
+      while (p < end && IsDigit(*p) && angle < 1000000) angle = angle * 10 + (*p++ - '0');
+      copy += ' ';
+      copy += std::to_string(negative ? -angle : angle);
+      copy += '\n';
+      error = 0;
+      return 1;
+    }
+  }
+}
+
+int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page, std::string& copy) {
+  CopyContext context{state, slot, copy};
+  int& error = state.LastErrorCode;
+  const FileImage& image = slot.Image;
+  const int offset = LookupObjectOffset(slot.Xref, page.Number, error);
+  const Byte* dict = offset < 0 ? nullptr : LocateObject(image.Begin(), image.End(), offset, page.Number, error);
+  if (dict == nullptr) return 0;
+  if (!StartsWith(dict, image.End(), "<<")) return context.Fail(-502);
+  const Byte* close = FindDictEnd(dict + 2, image.End());
+  if (close == nullptr) return context.Fail(-502);
+
+  copy.clear();
+  copy.reserve(static_cast<std::size_t>(close - dict) + 4000);
+  if (CopyDictionary(context, dict, close) != 1) return 0;
+  for (int source = kSourceResources; source <= kSourceRotate; ++source) {
+    if ((page.Need & (1 << source)) == 0) continue;
+    if (AppendInheritedLine(context, source, page.Sources[static_cast<std::size_t>(source)]) != 1) return 0;
+  }
+  copy += ">>\nendobj\n";
+  return 1;
+}
+
+}  // namespace
+
+bool SkipObjectValue(const Byte*& p, const Byte* end) {
+  if (p >= end) return false;
+  const Byte c = *p;
+  if (StartsWith(p, end, "<<")) {
+    const Byte* close = FindDictEnd(p + 2, end);
+    if (close == nullptr) return false;
+    p = close + 2;
+    return true;
+  }
+  if (c == '<') return SkipHexString(p, end);
+  if (c == '(') return SkipLiteralString(p, end);
+  if (c == '[') return SkipArray(p, end);
+  if (IsDigit(c) && SkipReference(p, end)) return true;
+  SkipToken(p, end);
+  return true;
+}
+
+int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies) {
+  copies.assign(static_cast<std::size_t>(pageCount > 0 ? pageCount : 0), std::string());
+  for (int i = 0; i < pageCount; ++i) {
+    if (state.Cancelled()) {
+      state.LastErrorCode = -1;
+      return 0;
+    }
+    if (static_cast<std::size_t>(i) >= slot.PageList.size()) {
+      state.LastErrorCode = -500;
+      return 0;
+    }
+    if (BuildOne(state, slot, slot.PageList[static_cast<std::size_t>(i)], copies[static_cast<std::size_t>(i)]) != 1) {
+      if (state.LastErrorCode == 0) state.LastErrorCode = -502;
+      return 0;
+    }
+  }
+  if (state.Cancelled()) {
+    state.LastErrorCode = -1;
+    return 0;
+  }
+  return pageCount > 0 || state.LastErrorCode == 0 ? 1 : 0;
+}
+
+}  // namespace folvex

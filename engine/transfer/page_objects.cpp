@@ -1,0 +1,183 @@
+#include "engine/transfer/page_objects.h"
+
+#include <new>
+
+#include "engine/reading/scanners.h"
+#include "engine/transfer/collect_objects.h"
+
+namespace folvex {
+
+bool TransferOutput::RecordOffset(int number, std::size_t offset) {
+  if (number < 1 || offset > UINT32_MAX) return false;
+  const auto slot = static_cast<std::size_t>(number - 1);
+  if (Offsets.size() <= slot) Offsets.resize(slot + 1, 0);
+  Offsets[slot] = static_cast<uint32_t>(offset);
+  return true;
+}
+
+namespace {
+
+void AppendNumberReference(std::string& out, int number) {
+  out += std::to_string(number);
+  out += " 0 R";
+}
+
+// The label with its count: the English label's first word becomes "Analyzing" while objects are
+// collected, the Japanese one's 作成 becomes 解析.
+std::string Counted(std::string label, int k, int n) {
+  return label + std::to_string(k + 1) + "/" + std::to_string(n);
+}
+
+std::string AnalyzingForm(std::string label, bool japanese) {
+  if (!japanese) return label.size() >= 9 ? "Analyzing" + label.substr(9) : label;
+  const std::string creating = "作成", analyzing = "解析";
+  if (auto at = label.find(creating); at != std::string::npos) label.replace(at, creating.size(), analyzing);
+  return label;
+}
+
+class PageWriter {
+ public:
+  PageWriter(EngineState& state, const Collection& collection, const std::vector<int>& renumber, TransferOutput& output)
+      : State(state), Found(collection), Renumber(renumber), Out(output) {}
+
+  // Copies [from, to) with the references of chain replaced; parentNumber replaces /Parent
+  // values (0: the value's own target, renumbered).
+  void CopyRewritten(const Byte* from, const Byte* to, ReferenceChain chain, int parentNumber) {
+    const Byte* position = from;
+    for (uint32_t r = chain.Head; r != kNoRecord; r = Found.Records[r].Next) {
+      const ReferenceRecord& record = Found.Records[r];
+      if (record.Start < position || record.End > to) continue;
+      Out.Text.append(reinterpret_cast<const char*>(position), record.Start - position);
+      if (record.Parent && parentNumber > 0) {
+        AppendNumberReference(Out.Text, parentNumber);
+      } else {
+        const int number = record.Target == kUnlistedTarget ? -1 : Renumber[record.Target];
+        if (number >= 0) {
+          AppendNumberReference(Out.Text, number);
+        } else {
+          Out.Text += "null";
+        }
+      }
+      position = record.End;
+    }
+    Out.Text.append(reinterpret_cast<const char*>(position), to - position);
+  }
+
+  int WritePage(const std::string& copy, const CollectedPage& page, int number, int parentNumber) {
+    const std::size_t mark = Out.Text.size();
+    const Byte* text = reinterpret_cast<const Byte*>(copy.data());
+    const Byte* end = text + copy.size();
+    const Byte* open = text;
+    int ignored = 0;
+    if (SkipWhitespace(open, end, ignored) < 0 || !StartsWith(open, end, "<<")) return Fail(-232);
+    const Byte* close = FindDictEnd(open + 2, end);
+    if (close == nullptr) return Fail(-232);
+    Out.Text += std::to_string(number);
+    Out.Text += " 0 obj\n";
+    CopyRewritten(text, close, page.References, parentNumber);
+    if (!page.HasParent) {
+      // A page without /Parent would not belong to the output's page tree.
+      if (Out.Text.empty() || !IsWhitespace(static_cast<Byte>(Out.Text.back()))) Out.Text += '\n';
+      Out.Text += "/Parent ";
+      AppendNumberReference(Out.Text, parentNumber);
+      Out.Text += '\n';
+    }
+    Out.Text += ">>\nendobj\n";
+    return Out.RecordOffset(number, mark) ? 1 : Fail(-318);
+  }
+
+  int WriteObject(const CollectedObject& object) {
+    const std::size_t mark = Out.Text.size();
+    if (object.BodyEnd == nullptr) return Fail(-331);
+    const int number = Renumber[object.Index];
+    Out.Text += std::to_string(number);
+    Out.Text += " 0 obj\n";
+    CopyRewritten(object.Body, object.BodyEnd, object.References, 0);
+    Out.Text += "endobj\n";
+    return Out.RecordOffset(number, mark) ? 1 : Fail(-334);
+  }
+
+ private:
+  int Fail(int code) {
+    State.LastErrorCode = code;
+    return 0;
+  }
+
+  EngineState& State;
+  const Collection& Found;
+  const std::vector<int>& Renumber;
+  TransferOutput& Out;
+};
+
+int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
+             const PageSelection& selection, const TransferProgress& progress, TransferOutput& output) {
+  state.LastErrorCode = 0;
+  const int n = static_cast<int>(selection.PageIndex.size());
+
+  // The selected pages keep the numbers the writer gave them; a page listed twice is known by
+  // the number of its first listing.
+  std::vector<int> renumber(slot.Xref.size(), -1);
+  for (int k = 0; k < n; ++k) {
+    const int page = selection.PageIndex[static_cast<std::size_t>(k)];
+    if (page < 0 || static_cast<std::size_t>(page) >= slot.PageList.size()) {
+      state.LastErrorCode = -215;
+      return 0;
+    }
+    const long index = XrefIndexOf(slot.Xref, slot.PageList[static_cast<std::size_t>(page)].Number);
+    if (index < 0) {
+      state.LastErrorCode = -161;
+      return 0;
+    }
+    if (renumber[static_cast<std::size_t>(index)] < 0) {
+      renumber[static_cast<std::size_t>(index)] = selection.PageNumber[static_cast<std::size_t>(k)];
+    }
+  }
+
+  const std::string analyzingEnglish = AnalyzingForm(progress.English, false);
+  const std::string analyzingJapanese = AnalyzingForm(progress.Japanese, true);
+  Collection collection;
+  const WalkProgress walkProgress = [&](int k, int count) {
+    state.ReportProgress(Counted(analyzingEnglish, k, count), Counted(analyzingJapanese, k, count),
+                         progress.Base + ((progress.Span * k * 75) / 90) / count);
+  };
+  if (CollectObjects(state, slot, copies, selection.PageIndex, renumber, walkProgress, collection) < 0) {
+    state.LastErrorCode = -216;
+    return 0;
+  }
+
+  int next = output.NextObjectNumber;
+  for (const CollectedObject& object : collection.Objects) renumber[object.Index] = next++;
+
+  PageWriter writer(state, collection, renumber, output);
+  std::size_t firstObject = 0;
+  for (int k = 0; k < n; ++k) {
+    if (state.Cancelled()) return 0;
+    state.ReportProgress(Counted(progress.English, k, n), Counted(progress.Japanese, k, n),
+                         progress.Base + (progress.Span * 75) / 90 + ((progress.Span * k * 15) / 90) / n);
+    const auto listing = static_cast<std::size_t>(k);
+    const CollectedPage& page = collection.Pages[listing];
+    const std::string& copy = copies[static_cast<std::size_t>(selection.PageIndex[listing])];
+    if (writer.WritePage(copy, page, selection.PageNumber[listing], selection.ParentNumber[listing]) != 1) return 0;
+    for (; firstObject < page.ObjectsEnd; ++firstObject) {
+      if (state.Cancelled()) return 0;
+      if (writer.WriteObject(collection.Objects[firstObject]) != 1) return 0;
+    }
+    output.NextObjectNumber = next;
+  }
+  output.NextObjectNumber = next;
+  return state.Cancelled() ? 0 : 1;
+}
+
+}  // namespace
+
+int WritePageObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
+                     const PageSelection& selection, const TransferProgress& progress, TransferOutput& output) {
+  try {
+    return WriteAll(state, slot, copies, selection, progress, output);
+  } catch (const std::bad_alloc&) {
+    state.LastErrorCode = -228;
+    return 0;
+  }
+}
+
+}  // namespace folvex

@@ -1,0 +1,52 @@
+// Appending chosen pages, and every object they reach, to an output file under new numbers.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+// The output file being built: its bytes in file order, the offset of every object (entry m - 1
+// for object m) and the next free object number.
+struct TransferOutput {
+  std::string Text;
+  std::vector<uint32_t> Offsets;
+  int NextObjectNumber = 1;
+
+  // Records that object number starts at offset. Returns false when the offset does not fit the
+  // table's 32 bits.
+  bool RecordOffset(int number, std::size_t offset);
+};
+
+// The pages to copy from one document, in output order: each listing's page index, its object
+// number in the output and the number of the /Pages node that lists it.
+struct PageSelection {
+  std::span<const int> PageIndex;
+  std::span<const int> PageNumber;
+  std::span<const int> ParentNumber;
+};
+
+// The progress label ("Creating  Page:" and its Japanese form, ending where the "k/n" count goes)
+// and the part of the bar the copy may use.
+struct TransferProgress {
+  std::string English;
+  std::string Japanese;
+  int Base = 10;
+  int Span = 90;
+};
+
+// Collects and numbers what the selected pages reach (the pages keep their numbers, every other
+// object takes the next free number in first-visit order), then appends per listing its page
+// object and the objects first reached from it, with every reference rewritten: to the new
+// number, to "null" for an absent object, and for /Parent to the listing's /Pages node (in a
+// page) or to the new number of its target or "null" (in any other object). copies holds the
+// page dictionary copies indexed by page index. Returns 1, or 0 on failure (LastErrorCode) or
+// cancel.
+int WritePageObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
+                     const PageSelection& selection, const TransferProgress& progress, TransferOutput& output);
+
+}  // namespace folvex

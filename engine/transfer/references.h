@@ -1,0 +1,34 @@
+// Finding the references in an object's text, with stream data stepped over.
+#pragma once
+
+#include "engine/core/document.h"
+
+namespace folvex {
+
+// What FindNextReference passed.
+enum class ReferenceScan {
+  Nothing,    // a token that is no reference; call again
+  Reference,  // "n g R": start, number and parent are set, the cursor stands after the "R"
+  ObjectEnd,  // the object's text ended ("endobj", or the header of the next object); the cursor
+              // is the position where the object's text ends
+  Failed,     // the range ended first (error set)
+};
+
+// Where the stream data of an object is measured: its dictionary and the document it lies in.
+struct StreamContext {
+  const Byte* Dictionary = nullptr;  // the object's first token (normally "<<"); null: no streams
+  const FileImage* Image = nullptr;
+  const XrefTable* Xref = nullptr;
+};
+
+// Passes at least one token of the text at cursor. The value of a /Parent key is reported as a
+// reference with parent set. Stream data is never searched: "stream" moves the cursor past the
+// matching "endstream".
+ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const StreamContext& stream,
+                                const Byte*& start, int& number, bool& parent, int& error);
+
+// The /Length of the stream whose dictionary starts at dictionary: a direct value or the integer
+// of the object it names. -1 when there is none or it cannot be read.
+long FindStreamLength(const StreamContext& stream, const Byte* end);
+
+}  // namespace folvex
