@@ -1,0 +1,149 @@
+#include "engine/assembly/page_tree_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace folvex {
+namespace {
+
+std::vector<int> Range(int first, int last) {
+  std::vector<int> numbers(last - first + 1);
+  std::iota(numbers.begin(), numbers.end(), first);
+  return numbers;
+}
+
+std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct TreeShape {
+  int Pages;
+  std::vector<int> RootKids;
+  int Node;                   // one further /Pages node to check, 0 for none
+  std::vector<int> NodeKids;
+  int FirstPage;
+  int LastNumber;
+};
+
+TEST(PageTreeLayoutTest, KnownShapes) {
+  const std::vector<TreeShape> shapes = {
+      {1, {4}, 0, {}, 4, 4},
+      {2, {4, 5}, 0, {}, 4, 5},
+      {10, Range(4, 13), 0, {}, 4, 13},
+      {11, Concat({4}, Range(7, 15)), 4, {5, 6}, 5, 15},
+      {25, Concat({4, 15}, Range(23, 30)), 15, Range(16, 22), 5, 30},
+      {100, {4, 15, 26, 37, 48, 59, 70, 81, 92, 103}, 92, Range(93, 102), 5, 113},
+      // The first two pages go one level deeper, under node 5; node 4 then takes nine pages.
+      {101, {4, 17, 28, 39, 50, 61, 72, 83, 94, 105}, 4, Concat({5}, Range(8, 16)), 6, 115},
+      {1000, {4, 115, 226, 337, 448, 559, 670, 781, 892, 1003}, 4, {5, 16, 27, 38, 49, 60, 71, 82, 93, 104}, 6, 1113},
+  };
+  for (const TreeShape& shape : shapes) {
+    SCOPED_TRACE(shape.Pages);
+    PageTreeLayout layout;
+    ASSERT_EQ(LayOutPageTree(shape.Pages, layout), 0);
+    EXPECT_EQ(layout.Nodes[kPageTreeRootNumber].Kids, shape.RootKids);
+    EXPECT_EQ(layout.Nodes[kPageTreeRootNumber].PageCount, shape.Pages);
+    if (shape.Node != 0) {
+      EXPECT_EQ(layout.Nodes[shape.Node].Kids, shape.NodeKids);
+    }
+    EXPECT_EQ(layout.PageNumbers.front(), shape.FirstPage);
+    EXPECT_EQ(FirstPageNumber(shape.Pages), shape.FirstPage);
+    EXPECT_EQ(layout.LastNumber, shape.LastNumber);
+  }
+}
+
+TEST(PageTreeLayoutTest, ThousandPagesHangThreeLevelsDeep) {
+  PageTreeLayout layout;
+  ASSERT_EQ(LayOutPageTree(1000, layout), 0);
+  EXPECT_EQ(layout.Nodes[5].Kids, Range(6, 15));
+  EXPECT_EQ(layout.PageNumbers[0], 6);
+  EXPECT_EQ(layout.ParentNumbers[0], 5);
+  EXPECT_EQ(layout.Nodes[5].Parent, 4);
+  EXPECT_EQ(layout.Nodes[4].Parent, kPageTreeRootNumber);
+  EXPECT_EQ(layout.Nodes[4].PageCount, 100);
+  EXPECT_EQ(layout.PageNumbers.back(), 1113);
+}
+
+// Checks every structural promise of the tree for each page count up to 3000.
+TEST(PageTreeLayoutTest, EveryCountGivesAConsistentBalancedTree) {
+  for (int pages = 1; pages <= 3000; ++pages) {
+    SCOPED_TRACE(pages);
+    PageTreeLayout layout;
+    ASSERT_EQ(LayOutPageTree(pages, layout), 0);
+    ASSERT_EQ(layout.PageNumbers[0], FirstPageNumber(pages));
+    const int last = layout.LastNumber;
+    ASSERT_EQ(static_cast<int>(layout.Nodes.size()), last + 1);
+
+    // Every number from 3 to the last is either a /Pages node or a page, exactly once.
+    std::vector<int> uses(last + 1, 0);
+    for (int number : layout.PageNumbers) ++uses[number];
+    for (int number = kPageTreeRootNumber; number <= last; ++number) {
+      if (!layout.Nodes[number].Kids.empty() || number == kPageTreeRootNumber) ++uses[number];
+    }
+    for (int number = kPageTreeRootNumber; number <= last; ++number) ASSERT_EQ(uses[number], 1) << number;
+    // Pages are numbered in output order.
+    for (int i = 1; i < pages; ++i) ASSERT_LT(layout.PageNumbers[i - 1], layout.PageNumbers[i]);
+
+    // Kid lists agree with parents, stay within ten, and counts add up from the pages.
+    std::vector<int> counted(last + 1, 0);
+    for (int i = 0; i < pages; ++i) {
+      int parent = layout.ParentNumbers[i];
+      const std::vector<int>& kids = layout.Nodes[parent].Kids;
+      ASSERT_NE(std::find(kids.begin(), kids.end(), layout.PageNumbers[i]), kids.end());
+      int depth = 0;
+      for (int n = parent; n != 0; n = layout.Nodes[n].Parent, ++depth) ++counted[n];
+      ASSERT_LE(depth, 4);
+    }
+    for (int number = kPageTreeRootNumber; number <= last; ++number) {
+      const PageTreeNode& node = layout.Nodes[number];
+      ASSERT_LE(node.Kids.size(), 10u);
+      ASSERT_EQ(node.PageCount, counted[number]) << number;
+      for (int kid : node.Kids) {
+        if (!layout.Nodes[kid].Kids.empty()) {
+          ASSERT_EQ(layout.Nodes[kid].Parent, number);
+        }
+      }
+    }
+  }
+}
+
+TEST(PageTreeLayoutTest, NoPagesIsAnError) {
+  PageTreeLayout layout;
+  EXPECT_EQ(LayOutPageTree(0, layout), kPageTreePageOutsideTable);
+  EXPECT_EQ(LayOutPageTree(-5, layout), kPageTreePageOutsideTable);
+}
+
+TEST(PagesObjectsTest, WritesEveryNodeWithKidsInNumberOrder) {
+  PageTreeLayout layout;
+  ASSERT_EQ(LayOutPageTree(11, layout), 0);
+  std::string out = "%PDF-1.4\n";
+  std::vector<uint32_t> offsets(2, 7);
+  AppendPagesObjects(out, offsets, layout);
+  const std::string root =
+      "3 0 obj\n<<\n/Type /Pages\n/Kids [ 4 0 R 7 0 R 8 0 R 9 0 R 10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R ]\n"
+      "/Count 11\n>>\nendobj\n";
+  const std::string node = "4 0 obj\n<<\n/Type /Pages\n/Kids [ 5 0 R 6 0 R ]\n/Count 2\n/Parent 3 0 R\n>>\nendobj\n";
+  EXPECT_EQ(out, "%PDF-1.4\n" + root + node);
+  ASSERT_GE(offsets.size(), 4u);
+  EXPECT_EQ(offsets[0], 7u);
+  EXPECT_EQ(offsets[2], 9u);
+  EXPECT_EQ(offsets[3], 9u + root.size());
+}
+
+TEST(PagesObjectsTest, SinglePageTreeIsTheRootAlone) {
+  PageTreeLayout layout;
+  ASSERT_EQ(LayOutPageTree(1, layout), 0);
+  std::string out;
+  std::vector<uint32_t> offsets;
+  AppendPagesObjects(out, offsets, layout);
+  EXPECT_EQ(out, "3 0 obj\n<<\n/Type /Pages\n/Kids [ 4 0 R ]\n/Count 1\n>>\nendobj\n");
+  EXPECT_EQ(offsets, (std::vector<uint32_t>{0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace folvex
