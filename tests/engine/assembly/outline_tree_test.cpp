@@ -149,23 +149,6 @@ TEST(OutlineTreeTest, RandomTreesFollowThePdfRule) {
   }
 }
 
-TEST(OutlineTreeTest, AtTopEveryEntryIsAChildOfTheRoot) {
-  const DocumentSlot slot = MakeOutlineSlot({{.Level = 3, .Page = 1, .Count = -4}, {.Level = 1, .Page = 0}, {.Level = 2, .Page = 1}});
-  const std::vector<int> pages{1, 0};
-  const OutlineTree tree = BuildExtractOutline(slot.OutlineItems, pages, true);
-  EXPECT_EQ(Viewed(tree.Entries), (std::vector<EntryView>{{1, 0, 3}, {3, 0, 2}, {2, 1, 1}}));
-  EXPECT_EQ(tree.Nodes[0].Count, 3);
-  EXPECT_EQ(tree.Nodes[0].First, 1);
-  EXPECT_EQ(tree.Nodes[0].Last, 3);
-  for (int k = 1; k <= 3; ++k) {
-    EXPECT_EQ(tree.Nodes[k].Parent, 0);
-    EXPECT_EQ(tree.Nodes[k].Count, 0);
-    EXPECT_EQ(tree.Nodes[k].First, -1);
-    EXPECT_EQ(tree.Nodes[k].Prev, k == 1 ? -1 : k - 1);
-    EXPECT_EQ(tree.Nodes[k].Next, k == 3 ? -1 : k + 1);
-  }
-}
-
 // Two inputs of 2 and 3 pages; the first has an item on each page, the second a nested pair on
 // its last page and one on a page it does not have.
 struct MergeInputs {
@@ -232,16 +215,6 @@ TEST(MergeOutlineTest, ClosedFileEntriesCountOnlyWhatIsVisible) {
   }
 }
 
-TEST(MergeOutlineTest, WithoutDownItemsStandBesideTheirFileEntry) {
-  MergeInputs inputs;
-  const OutlineTree tree = BuildMergeOutline({.KeepOutlines = true, .FileToOutline = true}, inputs.Files);
-  // Without Down the items stand beside their file entry; the second file entry is a root child.
-  EXPECT_EQ(tree.Nodes[4].Parent, 0);
-  EXPECT_EQ(tree.Nodes[5].Parent, 0);
-  EXPECT_EQ(tree.Nodes[5].Prev, 4);
-  EXPECT_EQ(tree.Nodes[0].Count, 6);
-}
-
 TEST(MergeOutlineTest, ConditionForPageModes) {
   MergeInputs inputs;
   DocumentSlot unresolved = MakeOutlineSlot({{.Page = -1}, {.Page = 2}});
@@ -250,22 +223,6 @@ TEST(MergeOutlineTest, ConditionForPageModes) {
   EXPECT_TRUE(MergeHasOutlineEntries({.FileToOutline = true}, farItems));
   EXPECT_FALSE(MergeHasOutlineEntries({.KeepOutlines = true}, farItems));
   EXPECT_FALSE(MergeHasOutlineEntries({}, inputs.Files));
-}
-
-TEST(MergeOutlineTest, OptionsComeFromTheJobAndTheSettings) {
-  JobSettings job;
-  job.KeepOutlines = 1;
-  job.OutlinesToTop = 1;
-  OutputSettings settings;
-  settings.FileToOutline = 1;
-  settings.ODown = 1;
-  settings.OOpen = 0;
-  settings.OBold = 1;
-  settings.OColor = 0x00FF00;
-  const MergeOutlineOptions options = MakeMergeOutlineOptions(job, settings);
-  EXPECT_TRUE(options.KeepOutlines && options.OutlinesToTop && options.FileToOutline && options.Down && options.Bold);
-  EXPECT_FALSE(options.Open || options.Italic);
-  EXPECT_EQ(options.Colour, 0x00FF00u);
 }
 
 }  // namespace
