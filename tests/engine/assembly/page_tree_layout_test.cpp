@@ -57,18 +57,6 @@ TEST(PageTreeLayoutTest, KnownShapes) {
   }
 }
 
-TEST(PageTreeLayoutTest, ThousandPagesHangThreeLevelsDeep) {
-  PageTreeLayout layout;
-  ASSERT_EQ(LayOutPageTree(1000, layout), 0);
-  EXPECT_EQ(layout.Nodes[5].Kids, Range(6, 15));
-  EXPECT_EQ(layout.PageNumbers[0], 6);
-  EXPECT_EQ(layout.ParentNumbers[0], 5);
-  EXPECT_EQ(layout.Nodes[5].Parent, 4);
-  EXPECT_EQ(layout.Nodes[4].Parent, kPageTreeRootNumber);
-  EXPECT_EQ(layout.Nodes[4].PageCount, 100);
-  EXPECT_EQ(layout.PageNumbers.back(), 1113);
-}
-
 // Checks every structural promise of the tree for each page count up to 3000.
 TEST(PageTreeLayoutTest, EveryCountGivesAConsistentBalancedTree) {
   for (int pages = 1; pages <= 3000; ++pages) {
@@ -133,16 +121,6 @@ TEST(PagesObjectsTest, WritesEveryNodeWithKidsInNumberOrder) {
   EXPECT_EQ(offsets[0], 7u);
   EXPECT_EQ(offsets[2], 9u);
   EXPECT_EQ(offsets[3], 9u + root.size());
-}
-
-TEST(PagesObjectsTest, SinglePageTreeIsTheRootAlone) {
-  PageTreeLayout layout;
-  ASSERT_EQ(LayOutPageTree(1, layout), 0);
-  std::string out;
-  std::vector<uint32_t> offsets;
-  AppendPagesObjects(out, offsets, layout);
-  EXPECT_EQ(out, "3 0 obj\n<<\n/Type /Pages\n/Kids [ 4 0 R ]\n/Count 1\n>>\nendobj\n");
-  EXPECT_EQ(offsets, (std::vector<uint32_t>{0, 0, 0}));
 }
 
 }  // namespace
