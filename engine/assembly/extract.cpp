@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/assembly/document_skeleton.h"
+#include "engine/assembly/outline_objects.h"
 #include "engine/assembly/output_settings.h"
 #include "engine/assembly/page_tree_layout.h"
 #include "engine/reading/file_image.h"
@@ -85,27 +86,31 @@ struct Writer {
     }
 
     MoveCatalogToEnd(Output);
-    const bool outlines = State.Job.KeepOutlines != 0 && HasOutlineEntries();
+    const bool outlines = ExtractHasOutlineEntries(State.Job, Slot.OutlineItems, Job.PageIndexList);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, outlines);
-    if (State.Job.KeepOutlines != 0) AppendOutlines(tree);
+    AppendOutlines(tree);
 
     State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
     AppendXrefAndTrailer(Output);
     return State.Cancelled() ? 0 : 1;
   }
 
-  // True when an outline item of the input points at a selected page.
-  bool HasOutlineEntries() const {
-    const auto& items = Slot.OutlineItems;
-    for (std::size_t j = 1; j < items.size(); ++j) {
-      if (std::find(Job.PageIndexList.begin(), Job.PageIndexList.end(), items[j].PageIndex) != Job.PageIndexList.end()) {
-        return true;
-      }
+  // The outline objects follow the catalog, whose /Outlines entry is appended first.
+  void AppendOutlines(const PageTreeLayout& tree) {
+    std::string text;
+    std::vector<uint32_t> offsets;
+    const int first = Output.NextObjectNumber;
+    const int count =
+        AppendExtractOutlines(text, offsets, first, State.Job, Slot, Job.PageIndexList, tree.PageNumbers);
+    if (count <= 0) return;
+    AppendCatalogEntry(Output.Text, "/Outlines " + std::to_string(first) + " 0 R");
+    const std::size_t base = Output.Text.size();
+    for (int number = first; number < first + count; ++number) {
+      Output.RecordOffset(number, base + offsets[static_cast<std::size_t>(number - 1)]);
     }
-    return false;
+    Output.Text += text;
+    Output.NextObjectNumber = first + count;
   }
-
-  void AppendOutlines(const PageTreeLayout& tree);
 };
 
 int ExtractOpened(EngineState& state, const ExtractJob& job) {
@@ -174,8 +179,6 @@ int Extract(EngineState& state, const ExtractJob& job) {
 }
 
 }  // namespace
-
-void Writer::AppendOutlines(const PageTreeLayout& tree) { (void)tree; }
 
 int RunExtract(EngineState& state, const ExtractJob& job) {
   try {

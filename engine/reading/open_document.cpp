@@ -140,7 +140,19 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const D
   // Authenticates and decrypts the protected image, which is then always rebuilt and parsed again.
   auto decryptAndRebuild = [&]() {
     if (!decrypt) return kOpenNoDecryption;
-    if (int result = decrypt(state, slot); result != 0) return result;
+    int result = decrypt(state, slot);
+    // A table whose offsets are off (junk before the header, a stale update) may hide the
+    // /Encrypt dictionary: the rebuilt image shows it.
+    if (result != 0 && !rebuild.Repaired && state.SecurityJobState.LastRefusal == SecurityRefusal::Unreadable &&
+        !state.Cancelled()) {
+      state.LastErrorCode = 0;
+      rebuild.Repaired = true;
+      if (RepairImage(state, slot.Image) == 0 && ParseSlot(state, slot) == 1 && state.EncryptRef) {
+        state.SecurityJobState.LastRefusal = SecurityRefusal::None;
+        result = decrypt(state, slot);
+      }
+    }
+    if (result != 0) return result;
     decrypted = true;
     if (state.Cancelled()) return kOpenCancelled;
     if (RebuildAndParse(state, slot, true, rebuild) != 1) return state.Cancelled() ? kOpenCancelled : kOpenFailed;
