@@ -83,9 +83,10 @@ class Walk {
       if (frame.Page >= 0) Out.Pages[static_cast<std::size_t>(frame.Page)].HasParent = true;
       return 1;
     }
+    // A number the table does not list names the null object.
     if (index < 0) {
-      State.LastErrorCode = -161;
-      return 0;
+      Append(Out, ChainOf(frame), record);
+      return 1;
     }
     record.Target = static_cast<uint32_t>(index);
     Append(Out, ChainOf(frame), record);
