@@ -26,6 +26,8 @@ struct EngineState {
   int FileIdLength = 0;
   int NeedsConversion = 0;
   int PageCount = 0;
+  // The open sequence's stage that failed last (see OpenDocument).
+  int OpenFailedStage = 0;
   // The catalog of the image prepared for the security writer.
   int ProtectCatalogNumber = -1;
   int ProtectCatalogGeneration = -1;

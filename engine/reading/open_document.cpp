@@ -32,6 +32,21 @@ void PrepareDocumentSlots(EngineState& state, int count) {
 
 namespace {
 
+void OneFileProgress(EngineState& state, OpenStage stage) {
+  switch (stage) {
+    case OpenStage::Reading: return state.ReportProgress("Reading", "読み込み中", 0);
+    case OpenStage::Parsing: return state.ReportProgress("Analyzing", "解析中", 4);
+    case OpenStage::Converting: return state.ReportProgress("Converting", "変換中", 5);
+    case OpenStage::Repairing: return state.ReportProgress("Repairing", "修復中", 5);
+    case OpenStage::Analyzing: return state.ReportProgress("Analyzing", "解析中", 6);
+  }
+}
+
+// Reports a stage when the caller shows progress (progress not null).
+void Report(const OpenProgress* progress, EngineState& state, OpenStage stage) {
+  if (progress != nullptr && *progress) (*progress)(state, stage);
+}
+
 int ParseSlot(EngineState& state, DocumentSlot& slot) {
   int generation = 0;
   slot.Xref.clear();
@@ -48,19 +63,13 @@ struct Rebuild {
 // is followed by a repair, since a damaged file may hold "/XRef" without being convertible.
 // Returns 1 when the last parse succeeded, 0 when it failed, -1000 when conversion found a
 // protected file.
-int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress, Rebuild& rebuild) {
+int RebuildAndParse(EngineState& state, DocumentSlot& slot, const OpenProgress* progress, Rebuild& rebuild) {
   bool parsed = false;
   bool conversionFailed = false;
   for (int round = 0; round < 2; ++round) {
     state.LastErrorCode = 0;
     const bool converting = state.NeedsConversion == 1 && !conversionFailed;
-    if (reportProgress) {
-      if (converting) {
-        state.ReportProgress("Converting", "変換中", 5);
-      } else {
-        state.ReportProgress("Repairing", "修復中", 5);
-      }
-    }
+    Report(progress, state, converting ? OpenStage::Converting : OpenStage::Repairing);
     if (converting) {
       const int result = ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr);
       if (result == -1000) {
@@ -79,27 +88,27 @@ int RebuildAndParse(EngineState& state, DocumentSlot& slot, bool reportProgress,
   return parsed ? 1 : 0;
 }
 
-int Analyze(EngineState& state, DocumentSlot& slot, bool reportProgress) {
-  if (reportProgress) state.ReportProgress("Analyzing", "解析中", 6);
+int Analyze(EngineState& state, DocumentSlot& slot, const OpenProgress* progress) {
+  Report(progress, state, OpenStage::Analyzing);
   return AnalyzeCatalog(state, slot);
 }
 
 // A table that parses can still be wrong: stale offsets, objects swapped, a /Prev chain that loops
 // before the older sections. When the analysis of an image that was not repaired fails, the image
 // is repaired once (this) and analysed again. Returns 1 when the repaired image parses.
-int RepairAfterAnalysis(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, bool reportProgress) {
-  if (reportProgress) state.ReportProgress("Repairing", "修復中", 5);
+int RepairAfterAnalysis(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, const OpenProgress* progress) {
+  Report(progress, state, OpenStage::Repairing);
   state.LastErrorCode = 0;
   rebuild.Repaired = true;
   if (RepairImage(state, slot.Image) != 0 || state.Cancelled()) return 0;
   return ParseSlot(state, slot) == 1 && state.NeedsConversion != 1 ? 1 : 0;
 }
 
-int AnalyzeWithRepair(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, bool reportProgress) {
-  int pages = Analyze(state, slot, reportProgress);
+int AnalyzeWithRepair(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, const OpenProgress* progress) {
+  int pages = Analyze(state, slot, progress);
   if (pages >= 0 || state.Cancelled() || rebuild.Repaired) return pages;
-  if (RepairAfterAnalysis(state, slot, rebuild, reportProgress) != 1) return -1;
-  return Analyze(state, slot, reportProgress);
+  if (RepairAfterAnalysis(state, slot, rebuild, progress) != 1) return -1;
+  return Analyze(state, slot, progress);
 }
 
 // Brings a loaded slot into classic form without decrypting. A protected file whose classic data
@@ -113,31 +122,39 @@ int ReadClassicFormOf(EngineState& state, DocumentSlot& slot, Rebuild& rebuild, 
     protectedHybrid = true;
     return 1;
   }
-  return RebuildAndParse(state, slot, false, rebuild) == 1 ? 1 : 0;
+  return RebuildAndParse(state, slot, nullptr, rebuild) == 1 ? 1 : 0;
 }
 
-int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt) {
+int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const OpenOptions& options) {
   if (slotIndex < 0 || static_cast<std::size_t>(slotIndex) >= state.Slots.size()) {
     ReleaseDocuments(state);
     return kOpenFailed;
   }
   DocumentSlot& slot = state.Slots[static_cast<std::size_t>(slotIndex)];
+  const OpenProgress oneFile = OneFileProgress;
+  const OpenProgress* progress = options.Progress ? &options.Progress : &oneFile;
+  const DecryptDocument& decrypt = options.Decrypt;
   auto end = [&](int result) {
     ReleaseDocuments(state);
     return result;
   };
+  auto failed = [&](OpenStage stage) {
+    state.OpenFailedStage = static_cast<int>(stage);
+    return end(state.Cancelled() ? kOpenCancelled : kOpenFailed);
+  };
   if (!FileOpensForReading(path)) return end(kOpenNotFound);
 
-  state.ReportProgress("Reading", "読み込み中", 0);
-  if (LoadFileImage(path, slot.Image, state.LastErrorCode) == 0) return end(state.Cancelled() ? kOpenCancelled : kOpenFailed);
+  Report(progress, state, OpenStage::Reading);
+  if (LoadFileImage(path, slot.Image, state.LastErrorCode) == 0) return failed(OpenStage::Reading);
   if (state.Cancelled()) return end(kOpenCancelled);
 
-  state.ReportProgress("Analyzing", "解析中", 4);
+  Report(progress, state, OpenStage::Parsing);
   const bool parsed = ParseSlot(state, slot) == 1;
   if (state.Cancelled()) return end(kOpenCancelled);
   Rebuild rebuild;
   bool decrypted = false;
   // Authenticates and decrypts the protected image, which is then always rebuilt and parsed again.
+  // Returns 0, a result of decrypt, or -1 when the rebuild fails.
   auto decryptAndRebuild = [&]() {
     if (!decrypt) return kOpenNoDecryption;
     int result = decrypt(state, slot);
@@ -155,35 +172,41 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const D
     if (result != 0) return result;
     decrypted = true;
     if (state.Cancelled()) return kOpenCancelled;
-    if (RebuildAndParse(state, slot, true, rebuild) != 1) return state.Cancelled() ? kOpenCancelled : kOpenFailed;
+    if (RebuildAndParse(state, slot, progress, rebuild) != 1) return -1;
     return 0;
   };
   // A damaged protected file shows its /Encrypt only once it is rebuilt.
   auto decryptWhenRevealed = [&]() { return state.EncryptRef && !decrypted ? decryptAndRebuild() : 0; };
+  auto endAfterDecrypt = [&](int result) { return result == -1 ? failed(OpenStage::Repairing) : end(result); };
 
   if (state.EncryptRef) {
-    if (int result = decryptAndRebuild(); result != 0) return end(result);
-  } else if (!parsed || state.NeedsConversion == 1) {
-    if (RebuildAndParse(state, slot, true, rebuild) != 1) return end(state.Cancelled() ? kOpenCancelled : kOpenFailed);
-    if (int result = decryptWhenRevealed(); result != 0) return end(result);
+    if (int result = decryptAndRebuild(); result != 0) return endAfterDecrypt(result);
+  } else {
+    if (options.CheckUnprotected) {
+      if (int result = options.CheckUnprotected(state, slot); result != 0) return end(result);
+    }
+    if (!parsed || state.NeedsConversion == 1) {
+      if (RebuildAndParse(state, slot, progress, rebuild) != 1) return failed(OpenStage::Repairing);
+      if (int result = decryptWhenRevealed(); result != 0) return endAfterDecrypt(result);
+    }
   }
 
-  int pages = Analyze(state, slot, true);
+  int pages = Analyze(state, slot, progress);
   if (pages < 0 && !state.Cancelled() && !rebuild.Repaired) {
-    if (RepairAfterAnalysis(state, slot, rebuild, true) != 1) return end(state.Cancelled() ? kOpenCancelled : kOpenFailed);
-    if (int result = decryptWhenRevealed(); result != 0) return end(result);
-    pages = Analyze(state, slot, true);
+    if (RepairAfterAnalysis(state, slot, rebuild, progress) != 1) return failed(OpenStage::Analyzing);
+    if (int result = decryptWhenRevealed(); result != 0) return endAfterDecrypt(result);
+    pages = Analyze(state, slot, progress);
   }
   if (state.Cancelled()) return end(kOpenCancelled);
-  if (pages < 0) return end(kOpenFailed);
+  if (pages < 0) return failed(OpenStage::Analyzing);
   return pages;
 }
 
 }  // namespace
 
-int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt) {
+int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const OpenOptions& options) {
   try {
-    return OpenSlot(state, slotIndex, path, decrypt);
+    return OpenSlot(state, slotIndex, path, options);
   } catch (const std::bad_alloc&) {
     ReleaseDocuments(state);
     state.LastErrorCode = kOpenNoMemory;
@@ -220,7 +243,7 @@ int CountPages(EngineState& state, const std::string& path) {
     // The open action is not needed for a page count.
     std::string dispScale("N");
     std::swap(dispScale, state.Settings.DispScale);
-    const int pages = protectedHybrid ? AnalyzeCatalog(state, slot) : AnalyzeWithRepair(state, slot, rebuild, false);
+    const int pages = protectedHybrid ? AnalyzeCatalog(state, slot) : AnalyzeWithRepair(state, slot, rebuild, nullptr);
     std::swap(dispScale, state.Settings.DispScale);
     ReleaseDocuments(state);
     // A protected hybrid file whose pages lie in its compressed part is protected and uncounted.

@@ -29,12 +29,31 @@ constexpr int kOpenNoDecryption = -4;
 // Memory ran out (also left in LastErrorCode).
 constexpr int kOpenNoMemory = -10;
 
+// The stages of the open sequence, reported to the driver's progress.
+enum class OpenStage { Reading, Parsing, Converting, Repairing, Analyzing };
+using OpenProgress = std::function<void(EngineState& state, OpenStage stage)>;
+
+struct OpenOptions {
+  // Authenticates and decrypts a protected input.
+  DecryptDocument Decrypt;
+  // Called once the first parse shows a file without /Encrypt, before any conversion or repair
+  // (a merge checks there that its inputs agree on their protection). 0 goes on.
+  DecryptDocument CheckUnprotected;
+  // Empty: the one-file labels "Reading", "Analyzing", "Converting", "Repairing".
+  OpenProgress Progress;
+};
+
 // Runs the open sequence for slot slotIndex (made by PrepareDocumentSlots) with its progress
 // stages. Returns the page count, kOpenFailed with the failing step's code in LastErrorCode (-1000
 // for a protected file with cross-reference streams), kOpenCancelled, kOpenNotFound, kOpenNoMemory,
 // the result of decrypt when it fails, or kOpenNoDecryption. A file whose analysis fails before
 // any repair is repaired once and analysed again.
-int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt);
+// On kOpenFailed, state.OpenFailedStage names the stage that failed: Reading (the load),
+// Repairing (conversion or repair), Analyzing (the catalog and page tree).
+int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const OpenOptions& options);
+inline int OpenDocument(EngineState& state, int slotIndex, const std::string& path, const DecryptDocument& decrypt) {
+  return OpenDocument(state, slotIndex, path, OpenOptions{decrypt, {}, {}});
+}
 
 // The page count of the file at path (0 or more), -2 when it cannot be opened, -10 without
 // memory, -1 for every other failure (LastErrorCode -1000: protected with cross-reference

@@ -255,8 +255,8 @@ TEST(OpenDocument, FoldersAndBadSlotsFailWithoutThrowing) {
   EXPECT_EQ(CountPages(state, testing::TempDir()), -2);
   state.Control = &recorded.Control;
   PrepareDocumentSlots(state, 1);
-  EXPECT_EQ(OpenDocument(state, 1, WriteTempFile("slot.pdf", SimplePdf(1)), {}), kOpenFailed);
-  EXPECT_EQ(OpenDocument(state, -1, WriteTempFile("slot.pdf", SimplePdf(1)), {}), kOpenFailed);
+  EXPECT_EQ(OpenDocument(state, 1, WriteTempFile("slot.pdf", SimplePdf(1)), DecryptDocument{}), kOpenFailed);
+  EXPECT_EQ(OpenDocument(state, -1, WriteTempFile("slot.pdf", SimplePdf(1)), DecryptDocument{}), kOpenFailed);
   EXPECT_TRUE(state.Slots.empty());
 }
 

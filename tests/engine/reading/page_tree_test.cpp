@@ -392,7 +392,7 @@ TEST(PageTreeWalk, RealWorldLoopsAndCounts) {
     if (!std::filesystem::exists(dir + c.File)) continue;
     EngineState state;
     PrepareDocumentSlots(state, 1);
-    EXPECT_EQ(OpenDocument(state, 0, dir + c.File, {}), c.Pages) << state.LastErrorCode;
+    EXPECT_EQ(OpenDocument(state, 0, dir + c.File, DecryptDocument{}), c.Pages) << state.LastErrorCode;
     ASSERT_EQ(state.Slots.size(), 1u);
     EXPECT_EQ(state.Slots[0].PageList.size(), c.Lines);
   }
