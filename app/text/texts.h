@@ -37,6 +37,11 @@ enum class TextId {
   ProgressReading,
   ProgressAnalyzing,
   ProgressWriting,
+  // Page-range input of the Extract command
+  BadPageInput,
+  OnlyOnePage,
+  Failure,
+  CantAllocateMemories,
   // The command line's own texts
   CliSamePasswordsRefused,
   CliPasswordPrompt,
