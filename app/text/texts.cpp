@@ -58,11 +58,6 @@ constexpr TextRow kTexts[] = {
     {TextId::Failure, "Failure", "操作できないファイル形式です"},
     {TextId::CantAllocateMemories, "Can't Allocate Memories", "メモリが確保できません"},
 
-    {TextId::BadPageInput, "Bad Page Input\n  ", "ページの指定方法に誤りがあります\n  "},
-    {TextId::OnlyOnePage, "This File has only 1 Page", "１ページからなるファイルです"},
-    {TextId::Failure, "Failure", "操作できないファイル形式です"},
-    {TextId::CantAllocateMemories, "Can't Allocate Memories", "メモリが確保できません"},
-
     {TextId::CliSamePasswordsRefused, "Give --same-passwords-ok to protect with equal passwords anyway.",
      "同じパスワードのまま設定するには --same-passwords-ok を指定してください。"},
     {TextId::CliPasswordPrompt, "Password: ", "パスワード: "},
