@@ -13,6 +13,7 @@ constexpr int kExitPassword = 6;      // a protected input and no usable passwor
 constexpr int kExitInternal = 7;      // out of memory or another internal failure
 constexpr int kExitNotPermitted = 8;  // removing a protection needs a distinct owner password
 constexpr int kExitWrongProtection = 9;  // protect: already protected; unprotect: not protected
+constexpr int kExitDifferentSecurity = 10;  // merge: the inputs are not all protected alike
 
 constexpr const char* kExitCodeHelp =
     "Exit status:\n"
@@ -25,6 +26,7 @@ constexpr const char* kExitCodeHelp =
     "  6  a protected input and no usable password\n"
     "  7  out of memory or another internal failure\n"
     "  8  the protection may not be removed (no distinct owner password)\n"
-    "  9  protect: a file is already protected; unprotect: a file is not protected\n";
+    "  9  protect: a file is already protected; unprotect: a file is not protected\n"
+    "  10 merge: the inputs are not all protected the same way\n";
 
 }  // namespace folvex::cli

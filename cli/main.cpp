@@ -6,6 +6,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/extract_command.h"
+#include "cli/merge_command.h"
 #include "cli/info_command.h"
 #include "cli/security_commands.h"
 #include "engine/core/open_file.h"
@@ -30,6 +31,9 @@ int Run(std::vector<std::string> arguments) {
   folvex::cli::ExtractCommandOptions extractOptions;
   CLI::App* extract = folvex::cli::AddExtractCommand(app, extractOptions);
 
+  folvex::cli::MergeCommandOptions mergeOptions;
+  CLI::App* merge = folvex::cli::AddMergeCommand(app, mergeOptions);
+
   folvex::cli::SecurityCommandOptions protectOptions;
   CLI::App* protect = folvex::cli::AddProtectCommand(app, protectOptions);
   folvex::cli::SecurityCommandOptions unprotectOptions;
@@ -45,6 +49,7 @@ int Run(std::vector<std::string> arguments) {
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);
+  if (merge->parsed()) return folvex::cli::RunMergeCommand(mergeOptions, japanese, std::cerr);
   if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);
   if (unprotect->parsed()) return folvex::cli::RunUnprotect(unprotectOptions, japanese, std::cout, std::cerr);
   return folvex::cli::kExitUsage;

@@ -14,6 +14,24 @@ namespace folvex {
 constexpr int kCatalogNumber = 1;
 constexpr int kInformationNumber = 2;
 
+// Where the header lines of an input stand: the "%PDF-" line after any leading whitespace and,
+// when the next line starts with "%", that comment line. Offsets from the image begin.
+struct HeaderLines {
+  std::size_t Start = 0;         // the "%PDF-"
+  std::size_t FirstEnd = 0;      // the first line's end-of-line bytes
+  std::size_t AfterFirst = 0;    // behind them
+  std::size_t CommentEnd = 0;    // the comment line's end-of-line bytes (0: no comment line)
+  std::size_t AfterComment = 0;  // behind them
+};
+
+// Errors of ReadHeaderLines.
+constexpr int kBlankInput = -302;
+constexpr int kNoHeader = -303;
+constexpr int kHeaderRunsOut = -304;
+
+// Returns 0, or one of the errors above.
+int ReadHeaderLines(const FileImage& image, HeaderLines& lines);
+
 // Appends object 2 with the creation date (14 digits) and the producer (a literal string's body).
 void AppendInformationObject(TransferOutput& output, std::string_view creationDate, std::string_view producer);
 

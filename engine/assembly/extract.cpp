@@ -17,30 +17,7 @@ namespace folvex {
 
 namespace {
 
-// Error codes of the extract writer.
-constexpr int kBlankInput = -302;
-constexpr int kNoHeader = -303;
-constexpr int kHeaderRunsOut = -304;
 constexpr int kPagesFailed = -315;
-
-// The input's header line and, when the next line is a comment, that line too: the bytes from
-// the image's first byte through their line ends. Returns their length, or a negative code.
-long HeaderLength(const FileImage& image) {
-  const Byte* p = image.Begin();
-  const Byte* end = image.End();
-  while (p < end && (*p == 0 || *p == 9 || *p == 10 || *p == 12 || *p == 13 || *p == 32)) ++p;
-  if (p >= end) return kBlankInput;
-  if (!StartsWith(p, end, "%PDF-")) return kNoHeader;
-  auto passLine = [&]() {
-    while (p < end && !IsEndOfLine(*p)) ++p;
-    if (p >= end) return false;
-    while (p < end && IsEndOfLine(*p)) ++p;
-    return p < end;
-  };
-  if (!passLine()) return kHeaderRunsOut;
-  if (*p == '%' && !passLine()) return kHeaderRunsOut;
-  return p - image.Begin();
-}
 
 struct Writer {
   EngineState& State;
@@ -62,9 +39,11 @@ struct Writer {
     const std::size_t average = size / static_cast<std::size_t>(std::max(State.PageCount, 1));
     Output.Text.reserve(std::max<std::size_t>(std::min(2 * average * static_cast<std::size_t>(n), size), 32768));
 
-    const long header = HeaderLength(image);
-    if (header < 0) return Fail(static_cast<int>(header));
-    Output.Text.assign(reinterpret_cast<const char*>(image.Begin()), static_cast<std::size_t>(header));
+    // The input's own header line and comment line, with anything before them.
+    HeaderLines header;
+    if (int result = ReadHeaderLines(image, header); result != 0) return Fail(result);
+    const std::size_t headerLength = header.CommentEnd != 0 ? header.AfterComment : header.AfterFirst;
+    Output.Text.assign(reinterpret_cast<const char*>(image.Begin()), headerLength);
     if (State.Cancelled()) return 0;
 
     Output.RecordOffset(kCatalogNumber, Output.Text.size());

@@ -1,0 +1,355 @@
+#include "engine/assembly/merge.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+
+#include "engine/assembly/document_skeleton.h"
+#include "engine/assembly/outline_objects.h"
+#include "engine/assembly/output_settings.h"
+#include "engine/assembly/page_tree_layout.h"
+#include "engine/reading/file_image.h"
+#include "engine/reading/open_document.h"
+#include "engine/security/authenticate.h"
+#include "engine/transfer/page_dicts.h"
+#include "engine/transfer/page_objects.h"
+
+namespace folvex {
+
+namespace {
+
+// Driver codes of a merge.
+constexpr int kSecurityDiffers = -3001;
+constexpr int kLoadFailed = -12345;
+constexpr int kRebuildFailed = -12346;
+constexpr int kPagesUnreadable = -12347;
+constexpr int kPagesFailed = -315;
+
+std::string Counted(const char* label, int index, int count) {
+  return std::string(label) + std::to_string(index + 1) + "/" + std::to_string(count);
+}
+
+// The protection of the first protected input, which every later input must share.
+struct SavedSecurity {
+  std::string FilterName;
+  int Version = 0, Revision = 0, KeyLength = 0;
+  int32_t Permissions = 0;
+  std::vector<Byte> Owner, User, FileId;
+
+  static SavedSecurity Of(const SecurityParameters& p) {
+    return {p.FilterName, p.EncryptVersion, p.EncryptRevision, p.KeyLength == 0 ? 5 : p.KeyLength,
+            p.Permissions, p.OwnerEntry, p.UserEntry, p.FileId};
+  }
+  bool operator==(const SavedSecurity&) const = default;
+};
+
+// Reads every input into its slot, in order. Returns 0 or the failing file's driver code.
+class InputReader {
+ public:
+  InputReader(EngineState& state, MergeJob& job) : State(state), Job(job) {}
+
+  // Returns 0, or the failing file's driver code (LastErrorCode holds it too).
+  int ReadAll(std::vector<int>& firstPage) {
+    const int n = static_cast<int>(Job.Inputs.size());
+    int total = 0;
+    for (int i = 0; i < n; ++i) {
+      if (State.Cancelled()) return 0;
+      Job.JobResultIndex = i;
+      const int pages = ReadOne(i, n);
+      if (pages < 0) return FailureCode;
+      MergeInput& input = Job.Inputs[static_cast<std::size_t>(i)];
+      input.PageCount = pages;
+      input.Encrypted = Saved.has_value();
+      firstPage.push_back(total);
+      total += pages;
+    }
+    return 0;
+  }
+
+ private:
+  // The file's page count, or -1 with the driver code in FailureCode.
+  int ReadOne(int i, int n) {
+    SecurityResult = 0;
+    OpenOptions options;
+    options.Progress = [i, n](EngineState& state, OpenStage stage) {
+      switch (stage) {
+        case OpenStage::Reading:
+          return state.ReportProgress(Counted("Reading/Analyzing File:", i, n), Counted("読み込み/解析中 ファイル:", i, n),
+                                      8 * i / n);
+        case OpenStage::Parsing:
+          return state.ReportProgress(Counted("Reading/Analyzing File:", i, n), Counted("読み込み/解析中 ファイル:", i, n),
+                                      (8 * i + 4) / n);
+        case OpenStage::Converting:
+          return state.ReportProgress(Counted("Convert/Analyzing File:", i, n), Counted("変換/解析中 ファイル:", i, n),
+                                      8 * i / n);
+        case OpenStage::Repairing:
+          return state.ReportProgress(Counted("Repair/Analyzing File:", i, n), Counted("修復/解析中 ファイル:", i, n),
+                                      8 * i / n);
+        case OpenStage::Analyzing:
+          return state.ReportProgress(Counted("Reading/Analyzing File:", i, n), Counted("読み込み/解析中 ファイル:", i, n),
+                                      2 * i / n + 6);
+      }
+    };
+    options.CheckUnprotected = [this](EngineState&, DocumentSlot&) {
+      return SecurityResult = Saved.has_value() ? kSecurityDiffers : 0;
+    };
+    options.Decrypt = [this, i](EngineState& state, DocumentSlot& slot) { return Decrypt(state, slot, i); };
+
+    const int pages = OpenDocument(State, i, Job.Inputs[static_cast<std::size_t>(i)].Path, options);
+    if (State.Cancelled()) return Fail(0);
+    if (SecurityResult != 0) return Fail(SecurityResult);
+    if (pages == kOpenNotFound) return Fail(1);
+    if (pages < 0) {
+      if (State.LastErrorCode == -1000) return Fail(-1000);
+      switch (static_cast<OpenStage>(State.OpenFailedStage)) {
+        case OpenStage::Reading: return Fail(kLoadFailed);
+        case OpenStage::Analyzing: return Fail(kPagesUnreadable);
+        default: return Fail(kRebuildFailed);
+      }
+    }
+    if (pages < 1) return Fail(kPagesUnreadable);
+    return pages;
+  }
+
+  // The security step of a protected input: it must be the first input or share the first
+  // protected input's parameters; then it is authenticated (the remembered password usually
+  // opens the later ones without asking).
+  int Decrypt(EngineState& state, DocumentSlot& slot, int i) {
+    if (i > 0 && !Saved) return SecurityResult = kSecurityDiffers;
+    if (Saved) {
+      if (ReadEncryptDictionary(state, slot.Image, slot.Xref) != 0) return SecurityResult = -1;
+      if (!(SavedSecurity::Of(state.Security) == *Saved)) return SecurityResult = kSecurityDiffers;
+    }
+    const int result = MakeDecryptDocument()(state, slot);
+    if (result == 9) return SecurityResult = 9;
+    if (result == 4) return SecurityResult = 10;
+    if (result != 0) return SecurityResult = -1;
+    if (!Saved) Saved = SavedSecurity::Of(state.Security);
+    return 0;
+  }
+
+  int Fail(int code) {
+    if (code != 0) State.LastErrorCode = code;
+    FailureCode = code;
+    return -1;
+  }
+
+  EngineState& State;
+  MergeJob& Job;
+  int FailureCode = 0;
+  std::optional<SavedSecurity> Saved;
+  int SecurityResult = 0;
+};
+
+struct Writer {
+  EngineState& State;
+  MergeJob& Job;
+  const PageDictCopies& Copies;
+  const std::vector<int>& FirstPage;
+  TransferOutput Output;
+
+  int Fail(int code) {
+    State.LastErrorCode = code;
+    return 0;
+  }
+
+  const DocumentSlot& Slot(std::size_t i) const { return State.Slots[i]; }
+
+  // "%PDF-" and the rest of the first line of the input with the highest version (the first of
+  // equal ones), then the first comment line found as the inputs' second line.
+  int AppendHeader() {
+    const std::size_t n = Job.Inputs.size();
+    std::vector<HeaderLines> lines(n);
+    std::size_t newest = 0;
+    std::pair<long, long> newestVersion{-1, -1};
+    for (std::size_t i = 0; i < n; ++i) {
+      if (int result = ReadHeaderLines(Slot(i).Image, lines[i]); result != 0) {
+        Job.JobResultIndex = static_cast<int>(i);
+        return Fail(result);
+      }
+      const auto version = VersionOf(Slot(i).Image, lines[i]);
+      if (version > newestVersion) {
+        newestVersion = version;
+        newest = i;
+      }
+    }
+    auto append = [&](std::size_t i, std::size_t from, std::size_t to) {
+      Output.Text.append(reinterpret_cast<const char*>(Slot(i).Image.Begin()) + from, to - from);
+      Output.Text += '\n';
+    };
+    Output.Text += "%PDF-";
+    append(newest, lines[newest].Start + 5, lines[newest].FirstEnd);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (lines[i].CommentEnd == 0) continue;
+      append(i, lines[i].AfterFirst, lines[i].CommentEnd);
+      break;
+    }
+    return 1;
+  }
+
+  static std::pair<long, long> VersionOf(const FileImage& image, const HeaderLines& lines) {
+    const Byte* p = image.Begin() + lines.Start + 5;
+    const Byte* end = image.Begin() + lines.FirstEnd;
+    auto number = [&]() {
+      long value = 0;
+      while (p < end && IsDigit(*p) && value < 100000) value = value * 10 + (*p++ - '0');
+      return value;
+    };
+    const long major = number();
+    if (p < end && *p == '.') ++p;
+    return {major, number()};
+  }
+
+  int Build() {
+    const std::size_t n = Job.Inputs.size();
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < n; ++i) size += Slot(i).Image.Size();
+    Output.Text.reserve(std::max<std::size_t>(size, 32768));
+    if (AppendHeader() != 1) return 0;
+    if (State.Cancelled()) return 0;
+
+    const int total = static_cast<int>(Copies.size());
+    Output.RecordOffset(kCatalogNumber, Output.Text.size());
+    if (AppendCatalogObject(Output.Text, State.Job, State.Settings.DispScale, FirstPageNumber(total), &Slot(0).Image) != 0) {
+      return Fail(kInheritedDestinationUnterminated);
+    }
+    AppendInformationObject(Output, Job.CreationDateText, Job.ProducerText);
+    PageTreeLayout tree;
+    if (int result = LayOutPageTree(total, tree); result != 0) return Fail(result);
+    AppendPagesObjects(Output.Text, Output.Offsets, tree);
+    Output.NextObjectNumber = tree.LastNumber + 1;
+
+    for (std::size_t i = 0; i < n; ++i) {
+      const int first = FirstPage[i];
+      const int count = Job.Inputs[i].PageCount;
+      const auto progress = TransferProgress{Counted("Creating  File:", static_cast<int>(i), static_cast<int>(n)) + " Page:",
+                                             Counted("作成中  ファイル:", static_cast<int>(i), static_cast<int>(n)) + " ページ:",
+                                             10 + first * 90 / total, count * 90 / total};
+      std::vector<int> pageIndex(static_cast<std::size_t>(count));
+      for (int k = 0; k < count; ++k) pageIndex[static_cast<std::size_t>(k)] = k;
+      const auto slice = [&](const std::vector<int>& all) {
+        return std::span<const int>(all).subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
+      };
+      const PageSelection selection{pageIndex, slice(tree.PageNumbers), slice(tree.ParentNumbers)};
+      const auto copies = std::span<const std::string>(Copies).subspan(static_cast<std::size_t>(first),
+                                                                       static_cast<std::size_t>(count));
+      if (WritePageObjects(State, Slot(i), copies, selection, progress, Output) != 1) {
+        if (State.Cancelled()) return 0;
+        Job.JobResultIndex = static_cast<int>(i);
+        return Fail(kPagesFailed);
+      }
+    }
+
+    MoveCatalogToEnd(Output);
+    std::vector<MergeOutlineFile> files;
+    for (std::size_t i = 0; i < n; ++i) {
+      files.push_back({&Slot(i), Job.Inputs[i].PageCount, FirstPage[i], Job.Inputs[i].Path});
+    }
+    const MergeOutlineOptions options = MakeMergeOutlineOptions(State.Job, State.Settings);
+    AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, MergeHasOutlineEntries(options, files));
+    AppendOutlines(options, files, tree);
+
+    State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
+    AppendXrefAndTrailer(Output);
+    return State.Cancelled() ? 0 : 1;
+  }
+
+  // The outline objects follow the catalog, whose /Outlines entry is appended first.
+  void AppendOutlines(const MergeOutlineOptions& options, std::span<const MergeOutlineFile> files,
+                      const PageTreeLayout& tree) {
+    std::string text;
+    std::vector<uint32_t> offsets;
+    const int first = Output.NextObjectNumber;
+    const int count = AppendMergeOutlines(text, offsets, first, options, files, tree.PageNumbers);
+    if (count <= 0) return;
+    AppendCatalogEntry(Output.Text, "/Outlines " + std::to_string(first) + " 0 R");
+    const std::size_t base = Output.Text.size();
+    for (int number = first; number < first + count; ++number) {
+      Output.RecordOffset(number, base + offsets[static_cast<std::size_t>(number - 1)]);
+    }
+    Output.Text += text;
+    Output.NextObjectNumber = first + count;
+  }
+};
+
+int ResultOf(EngineState& state, int code) {
+  if (state.Cancelled()) return kMergeCancelled;
+  switch (code) {
+    case 1: return kMergeInputMissing;
+    case 9: return kMergeNotPermitted;
+    case 10: return kMergePasswordFailed;
+    case kSecurityDiffers: return kMergeDifferentSecurity;
+    default: return kMergeFailed;
+  }
+}
+
+int Merge(EngineState& state, MergeJob& job) {
+  PrepareJobSettings(state, JobOperation::Merge);
+  state.EncryptRef.reset();
+  state.SecurityJobState.OutputEncrypted = 0;
+  ResetDocumentState(state);
+  job.JobResultIndex = -1;
+  state.LastErrorCode = 0;
+  const int n = static_cast<int>(job.Inputs.size());
+  for (int i = 0; i < n; ++i) {
+    if (!FileOpensForReading(job.Inputs[static_cast<std::size_t>(i)].Path)) {
+      state.LastErrorCode = 1;
+      job.JobResultIndex = i;
+      return kMergeInputMissing;
+    }
+  }
+  state.ProgressFileCount = n;
+  PrepareDocumentSlots(state, n);
+
+  std::vector<int> firstPage;
+  InputReader reader(state, job);
+  if (int code = reader.ReadAll(firstPage); code != 0 || state.Cancelled()) {
+    ReleaseDocuments(state);
+    return ResultOf(state, code);
+  }
+
+  int total = 0;
+  for (const MergeInput& input : job.Inputs) total += input.PageCount;
+  PageDictCopies copies(static_cast<std::size_t>(total));
+  for (int i = 0; i < n; ++i) {
+    state.ReportProgress("Analyzing", "解析中", 2 * i / n + 8);
+    PageDictCopies fileCopies;
+    const auto index = static_cast<std::size_t>(i);
+    if (BuildPageDicts(state, state.Slots[index], job.Inputs[index].PageCount, fileCopies) != 1) {
+      if (state.Cancelled()) break;
+      state.LastErrorCode = kPagesUnreadable;
+      job.JobResultIndex = i;
+      ReleaseDocuments(state);
+      return kMergeFailed;
+    }
+    std::move(fileCopies.begin(), fileCopies.end(), copies.begin() + firstPage[index]);
+  }
+  if (state.Cancelled()) {
+    ReleaseDocuments(state);
+    return kMergeCancelled;
+  }
+
+  Writer writer{state, job, copies, firstPage, {}};
+  const bool built = writer.Build() == 1;
+  const bool protect = state.SecurityJobState.OutputEncrypted != 0;
+  const bool stored = built && ProtectAndStore(state, writer.Output, protect, job.OutputPath) == 0;
+  ReleaseDocuments(state);
+  if (state.Cancelled()) return kMergeCancelled;
+  if (!stored) return state.LastErrorCode == -2000 ? kMergeOutputFailed : kMergeFailed;
+  job.JobResultIndex = total;
+  return kMergeDone;
+}
+
+}  // namespace
+
+int RunMerge(EngineState& state, MergeJob& job) {
+  try {
+    return Merge(state, job);
+  } catch (const std::bad_alloc&) {
+    ReleaseDocuments(state);
+    state.LastErrorCode = -300;
+    return kMergeFailed;
+  }
+}
+
+}  // namespace folvex

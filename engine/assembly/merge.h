@@ -1,0 +1,45 @@
+// Merge: all pages of several files, in list order, written as one new file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/core/engine_state.h"
+
+namespace folvex {
+
+// Results of RunMerge.
+enum MergeResult : int {
+  kMergeDone = 0,                // JobResultIndex: the page count of the new file
+  kMergeInputMissing = 1,        // JobResultIndex: the input
+  kMergeOutputFailed = 2,        // LastErrorCode -2000
+  kMergeCancelled = 3,
+  kMergePasswordFailed = 5,      // the password prompt was declined, or three wrong passwords
+  kMergeNotPermitted = 9,
+  kMergeDifferentSecurity = 11,  // JobResultIndex: the first input whose protection differs
+  kMergeFailed = -1,             // LastErrorCode: -1000, -12345 load, -12346 conversion or repair,
+                                 // -12347 page analysis, or a writer's code
+};
+
+// One input. The driver fills PageCount (-1 while uncounted) and Encrypted once the file's pages
+// are counted, for the application's list.
+struct MergeInput {
+  std::string Path;
+  int PageCount = -1;
+  bool Encrypted = false;
+};
+
+struct MergeJob {
+  std::vector<MergeInput> Inputs;
+  std::string OutputPath;
+  std::string CreationDateText;  // 14 digits
+  std::string ProducerText;      // the body of a literal string
+  int JobResultIndex = -1;       // see MergeResult
+};
+
+// Opens every input (their protection must agree; protected inputs are authenticated) and writes
+// the merged file in one store at the end, protected again with the inputs' key when they were
+// protected (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
+int RunMerge(EngineState& state, MergeJob& job);
+
+}  // namespace folvex
