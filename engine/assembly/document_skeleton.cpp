@@ -39,15 +39,7 @@ void AppendInformationObject(TransferOutput& output, std::string_view creationDa
   output.Text += ")\n>>\nendobj\n";
 }
 
-void MoveCatalogToEnd(TransferOutput& output) {
-  const std::size_t start = output.Offsets[kCatalogNumber - 1];
-  const std::size_t length = output.Offsets[kInformationNumber - 1] - start;
-  std::string catalog = output.Text.substr(start, length);
-  output.Text.erase(start, length);
-  for (int number = kInformationNumber; number < output.NextObjectNumber; ++number) {
-    uint32_t& offset = output.Offsets[static_cast<std::size_t>(number - 1)];
-    if (offset > start) offset -= static_cast<uint32_t>(length);
-  }
+void AppendCatalogAtEnd(TransferOutput& output, const std::string& catalog) {
   output.RecordOffset(kCatalogNumber, output.Text.size());
   output.Text += catalog;
 }

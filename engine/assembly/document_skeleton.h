@@ -35,9 +35,9 @@ int ReadHeaderLines(const FileImage& image, HeaderLines& lines);
 // Appends object 2 with the creation date (14 digits) and the producer (a literal string's body).
 void AppendInformationObject(TransferOutput& output, std::string_view creationDate, std::string_view producer);
 
-// Moves the catalog (object 1, written just before object 2) behind everything written so far and
-// corrects the offsets of the objects that moved up.
-void MoveCatalogToEnd(TransferOutput& output);
+// Appends the catalog (object 1). The catalog is made before the pages, since its open action
+// names the first page, but stands behind them in the file, where its entries are added.
+void AppendCatalogAtEnd(TransferOutput& output, const std::string& catalog);
 
 // Appends the cross-reference table for objects 1 .. NextObjectNumber - 1 and the trailer.
 void AppendXrefAndTrailer(TransferOutput& output);

@@ -46,8 +46,8 @@ struct Writer {
     Output.Text.assign(reinterpret_cast<const char*>(image.Begin()), headerLength);
     if (State.Cancelled()) return 0;
 
-    Output.RecordOffset(kCatalogNumber, Output.Text.size());
-    if (AppendCatalogObject(Output.Text, State.Job, State.Settings.DispScale, FirstPageNumber(n), &image) != 0) {
+    std::string catalog;
+    if (AppendCatalogObject(catalog, State.Job, State.Settings.DispScale, FirstPageNumber(n), &image) != 0) {
       return Fail(kInheritedDestinationUnterminated);
     }
     AppendInformationObject(Output, Job.CreationDateText, Job.ProducerText);
@@ -64,7 +64,7 @@ struct Writer {
       return Fail(kPagesFailed);
     }
 
-    MoveCatalogToEnd(Output);
+    AppendCatalogAtEnd(Output, catalog);
     const bool outlines = ExtractHasOutlineEntries(State.Job, Slot.OutlineItems, Job.PageIndexList);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, outlines);
     AppendOutlines(tree);
@@ -109,7 +109,10 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
   const DocumentSlot& slot = state.Slots[0];
   PageDictCopies copies;
   state.ReportProgress("Analyzing", "解析中", 8);
-  if (BuildPageDicts(state, slot, pageCount, copies) != 1) return state.Cancelled() ? kExtractCancelled : kExtractFailed;
+  // Only the selected pages' copies are ever read.
+  if (BuildPageDicts(state, slot, pageCount, copies, job.PageIndexList) != 1) {
+    return state.Cancelled() ? kExtractCancelled : kExtractFailed;
+  }
   if (state.Cancelled()) return kExtractCancelled;
 
   Writer writer{state, slot, copies, job, {}};

@@ -209,8 +209,8 @@ struct Writer {
     if (State.Cancelled()) return 0;
 
     const int total = static_cast<int>(Copies.size());
-    Output.RecordOffset(kCatalogNumber, Output.Text.size());
-    if (AppendCatalogObject(Output.Text, State.Job, State.Settings.DispScale, FirstPageNumber(total), &Slot(0).Image) != 0) {
+    std::string catalog;
+    if (AppendCatalogObject(catalog, State.Job, State.Settings.DispScale, FirstPageNumber(total), &Slot(0).Image) != 0) {
       return Fail(kInheritedDestinationUnterminated);
     }
     AppendInformationObject(Output, Job.CreationDateText, Job.ProducerText);
@@ -240,7 +240,7 @@ struct Writer {
       }
     }
 
-    MoveCatalogToEnd(Output);
+    AppendCatalogAtEnd(Output, catalog);
     std::vector<MergeOutlineFile> files;
     for (std::size_t i = 0; i < n; ++i) {
       files.push_back({&Slot(i), Job.Inputs[i].PageCount, FirstPage[i], Job.Inputs[i].Path});

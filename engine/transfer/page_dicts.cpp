@@ -1,6 +1,7 @@
 #include "engine/transfer/page_dicts.h"
 
 #include <array>
+#include <unordered_map>
 #include <string_view>
 
 #include "engine/reading/scanners.h"
@@ -47,10 +48,15 @@ bool SkipReference(const Byte*& p, const Byte* end) {
   return true;
 }
 
+// The inherited line of one attribute of one page-tree node, made once per call: every page
+// below the node takes the same line.
+using InheritedLines = std::unordered_map<long long, std::string>;
+
 struct CopyContext {
   EngineState& State;
   const DocumentSlot& Slot;
   std::string& Copy;
+  InheritedLines& Lines;
 
   int Fail(int code) {
     State.LastErrorCode = code;
@@ -109,8 +115,9 @@ int CopyDictionary(CopyContext& context, const Byte* open, const Byte* close) {
 
 constexpr std::array<std::string_view, 4> kInheritedKeys = {"/Resources", "/MediaBox", "/CropBox", "/Rotate"};
 
-// Appends the line of one inherited attribute, taken from the page-tree node that holds it.
-int AppendInheritedLine(CopyContext& context, int source, int node) {
+// Makes the line of one inherited attribute, taken from the page-tree node that holds it, in
+// context.Copy.
+int MakeInheritedLine(CopyContext& context, int source, int node) {
   int& error = context.State.LastErrorCode;
   const FileImage& image = context.Slot.Image;
   const Byte* end = image.End();
@@ -174,8 +181,23 @@ int AppendInheritedLine(CopyContext& context, int source, int node) {
   }
 }
 
-int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page, std::string& copy) {
-  CopyContext context{state, slot, copy};
+// Appends the line of one inherited attribute.
+int AppendInheritedLine(CopyContext& context, int source, int node) {
+  const long long key = static_cast<long long>(node) * 4 + source;
+  auto found = context.Lines.find(key);
+  if (found == context.Lines.end()) {
+    std::string line;
+    CopyContext lineContext{context.State, context.Slot, line, context.Lines};
+    if (MakeInheritedLine(lineContext, source, node) != 1) return 0;
+    found = context.Lines.emplace(key, std::move(line)).first;
+  }
+  context.Copy += found->second;
+  return 1;
+}
+
+int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page, std::string& copy,
+             InheritedLines& lines) {
+  CopyContext context{state, slot, copy, lines};
   int& error = state.LastErrorCode;
   const FileImage& image = slot.Image;
   const int offset = LookupObjectOffset(slot.Xref, page.Number, error);
@@ -186,7 +208,7 @@ int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page
   if (close == nullptr) return context.Fail(-502);
 
   copy.clear();
-  copy.reserve(static_cast<std::size_t>(close - dict) + 4000);
+  copy.reserve(static_cast<std::size_t>(close - dict) + 260);
   if (CopyDictionary(context, dict, close) != 1) return 0;
   for (int source = kSourceResources; source <= kSourceRotate; ++source) {
     if ((page.Need & (1 << source)) == 0) continue;
@@ -215,20 +237,37 @@ bool SkipObjectValue(const Byte*& p, const Byte* end) {
   return true;
 }
 
-int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies) {
+int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies,
+                   std::span<const int> only) {
   copies.assign(static_cast<std::size_t>(pageCount > 0 ? pageCount : 0), std::string());
-  for (int i = 0; i < pageCount; ++i) {
+  InheritedLines lines;
+  auto build = [&](int i) {
     if (state.Cancelled()) {
       state.LastErrorCode = -1;
-      return 0;
+      return false;
     }
-    if (static_cast<std::size_t>(i) >= slot.PageList.size()) {
+    if (i < 0 || static_cast<std::size_t>(i) >= slot.PageList.size()) {
       state.LastErrorCode = -500;
-      return 0;
+      return false;
     }
-    if (BuildOne(state, slot, slot.PageList[static_cast<std::size_t>(i)], copies[static_cast<std::size_t>(i)]) != 1) {
+    std::string& copy = copies[static_cast<std::size_t>(i)];
+    if (!copy.empty()) return true;
+    if (BuildOne(state, slot, slot.PageList[static_cast<std::size_t>(i)], copy, lines) != 1) {
       if (state.LastErrorCode == 0) state.LastErrorCode = -502;
-      return 0;
+      return false;
+    }
+    return true;
+  };
+  if (only.empty()) {
+    for (int i = 0; i < pageCount; ++i) {
+      if (!build(i)) return 0;
+    }
+  } else {
+    for (int i : only) {
+      if (i >= pageCount || !build(i)) {
+        if (i >= pageCount) state.LastErrorCode = -500;
+        return 0;
+      }
     }
   }
   if (state.Cancelled()) {

@@ -2,6 +2,7 @@
 // article beads left out.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,11 @@ namespace folvex {
 // std::string keeps a zero byte behind the text, as the scanners expect.
 using PageDictCopies = std::vector<std::string>;
 
-// Makes the copies of the first pageCount pages of slot into copies (resized to pageCount).
-// Returns 1, or 0 with LastErrorCode set (-1 when cancelled); copies made before a failure stay.
-int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies);
+// Makes the copies of the first pageCount pages of slot into copies (resized to pageCount), or,
+// when only is not empty, of those page indexes alone (the other entries stay empty). Returns 1,
+// or 0 with LastErrorCode set (-1 when cancelled); copies made before a failure stay.
+int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies,
+                   std::span<const int> only = {});
 
 // Skips one object value (dictionary, array, string, reference, number, name or keyword) at
 // cursor. Returns false when the value runs to end.
