@@ -6,6 +6,7 @@
 #include "app/commands/command_ids.h"
 #include "app/model/file_times.h"
 #include "app/text/texts.h"
+#include "engine/reading/file_image.h"
 
 namespace folvex {
 

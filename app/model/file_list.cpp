@@ -6,6 +6,7 @@
 #include "app/model/page_text.h"
 #include "app/text/texts.h"
 #include "engine/core/engine_state.h"
+#include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 
 namespace folvex {

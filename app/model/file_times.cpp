@@ -1,12 +1,10 @@
 #include "app/model/file_times.h"
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
 
-#include "engine/core/open_file.h"
 
 namespace folvex {
 
@@ -76,13 +74,6 @@ std::string DateText(const DosDateTime& time, bool japanese) {
 std::string FileDateText(const std::string& path, bool japanese) {
   const std::optional<DosDateTime> time = FileLastWriteTime(path);
   return time ? DateText(*time, japanese) : std::string();
-}
-
-bool FileOpensForReading(const std::string& path) {
-  std::FILE* file = OpenFile(path, "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
 }
 
 std::vector<std::string> ListPdfFiles(const std::string& folder) {

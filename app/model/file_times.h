@@ -1,5 +1,5 @@
-// The few file-system facts the file list needs: a file's time stamp text, whether a file opens,
-// and the PDF files of a folder.
+// The file-system facts the file list needs besides opening files: a file's time stamp text and
+// the PDF files of a folder.
 #pragma once
 
 #include <optional>
@@ -27,8 +27,6 @@ std::string DateText(const DosDateTime& time, bool japanese);
 
 // The Date column text of the file at path; empty when its time cannot be read.
 std::string FileDateText(const std::string& path, bool japanese);
-
-bool FileOpensForReading(const std::string& path);
 
 // The files of folder (not of its subfolders) whose names end in ".pdf" in any letter case, in the
 // order the system lists them, as full paths. folder may lack its trailing separator.
