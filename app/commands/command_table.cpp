@@ -1,6 +1,5 @@
 #include "app/commands/command_table.h"
 
-#include <iterator>
 
 namespace folvex {
 

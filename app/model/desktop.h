@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 
-#include "app/model/settings_file.h"
 #include "engine/core/job_control.h"
 #include "engine/core/job_settings.h"
 

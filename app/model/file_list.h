@@ -2,7 +2,6 @@
 // The list is the application's only document model; a row's index is its only identity.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
