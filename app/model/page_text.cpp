@@ -5,7 +5,8 @@
 namespace folvex {
 
 PageState PageStateOf(int countResult, bool encrypted, int lastErrorCode) {
-  if (countResult >= 0) return encrypted ? PageState::CountedEncrypted : PageState::Counted;
+  // A count below 1 is a failure like any other: a file without pages is not a usable PDF file.
+  if (countResult >= 1) return encrypted ? PageState::CountedEncrypted : PageState::Counted;
   if (countResult == -2) return PageState::NotFound;
   if (lastErrorCode == -1000) return PageState::EncryptedUncounted;
   return PageState::NotPdf;

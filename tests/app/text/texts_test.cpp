@@ -8,7 +8,7 @@ namespace folvex {
 namespace {
 
 TEST(Texts, EveryTextExistsInBothLanguages) {
-  for (int id = 0; id <= static_cast<int>(TextId::CliWrongPassword); ++id) {
+  for (std::size_t id = 0; id < TextCount(); ++id) {
     const auto text = static_cast<TextId>(id);
     EXPECT_FALSE(Text(text, false).empty()) << id;
     EXPECT_FALSE(Text(text, true).empty()) << id;
@@ -33,7 +33,8 @@ TEST(PageText, StatesAndTheirTexts) {
   };
   for (const Case& c : {Case{12, false, 0, "12", "12"}, Case{3, true, 0, "3 Encrypted", "3 暗号化"},
                         Case{-2, false, 0, "X Not Found", "X 不明"}, Case{-1, false, -1000, "Encrypted", "暗号化"},
-                        Case{-1, false, -118, "X Not PDF?", "X 未対応"}, Case{-10, false, 0, "X Not PDF?", "X 未対応"}}) {
+                        Case{-1, false, -118, "X Not PDF?", "X 未対応"}, Case{-10, false, 0, "X Not PDF?", "X 未対応"},
+                        Case{0, false, 0, "X Not PDF?", "X 未対応"}, Case{0, false, -1000, "Encrypted", "暗号化"}}) {
     const PageState state = PageStateOf(c.Result, c.Encrypted, c.Error);
     EXPECT_EQ(PageText(state, c.Result, false), c.English);
     EXPECT_EQ(PageText(state, c.Result, true), c.Japanese);

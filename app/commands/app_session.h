@@ -1,0 +1,39 @@
+// What the application holds for the life of the main window: the file list, its history, the
+// settings, the sort toggles and the companion splitter's state.
+#pragma once
+
+#include <string>
+
+#include "app/commands/menu_state.h"
+#include "app/model/file_list.h"
+#include "app/model/history.h"
+#include "app/model/list_order.h"
+#include "app/model/settings_file.h"
+
+namespace folvex {
+
+struct SplitterState {
+  bool Available = false;
+  int Version = -1;
+  int Run = 0;  // nonzero while a run over several files is active
+};
+
+struct AppSession {
+  bool Japanese = false;  // the interface language; also List.Japanese
+  std::string StartDirectory;
+  FileList List;
+  History Undo;
+  AppSettings Settings;
+  SortToggles Sort;
+  SplitterState Splitter;
+  PageCounter Counter = CountPagesOfFile;
+};
+
+// A session for the interface language, started in startDirectory, with the history allocated
+// (or switched off when it cannot be) and the built-in settings.
+void StartSession(AppSession& session, bool japanese, const std::string& startDirectory);
+
+// The counts and counters the enabling rules read, as they are now.
+CommandContext CurrentContext(const AppSession& session);
+
+}  // namespace folvex
