@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/core/open_file.h"
+#include "engine/core/output_file.h"
 
 namespace folvex {
 
@@ -120,12 +121,20 @@ std::optional<std::array<int32_t, 4>> FourNumbers(std::string_view text) {
   return numbers;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view text) {
-  // Text mode: the lines end in CR LF on Windows, as a text file there should.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFile(path, "w"), &std::fclose);
-  if (!file) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  return std::fclose(file.release()) == 0 && written;
+// Stores the text whole under a temporary name and then replaces the file, so that a full disk or
+// a failed write never destroys the settings already there. Lines end in CR LF on Windows, as a
+// text file there should.
+bool WriteSettingsText(const std::string& path, std::string_view text) {
+#ifdef _WIN32
+  std::string lines;
+  for (char c : text) {
+    if (c == '\n') lines += '\r';
+    lines += c;
+  }
+  return StoreFile(path, lines);
+#else
+  return StoreFile(path, text);
+#endif
 }
 
 }  // namespace
@@ -305,14 +314,14 @@ bool LoadSettings(const std::string& startDirectory, AppSettings& out, LegacyTex
   const std::string path = SettingsFilePath(startDirectory);
   if (ReadSettingsFile(path, out, decode)) return true;
   out = AppSettings();
-  if (!WriteWholeFile(path, DefaultSettingsText())) return false;
+  if (!WriteSettingsText(path, DefaultSettingsText())) return false;
   out.InputFolder = startDirectory;
   out.OutputFolder = startDirectory;
   return true;
 }
 
 bool SaveSettingsFile(const std::string& path, const AppSettings& settings, bool splitterAvailable) {
-  return WriteWholeFile(path, SettingsText(settings, splitterAvailable));
+  return WriteSettingsText(path, SettingsText(settings, splitterAvailable));
 }
 
 std::optional<WindowPosition> WindowPositionOf(std::string_view position) {

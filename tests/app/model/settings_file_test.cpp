@@ -289,5 +289,19 @@ TEST_F(SettingsFileOnDisk, SaveAndReadBack) {
   EXPECT_FALSE(unchanged.PageDisp);
 }
 
+TEST_F(SettingsFileOnDisk, FailedSaveKeepsTheOldFile) {
+  const std::string path = SettingsFilePath(directory_.string());
+  AppSettings old;
+  old.bPrint = true;
+  ASSERT_TRUE(SaveSettingsFile(path, old, false));
+  // A save that cannot replace the file (here: the temporary name is taken by a folder that the
+  // rename cannot move over the file) must leave the old settings whole and no stray file behind.
+  std::filesystem::create_directories(directory_ / "Folvex.ini.part" / "in-use");
+  for (int k = 1; k < 100; ++k) std::filesystem::create_directories(directory_ / ("Folvex.ini.part" + std::to_string(k)) / "x");
+  AppSettings changed;
+  EXPECT_FALSE(SaveSettingsFile(path, changed, false));
+  EXPECT_EQ(ReadWhole(path), SettingsText(old, false));
+}
+
 }  // namespace
 }  // namespace folvex
