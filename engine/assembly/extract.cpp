@@ -122,7 +122,8 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
     if (state.Cancelled()) return kExtractCancelled;
     return state.LastErrorCode == -2000 ? kExtractOutputFailed : kExtractFailed;
   }
-  return state.Cancelled() ? kExtractCancelled : kExtractDone;
+  // Once stored, the file is there: a cancel that comes now is too late.
+  return kExtractDone;
 }
 
 int Extract(EngineState& state, const ExtractJob& job) {

@@ -43,7 +43,7 @@ struct SavedSecurity {
   bool operator==(const SavedSecurity&) const = default;
 };
 
-// Reads every input into its slot, in order. Returns 0 or the failing file's driver code.
+// Reads every input into its slot, in order, with the driver's progress and security checks.
 class InputReader {
  public:
   InputReader(EngineState& state, MergeJob& job) : State(state), Job(job) {}
@@ -308,6 +308,8 @@ int Merge(EngineState& state, MergeJob& job) {
     return ResultOf(state, code);
   }
 
+  // From here on a failure names an input only when one is at fault.
+  job.JobResultIndex = -1;
   int total = 0;
   for (const MergeInput& input : job.Inputs) total += input.PageCount;
   PageDictCopies copies(static_cast<std::size_t>(total));
@@ -334,8 +336,10 @@ int Merge(EngineState& state, MergeJob& job) {
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   const bool stored = built && ProtectAndStore(state, writer.Output, protect, job.OutputPath) == 0;
   ReleaseDocuments(state);
-  if (state.Cancelled()) return kMergeCancelled;
-  if (!stored) return state.LastErrorCode == -2000 ? kMergeOutputFailed : kMergeFailed;
+  if (!stored) {
+    if (state.Cancelled()) return kMergeCancelled;
+    return state.LastErrorCode == -2000 ? kMergeOutputFailed : kMergeFailed;
+  }
   job.JobResultIndex = total;
   return kMergeDone;
 }
