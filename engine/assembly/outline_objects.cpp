@@ -157,12 +157,12 @@ std::optional<std::string> FileNameTitle(std::string_view path) {
   std::optional<std::u16string> units = DecodeUtf8(name);
   if (!units) return std::nullopt;
   // The last four characters are the extension (".pdf") of any name longer than that.
-  if (CharacterCount(*units) > 4) units->resize(units->size() - TrailingUnits(*units, 4));
-  if (units->size() > kMaxTitleUnits) return std::nullopt;
-  if (units->empty()) return std::string();
+  const std::size_t kept = CharacterCount(*units) > 4 ? units->size() - TrailingUnits(*units, 4) : units->size();
+  if (kept > kMaxTitleUnits) return std::nullopt;
+  if (kept == 0) return std::string();
 
   std::string escaped = "\xFE\xFF";
-  for (char16_t unit : *units) {
+  for (char16_t unit : std::u16string_view(*units).substr(0, kept)) {
     AppendEscapedByte(escaped, static_cast<unsigned char>(unit >> 8));
     AppendEscapedByte(escaped, static_cast<unsigned char>(unit & 0xFF));
   }
