@@ -1,5 +1,6 @@
 #include "engine/reading/file_image.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -46,20 +47,31 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
     lastError = -2;
     return 0;
   }
+  // Read in slices into reserved storage: growing the vector to its size first would write every
+  // byte twice (zeros, then the file).
   std::vector<Byte> bytes;
+  std::size_t read = 0;
   try {
-    bytes.resize(static_cast<std::size_t>(length) + 1);
+    bytes.reserve(static_cast<std::size_t>(length) + 1);
+    std::vector<Byte> slice(std::min<std::size_t>(static_cast<std::size_t>(length), 1 << 20));
+    while (read < static_cast<std::size_t>(length)) {
+      const std::size_t wanted = std::min(slice.size(), static_cast<std::size_t>(length) - read);
+      const std::size_t got = std::fread(slice.data(), 1, wanted, file);
+      if (got == 0) break;
+      bytes.insert(bytes.end(), slice.begin(), slice.begin() + static_cast<std::ptrdiff_t>(got));
+      read += got;
+    }
   } catch (const std::bad_alloc&) {
     std::fclose(file);
     lastError = -2;
     return 0;
   }
-  std::size_t read = std::fread(bytes.data(), 1, static_cast<std::size_t>(length), file);
   std::fclose(file);
   if (read != static_cast<std::size_t>(length)) {
     lastError = -2;
     return 0;
   }
+  bytes.push_back(0);
   image.Storage = std::move(bytes);
   return 1;
 }
