@@ -64,12 +64,17 @@ OutputBackup BackUpOutput(const std::string& output, bool fileBackUp, const std:
   if (!fileBackUp || !PathExists(output)) return backup;
   backup.Backup = BackupName(output);
   RemovePath(backup.Backup);
-  backup.Made = IsOneOf(output, inputs) ? CopyWholeFile(output, backup.Backup) : RenamePath(output, backup.Backup);
+  backup.Copied = IsOneOf(output, inputs);
+  backup.Made = backup.Copied ? CopyWholeFile(output, backup.Backup) : RenamePath(output, backup.Backup);
   return backup;
 }
 
 void RestoreOutputBackup(const OutputBackup& backup) {
   if (!backup.Made) return;
+  if (backup.Copied) {
+    RemovePath(backup.Backup);
+    return;
+  }
   RemovePath(backup.Output);
   RenamePath(backup.Backup, backup.Output);
 }

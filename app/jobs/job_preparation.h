@@ -29,7 +29,8 @@ std::optional<std::string> ChooseOutputFile(AppSession& session, Desktop& deskto
 
 // An existing output kept under its backup name while the job runs.
 struct OutputBackup {
-  bool Made = false;  // BackupMade
+  bool Made = false;    // BackupMade
+  bool Copied = false;  // the output is one of the inputs: the backup is a copy of it
   std::string Output;
   std::string Backup;
 };
@@ -39,7 +40,8 @@ struct OutputBackup {
 // driver still reads it; the finished output then replaces it in one step.
 OutputBackup BackUpOutput(const std::string& output, bool fileBackUp, const std::vector<std::string>& inputs);
 
-// After a failed job: the new output (if any) is deleted and the backup takes the output's name.
+// After a failed job: the backup takes the output's name again. A failed driver has not stored
+// its output, so a copied backup is simply deleted and the input it copies stays untouched.
 void RestoreOutputBackup(const OutputBackup& backup);
 
 // The engine state a job starts from: the output settings, FileBackUp and the run's remembered

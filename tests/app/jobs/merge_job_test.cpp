@@ -232,6 +232,16 @@ TEST_F(MergeJobs, AnInputChosenAsOutputIsReplacedAndKeptAsBackup) {
   EXPECT_EQ(testing::PdfinfoPages(a), 5);
   EXPECT_EQ(testing::ReadFile(PathOf("a.bak")), old);
   EXPECT_EQ(ChangedSince(before), (std::set<std::string>{"a.bak", "a.pdf"}));
+
+  // A failed job leaves the input as it was and no backup.
+  Reset();
+  std::filesystem::remove(PathOf("a.bak"));
+  AddRow(a, true);
+  AddRow(PathOf("gone.pdf"), true);
+  const auto merged = Files();
+  Merge(kCmdMergeAll, a);
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"File Not Found\n  " + PathOf("gone.pdf")});
+  EXPECT_EQ(ChangedSince(merged), std::set<std::string>{});
 }
 
 TEST_F(MergeJobs, JapaneseMessageNamesTheFailingFile) {
