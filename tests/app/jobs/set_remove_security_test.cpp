@@ -352,6 +352,17 @@ TEST_F(SecurityJobs, OrgFileDeleteAloneRemovesTheSourcesWithoutPairingTheWrongRo
   EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Some Files Not Found"});
 }
 
+TEST_F(SecurityJobs, WithBothListSettingsOffTheSourceRowIsRecountedOnly) {
+  Session.Settings.OrgFileDelete = false;
+  Session.Settings.NewFileRecord = false;
+  AddRow(Pdf("a.pdf", 3), true);
+  Set(Passwords("", "o"));
+  EXPECT_EQ(Names(), "a.pdf*");
+  EXPECT_EQ(Pages(), "[3]");
+  EXPECT_TRUE(std::filesystem::exists(PathOf("a-s.pdf")));
+  EXPECT_EQ(Session.Undo.UndoCount, 1);
+}
+
 TEST(SecurityResultText, OneFileAndSeveralInBothOperations) {
   struct Case {
     int Result;
