@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/commands/menu_state.h"
+#include "app/jobs/job_drivers.h"
 #include "app/model/file_list.h"
 #include "app/model/history.h"
 #include "app/model/list_order.h"
@@ -18,6 +19,15 @@ struct SplitterState {
   int Run = 0;  // nonzero while a run over several files is active
 };
 
+// The passwords of the run; never saved. OpenPassword and OwnerPassword are the security dialog's
+// (OwnerPassword also takes every text typed in the password dialog); RememberedPassword is the
+// last password that opened a protected input, handed from one job to the next.
+struct RunPasswords {
+  std::string OpenPassword;
+  std::string OwnerPassword;
+  std::string RememberedPassword;
+};
+
 struct AppSession {
   bool Japanese = false;  // the interface language; also List.Japanese
   std::string StartDirectory;
@@ -27,6 +37,8 @@ struct AppSession {
   SortToggles Sort;
   SplitterState Splitter;
   PageCounter Counter = CountPagesOfFile;
+  RunPasswords Passwords;
+  JobDrivers Drivers;
 };
 
 // A session for the interface language, started in startDirectory, with the history allocated

@@ -16,7 +16,7 @@ std::string SecurityOutputPath(const std::string& input, const std::string& fold
   if (!folder.empty()) {
     const auto fileName = std::find_if(input.rbegin(), input.rend(), IsSeparator).base();
     name = folder;
-    if (!IsSeparator(name.back())) name += '/';
+    if (!IsSeparator(name.back())) name += folder.find('\\') != std::string::npos ? '\\' : '/';
     name.append(fileName, input.end());
   }
   std::string tail = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();

@@ -77,6 +77,9 @@ struct JobRequest {
   std::string OperationWord;   // "Extract", "Merge", "Merge(S)", "Encrypt", "Decrypt"
   std::string Title;           // the dialog's caption in the interface language
   std::function<int(JobControl& control)> Run;
+  // What the password dialog shows when the driver asks for a password; called while the driver
+  // waits for the answer. Empty: the engine mode without a file name.
+  std::function<PasswordRequest()> PasswordQuestion;
 };
 
 // What the toolbar shows besides its fixed buttons.
@@ -114,7 +117,9 @@ class Desktop {
   virtual bool ShellOpen(const std::string& path) = 0;
   virtual bool ShellLaunch(const std::string& program, const std::string& parameters) = 0;
 
-  // Runs the job behind the modal progress dialog and returns its result.
+  // Runs the job behind the modal progress dialog and returns its result. The dialog starts the
+  // worker (StartJobWorker of app/jobs) when it opens and closes when the worker has finished;
+  // the control's password prompt asks AskPassword with the request's PasswordQuestion.
   virtual int RunJob(const JobRequest& request) = 0;
 
   // The main window: the list has changed (redraw it from the model), a row to scroll into view,

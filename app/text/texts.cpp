@@ -193,6 +193,19 @@ constexpr TextRow kTexts[] = {
     {TextId::StatusAll, "    all %d", "    全 %d"},
     {TextId::StatusSelected, "    %d / all %d", "    選 %d / 全 %d"},
     {TextId::HelpFileNotFound, "Help File Not Found", "ヘルプファイルの起動に失敗しました"},
+    {TextId::ProgressTitleExtract, "Folvex - Extract", "Folvex ページ抽出"},
+    {TextId::ProgressTitleMerge, "Folvex - Merge", "Folvex ファイル結合"},
+    {TextId::ProgressTitleMergeSelected, "Folvex - Merge(Selected)", "Folvex 選択ファイル結合"},
+    {TextId::ProgressTitleEncrypt, "Folvex - Security Setting", "Folvex セキュリティ設定"},
+    {TextId::ProgressTitleDecrypt, "Folvex - Security Removine", "Folvex セキュリティ解除"},
+    {TextId::SaveFileTitle, "Save As", "保存ファイル名を入力"},
+    {TextId::PasswordRemoveCaption, "Remove Security", "セキュリティ解除"},
+    {TextId::PasswordRemovePrompt, "Input Owner Password", "オーナーパスワードを入力してください"},
+    {TextId::PasswordRemoveNote1, "* -r is added to the file name end,", "※保存ファイル名は元のファイル名末尾に"},
+    {TextId::PasswordRemoveNote2, "  and it is saved.", "　-r が付加されます"},
+    {TextId::PasswordEngineCaption, "Extract/Merge  Remove Security", "抽出/結合 セキュリティ解除"},
+    {TextId::PasswordEnginePrompt, "Input Password", "パスワードを入力してください"},
+    {TextId::SecuritySelectFolder, "Select Folder", "保存先フォルダの指定"},
 };
 
 constexpr bool EveryTextInPlace() {

@@ -183,6 +183,20 @@ enum class TextId {
   StatusAll,
   StatusSelected,
   HelpFileNotFound,
+  // Progress dialog titles, save dialog, password dialog and the security dialog's folder browser
+  ProgressTitleExtract,
+  ProgressTitleMerge,
+  ProgressTitleMergeSelected,
+  ProgressTitleEncrypt,
+  ProgressTitleDecrypt,
+  SaveFileTitle,  // the English interface keeps the system's own title
+  PasswordRemoveCaption,
+  PasswordRemovePrompt,
+  PasswordRemoveNote1,
+  PasswordRemoveNote2,
+  PasswordEngineCaption,
+  PasswordEnginePrompt,
+  SecuritySelectFolder,
 };
 
 // Number of texts in the table (every TextId is below it).

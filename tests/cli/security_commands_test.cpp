@@ -34,7 +34,7 @@ TEST(SecurityOutputPath, NamesBesideTheInputOrInTheFolder) {
   for (const Case& c : {Case{"/a/b/report.pdf", "", "/a/b/report-s.pdf"}, Case{"REPORT.PDF", "", "REPORT-s.pdf"},
                         Case{"notes", "", "notes-s.pdf"}, Case{"/a/b/report.pdf", "/out", "/out/report-s.pdf"},
                         Case{"/a/b/report.pdf", "/out/", "/out/report-s.pdf"},
-                        Case{"C:\\docs\\report.pdf", "D:\\out", "D:\\out/report-s.pdf"}}) {
+                        Case{"C:\\docs\\report.pdf", "D:\\out", "D:\\out\\report-s.pdf"}}) {
     EXPECT_EQ(SecurityOutputPath(c.Input, c.Folder, "-s.pdf"), c.Expected) << c.Input;
   }
 }

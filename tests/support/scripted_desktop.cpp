@@ -1,5 +1,7 @@
 #include "tests/support/scripted_desktop.h"
 
+#include "app/jobs/job_worker.h"
+
 namespace folvex::testing {
 
 namespace {
@@ -108,15 +110,21 @@ bool ScriptedDesktop::ShellLaunch(const std::string& program, const std::string&
 int ScriptedDesktop::RunJob(const JobRequest& request) {
   Jobs.push_back(request);
   JobControl control;
-  control.ProgressSink = [this](int /*percent*/, const std::string& label) { JobLabels.push_back(label); };
-  control.PasswordPrompt = [this](std::string& password) {
-    std::optional<std::string> answer = AskPassword(PasswordRequest{});
+  // The driver runs on the worker thread while this thread waits, as behind the modal dialog:
+  // the records below are written by one thread at a time.
+  control.ProgressSink = [this, &control](int /*percent*/, const std::string& label) {
+    JobLabels.push_back(label);
+    if (!CancelAtLabel.empty() && label.rfind(CancelAtLabel, 0) == 0) control.CancelFlag = 3;
+  };
+  control.PasswordPrompt = [this, &request](std::string& password) {
+    std::optional<std::string> answer =
+        AskPassword(request.PasswordQuestion ? request.PasswordQuestion() : PasswordRequest{});
     if (!answer) return false;
     password = *answer;
     return true;
   };
   if (CancelJobs) control.CancelFlag = 3;
-  return request.Run ? request.Run(control) : 0;
+  return RunJobOnWorker(request, control);
 }
 
 void ScriptedDesktop::ListChanged() { ++ListChanges; }

@@ -28,6 +28,7 @@ class ScriptedDesktop : public Desktop {
   std::deque<bool> ShellOpenResults;    // empty: success
   std::deque<bool> ShellLaunchResults;  // empty: success
   bool CancelJobs = false;              // the user presses Cancel as soon as a job starts
+  std::string CancelAtLabel;            // the user presses Cancel when a label starting so is shown
 
   // Records.
   std::vector<std::string> Unscripted;  // names of the calls that found their script empty
