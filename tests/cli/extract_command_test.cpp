@@ -51,11 +51,12 @@ TEST(ExtractCommand, PagesOfRealFilesKeepTheirLookInTheGivenOrder) {
   const std::string dir = testing::RealWorldDir();
   if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no real-world files";
   // Producers and structures: pdfTeX with object streams, deep and rotated page trees, inline
-  // images, a damaged file, Ghostscript, big object streams, a linearized file.
+  // images, a damaged file, big object streams, a linearized file, Ghostscript.
   const char* files[] = {"local__libtasn1.pdf",        "qpdf__deep-pages.pdf",       "pdfjs__rotation.pdf",
                          "pypdf__indirect-rotation.pdf", "qpdf__inline-images.pdf",    "pysamples__habibi-rotated.pdf",
                          "qpdf__big-ostream.pdf",        "pdfjs__tracemonkey_a11y.pdf", "qpdf__append-page-content-damaged.pdf",
-                         "qpdf__lin1.pdf",               "pypdf__GeoBase_NHNC1_Data_Model_UML_EN.pdf"};
+                         "qpdf__lin1.pdf",               "pypdf__GeoBase_NHNC1_Data_Model_UML_EN.pdf",
+                         "pdfjs__canvas.pdf",            "pdfjs__issue3214.pdf"};
   for (const char* name : files) {
     const std::string input = dir + "/" + name;
     const int count = testing::PdfinfoPages(input);
@@ -98,7 +99,7 @@ TEST(ExtractCommand, RangesSettingsAndOutlines) {
 TEST(ExtractCommand, OutlinesPointingIntoTheSelectionAreKept) {
   if (!HaveOracles() || !HaveTool("mutool")) GTEST_SKIP() << "qpdf, poppler or mutool missing";
   testing::PdfWriter w;
-  w.Object(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 9 0 R >>");
+  w.Object(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 9 0 R /Names << /Dests 13 0 R >> >>");
   w.Object(2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R] /Count 3 /MediaBox [0 0 200 200] >>");
   for (int i = 0; i < 3; ++i) {
     w.Object(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
@@ -107,16 +108,17 @@ TEST(ExtractCommand, OutlinesPointingIntoTheSelectionAreKept) {
   w.Object(9, "<< /Type /Outlines /First 10 0 R /Last 11 0 R /Count 3 >>");
   w.Object(10, "<< /Title (First) /Parent 9 0 R /Next 11 0 R /Dest [3 0 R /Fit] /First 12 0 R /Last 12 0 R /Count -1 >>");
   w.Object(11, "<< /Title (Third) /Parent 9 0 R /Prev 10 0 R /Dest [7 0 R /XYZ 0 200 0] >>");
-  w.Object(12, "<< /Title (Second) /Parent 10 0 R /Dest [5 0 R /Fit] >>");
-  w.Finish("/Size 13 /Root 1 0 R");
+  w.Object(12, "<< /Title (Second) /Parent 10 0 R /Dest (second) >>");
+  w.Object(13, "<< /Names [(second) [5 0 R /Fit]] >>");
+  w.Finish("/Size 14 /Root 1 0 R");
   const std::string input = WriteTempFile("cli-outlines.pdf", w.Bytes());
   const std::string output = TempDir() + "/cli-outlines-out.pdf";
   testing::CommandResult run =
       Folvex("extract " + Quoted(input) + " 3,2,1 -o " + Quoted(output) + " --outlines keep --page-mode outlines-or-none --quiet");
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_TRUE(testing::CheckWithQpdf(output).Clean) << testing::CheckWithQpdf(output).Output;
-  // Regrouped in output order: Third on page 1, then Second (level 2, so under the entry before
-  // it), then First on page 3.
+  // Regrouped in output order: Third on page 1, then Second (its named destination resolved; level
+  // 2, so under the entry before it), then First on page 3.
   const std::string outline = RunCommand("mutool show " + Quoted(output) + " outline").Output;
   EXPECT_EQ(outline,
             "-\t\"Third\"\t#page=1&zoom=100,0,0\n"
