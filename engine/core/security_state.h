@@ -59,6 +59,7 @@ struct SecurityJob {
   std::string OwnerPassword;       // set security: the owner password; remove security: the password given
   int PermissionSelection = 0;     // 1 print, 2 modify, 4 copy, 8 add annotations
   bool FileBackUp = false;         // keep an overwritten output as NAME.bak
+  bool Aes256 = false;             // set security: AES-256 (/V 5 /R 6, UTF-8 passwords) instead of RC4-128
   // The last password that opened a file. Job-scoped here; a caller that wants it to last for the
   // run copies it from one job's state into the next.
   std::string RememberedPassword;

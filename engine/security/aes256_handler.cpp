@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/core/document_texts.h"
 #include "engine/security/cipher_library.h"
+#include "engine/security/crypt_data.h"
 #include "engine/security/saslprep.h"
 
 namespace folvex {
@@ -134,6 +136,38 @@ void MakeAes256Entries(std::string_view userPassword, std::string_view ownerPass
   std::array<Byte, 16> encrypted{};
   AesEcbBlock(true, p.FileKey, perms, encrypted);
   p.PermsEntry.assign(encrypted.begin(), encrypted.end());
+}
+
+void MakeAes256Parameters(std::string_view userPassword, std::string_view ownerPassword, int32_t permissions,
+                          SecurityParameters& p) {
+  p = SecurityParameters{};
+  p.FilterName = "Standard";
+  p.EncryptVersion = 5;
+  p.EncryptRevision = 6;
+  p.KeyLength = 32;
+  p.Permissions = permissions;
+  p.EncryptMetadata = 1;
+  p.StreamMethod = p.StringMethod = p.EmbeddedFileMethod = CryptMethod::Aes256;
+  const auto id = NewFileId(CurrentDocumentTime());
+  p.FileId.assign(id.begin(), id.end());
+
+  const bool reproducible = MakeIvSequence().Reproducible;
+  std::uint64_t counter = 0;
+  auto derived = [&](std::span<Byte> bytes) {
+    // SHA-256 over a label, the passwords, /P, the identifier and a counter.
+    static constexpr std::string_view kLabel = "folvex reproducible AES-256";
+    const Byte number[8] = {static_cast<Byte>(counter), static_cast<Byte>(counter >> 8), static_cast<Byte>(permissions),
+                            static_cast<Byte>(permissions >> 8), static_cast<Byte>(permissions >> 16),
+                            static_cast<Byte>(permissions >> 24), 0, 0};
+    ++counter;
+    const std::vector<Byte> digest = ShaDigest(256, {Bytes(kLabel), Bytes(userPassword), Bytes("\n"),
+                                                     Bytes(ownerPassword), number, p.FileId});
+    std::copy_n(digest.begin(), std::min(bytes.size(), digest.size()), bytes.begin());
+  };
+  const SaltSource source = reproducible ? SaltSource(derived) : SaltSource(RandomBytes);
+  p.FileKey.resize(32);
+  source(p.FileKey);
+  MakeAes256Entries(userPassword, ownerPassword.empty() ? userPassword : ownerPassword, p, source);
 }
 
 }  // namespace folvex

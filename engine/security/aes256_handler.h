@@ -35,4 +35,11 @@ using SaltSource = std::function<void(std::span<Byte> bytes)>;
 void MakeAes256Entries(std::string_view userPassword, std::string_view ownerPassword, SecurityParameters& p,
                        const SaltSource& saltSource);
 
+// Every parameter of a new AES-256 (/V 5 /R 6) protected output: a new file identifier, file
+// key, salts and entries. The key and salts are random, or, when SOURCE_DATE_EPOCH asks for
+// reproducible output, derived from the passwords, permissions and identifier (such a file is
+// then only as strong as its password against a guess that skips the slow hash).
+void MakeAes256Parameters(std::string_view userPassword, std::string_view ownerPassword, int32_t permissions,
+                          SecurityParameters& p);
+
 }  // namespace folvex

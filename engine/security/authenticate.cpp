@@ -4,6 +4,7 @@
 
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/scanners.h"
+#include "engine/reading/xref_streams.h"
 #include "engine/security/aes256_handler.h"
 #include "engine/security/crypt_filters.h"
 #include "engine/security/rewrite.h"
@@ -242,9 +243,19 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
   return error = ReadCryptEntries(start, dictEnd, security);
 }
 
-int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
+namespace {
+
+// Reads and checks the /Encrypt dictionary. Returns 0 or 6 (LastRefusal says why).
+int ReadSupported(EngineState& state, const FileImage& image, const XrefTable& table) {
   state.SecurityJobState.LastRefusal = SecurityRefusal::None;
-  const int readCode = ReadEncryptDictionary(state, image, table);
+  // With cross-reference streams the /Encrypt object is found through the streams' sections.
+  XrefTable streamObjects;
+  const XrefTable* objects = &table;
+  if (state.NeedsConversion == 1 &&
+      ReadXrefStreamObjects(state, image, table.empty() ? nullptr : &table, streamObjects) == 0) {
+    objects = &streamObjects;
+  }
+  const int readCode = ReadEncryptDictionary(state, image, *objects);
   const bool read = readCode == 0;
   if (readCode == -109 && state.Security.FilterName == "Standard") return Refuse(state, SecurityRefusal::Aes);
   // A dictionary of another handler or version is named as such even when its entries do not fit ours.
@@ -253,13 +264,39 @@ int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
     return refused;
   }
   if (!read) return Refuse(state, SecurityRefusal::Unreadable);
-  if (int found = FindPassword(state); found != 0) return found;
-  // The permissions are also stored under the file key; a /P that differs was changed afterwards.
+  return 0;
+}
+
+// The permissions are also stored under the AES-256 file key; a /P that differs was changed
+// afterwards. Returns 0 or 6.
+int CheckPermissions(EngineState& state) {
   if (UsesAes256(state.Security) && CheckPermsEntry(state.Security) != 1) {
     return Refuse(state, SecurityRefusal::Unreadable);
   }
+  return 0;
+}
+
+}  // namespace
+
+int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
+  if (int refused = ReadSupported(state, image, table); refused != 0) return refused;
+  if (int found = FindPassword(state); found != 0) return found;
+  if (int refused = CheckPermissions(state); refused != 0) return refused;
   const std::vector<Byte> key = state.Security.FileKey;
   return TransformDocument(state, image, key, false);
+}
+
+DecryptDocument MakeCountDecryption() {
+  return [](EngineState& state, DocumentSlot& slot) {
+    if (int refused = ReadSupported(state, slot.Image, slot.Xref); refused != 0) return refused;
+    const std::string& remembered = state.SecurityJobState.RememberedPassword;
+    if (const PasswordCheck empty = CheckPassword(state, ""); !empty.User && !empty.Owner) {
+      if (const PasswordCheck known = CheckPassword(state, remembered); !known.User && !known.Owner) return 4;
+    }
+    if (int refused = CheckPermissions(state); refused != 0) return refused;
+    const std::vector<Byte> key = state.Security.FileKey;
+    return TransformDocument(state, slot.Image, key, false);
+  };
 }
 
 DecryptDocument MakeDecryptDocument() {

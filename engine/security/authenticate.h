@@ -28,6 +28,9 @@ int Authenticate(EngineState& state, FileImage& image, const XrefTable& table);
 // RememberedPassword as the owner password tried.
 DecryptDocument MakeDecryptDocument();
 
+// The decryption step of CountPages: the empty password, then RememberedPassword, never a prompt.
+DecryptDocument MakeCountDecryption();
+
 // The writer of ProtectImage: protects an in-memory image with the key and state.Security, or
 // writes the unprotected form of a loaded file.
 SecurityWriter MakeSecurityWriter();

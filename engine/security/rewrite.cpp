@@ -14,6 +14,7 @@
 #include "engine/reading/scanners.h"
 #include "engine/reading/xref.h"
 #include "engine/reading/open_document.h"
+#include "engine/reading/xref_streams.h"
 #include "engine/security/crypt_data.h"
 #include "engine/security/crypt_filters.h"
 #include "engine/security/standard_handler.h"
@@ -460,6 +461,43 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   return 0;
 }
 
+namespace {
+
+// Decrypts a protected file with cross-reference streams: its object streams are decrypted and
+// taken apart by the conversion, then every other object is decrypted by the rewrite. Returns 0,
+// or 6 with LastErrorCode set.
+int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const Byte> key) {
+  int generation = 0;
+  slot.HasXref = ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) == 1;
+  state.LastErrorCode = 0;
+  ObjectStreamDecryption decryption;
+  const std::vector<Byte> fileKey(key.begin(), key.end());
+  const CryptMethod method = state.Security.StreamMethod;
+  decryption.Decrypt = [&state, fileKey, method](int number, int objectGeneration, std::span<const Byte> data,
+                                                 std::vector<Byte>& out) {
+    IvSequence unused;
+    CryptBytes(method, MakeObjectCrypt(fileKey, number, objectGeneration), fileKey, false, data, out, unused);
+  };
+  const int infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
+  if (ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr, &decryption) != 0) return 6;
+  const int convertedInfo = state.InfoNumber, convertedInfoGeneration = state.InfoGeneration;
+  if (ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) != 1 || state.NeedsConversion == 1) {
+    return 6;
+  }
+  // The converted trailer does not name the information dictionary; the sections did.
+  state.InfoNumber = convertedInfo != 0 ? convertedInfo : infoNumber;
+  state.InfoGeneration = convertedInfo != 0 ? convertedInfoGeneration : infoGeneration;
+  const int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false,
+                                    &decryption.PlainObjects);
+  if (result != 0) {
+    state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+    return 6;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect) {
   DocumentSlot slot;
   slot.Image = std::move(image);
@@ -472,6 +510,13 @@ int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte
     state.LastErrorCode = 0;
     state.InfoNumber = 0;
     state.InfoGeneration = 0;
+    if (!protect) {
+      int generation = 0;
+      ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation);
+      if (state.NeedsConversion == 1) return finish(DecryptXrefStreams(state, slot, key));
+      state.InfoNumber = 0;
+      state.InfoGeneration = 0;
+    }
     if (ReadClassicForm(state, slot) != 1) return finish(state.LastErrorCode == -1000 ? 5 : 6);
     if (protect && state.EncryptRef) return finish(5);
     if (state.NeedsConversion == 1) return finish(5);  // protected with cross-reference streams
