@@ -75,7 +75,7 @@ std::optional<TextId> RefusalText(SecurityRefusal refusal) {
   switch (refusal) {
     case SecurityRefusal::Unreadable: return TextId::CliRefusedUnreadable;
     case SecurityRefusal::NotStandard: return TextId::CliRefusedNotStandard;
-    case SecurityRefusal::Aes: return TextId::CliRefusedAes;
+    case SecurityRefusal::Aes: return TextId::CliRefusedCryptFilter;
     case SecurityRefusal::Version:
     case SecurityRefusal::Revision: return TextId::CliRefusedRevision;
     case SecurityRefusal::XrefStreams: return TextId::CliRefusedXrefStreams;

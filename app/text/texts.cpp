@@ -193,6 +193,8 @@ constexpr TextRow kTexts[] = {
     {TextId::StatusAll, "    all %d", "    全 %d"},
     {TextId::StatusSelected, "    %d / all %d", "    選 %d / 全 %d"},
     {TextId::HelpFileNotFound, "Help File Not Found", "ヘルプファイルの起動に失敗しました"},
+    {TextId::CliRefusedCryptFilter, "This crypt filter method or revision of AES protection is not supported.",
+     "この暗号フィルタ方式または AES 暗号化のリビジョンには対応していません。"},
 };
 
 constexpr bool EveryTextInPlace() {

@@ -183,6 +183,7 @@ enum class TextId {
   StatusAll,
   StatusSelected,
   HelpFileNotFound,
+  CliRefusedCryptFilter,
 };
 
 // Number of texts in the table (every TextId is below it).

@@ -487,8 +487,22 @@ int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const B
   // The converted trailer does not name the information dictionary; the sections did.
   state.InfoNumber = convertedInfo != 0 ? convertedInfo : infoNumber;
   state.InfoGeneration = convertedInfo != 0 ? convertedInfoGeneration : infoGeneration;
-  const int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false,
-                                    &decryption.PlainObjects);
+  int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false, &decryption.PlainObjects);
+  if (result == kRewriteBadObject || result == kRewriteBadString || result == kRewriteNoLength ||
+      result == kRewriteNoCatalog) {
+    // Offsets a few bytes off, as some writers leave them, pass the conversion but not the
+    // rewrite: the table is rebuilt from the objects of the converted image.
+    state.LastErrorCode = 0;
+    const int info = state.InfoNumber, infoGen = state.InfoGeneration;
+    if (RepairImage(state, slot.Image) == 0 &&
+        ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) == 1) {
+      if (state.InfoNumber == 0) {
+        state.InfoNumber = info;
+        state.InfoGeneration = infoGen;
+      }
+      result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false, &decryption.PlainObjects);
+    }
+  }
   if (result != 0) {
     state.LastErrorCode = result == kRewriteCancelled ? result : -1;
     return 6;

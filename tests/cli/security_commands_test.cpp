@@ -112,19 +112,23 @@ TEST(UnprotectCommand, FailuresHaveTheirStatusAndWriteNothing) {
   if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext missing";
   const std::string input = WriteTempFile("cli-fail.pdf", SimplePdf(2));
   const std::string rc4 = TempDir() + "/cli-fail-rc4.pdf";
-  const std::string aes = TempDir() + "/cli-fail-aes.pdf";
+  const std::string dir = TempDir();
   ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --encrypt u o 128 --use-aes=n -- " + Quoted(input) + " " + Quoted(rc4)).ExitCode, 0);
-  ASSERT_EQ(RunCommand("qpdf --encrypt u o 256 -- " + Quoted(input) + " " + Quoted(aes)).ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --encrypt u o 256 -- " + Quoted(input) + " " + Quoted(dir + "/cli-aes-r6.pdf")).ExitCode, 0);
+  // A revision of AES protection that does not exist.
+  std::string bytes = testing::ReadFile(dir + "/cli-aes-r6.pdf");
+  ASSERT_NE(bytes.find("/R 6"), std::string::npos);
+  bytes.replace(bytes.find("/R 6"), 4, "/R 7");
+  const std::string aes = WriteTempFile("cli-fail-aes.pdf", bytes);
   struct Case {
     std::string Arguments;
     int Status;
     const char* Says;
     std::string Unwritten;
   };
-  const std::string dir = TempDir();
   for (const Case& c : {Case{Quoted(rc4) + " --password wrong", 6, "does not open", dir + "/cli-fail-rc4-r.pdf"},
                         Case{Quoted(rc4), 6, "A password is needed", dir + "/cli-fail-rc4-r.pdf"},
-                        Case{Quoted(aes) + " --password o", 3, "AES", dir + "/cli-fail-aes-r.pdf"},
+                        Case{Quoted(aes) + " --password o", 3, "revision of AES", dir + "/cli-fail-aes-r.pdf"},
                         Case{Quoted(input) + " --password o", 9, "File is Not Encrypted", dir + "/cli-fail-r.pdf"},
                         Case{Quoted(dir + "/absent.pdf") + " --password o", 2, "File Not Found", dir + "/absent-r.pdf"},
                         Case{Quoted(rc4) + " --password-file " + Quoted(dir + "/no-such-file"), 6, "cannot be read",
