@@ -180,6 +180,11 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const O
   auto decryptWhenRevealed = [&]() { return state.EncryptRef && !decrypted ? decryptAndRebuild() : 0; };
   auto endAfterDecrypt = [&](int result) { return result == -1 ? failed(OpenStage::Repairing) : end(result); };
 
+  // A file with cross-reference streams names its /Encrypt only in them.
+  if (!state.EncryptRef && state.NeedsConversion == 1 && decrypt) {
+    XrefTable objects;
+    if (ReadXrefStreamObjects(state, slot.Image, parsed ? &slot.Xref : nullptr, objects) != 0) state.EncryptRef.reset();
+  }
   if (state.EncryptRef) {
     if (int result = decryptAndRebuild(); result != 0) return endAfterDecrypt(result);
   } else {

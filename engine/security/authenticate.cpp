@@ -182,7 +182,13 @@ int FindPassword(EngineState& state) {
 
 }  // namespace
 
-int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& table) {
+int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& classicTable) {
+  // With cross-reference streams the /Encrypt object (and /ID) is found through their sections.
+  XrefTable streamObjects;
+  const bool streams = state.NeedsConversion == 1 &&
+                       ReadXrefStreamObjects(state, image, classicTable.empty() ? nullptr : &classicTable,
+                                             streamObjects) == 0;
+  const XrefTable& table = streams ? streamObjects : classicTable;
   int& error = state.LastErrorCode;
   error = 0;
   const Byte* begin = image.Begin();
@@ -248,14 +254,7 @@ namespace {
 // Reads and checks the /Encrypt dictionary. Returns 0 or 6 (LastRefusal says why).
 int ReadSupported(EngineState& state, const FileImage& image, const XrefTable& table) {
   state.SecurityJobState.LastRefusal = SecurityRefusal::None;
-  // With cross-reference streams the /Encrypt object is found through the streams' sections.
-  XrefTable streamObjects;
-  const XrefTable* objects = &table;
-  if (state.NeedsConversion == 1 &&
-      ReadXrefStreamObjects(state, image, table.empty() ? nullptr : &table, streamObjects) == 0) {
-    objects = &streamObjects;
-  }
-  const int readCode = ReadEncryptDictionary(state, image, *objects);
+  const int readCode = ReadEncryptDictionary(state, image, table);
   const bool read = readCode == 0;
   if (readCode == -109 && state.Security.FilterName == "Standard") return Refuse(state, SecurityRefusal::Aes);
   // A dictionary of another handler or version is named as such even when its entries do not fit ours.

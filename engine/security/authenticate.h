@@ -8,7 +8,8 @@
 namespace folvex {
 
 // Reads the /Encrypt dictionary that the newest trailer of the parsed image names (or holds
-// directly) into state.Security. Returns 0 or a negative code: -121/-123 the
+// directly) into state.Security; with cross-reference streams (state.NeedsConversion), the
+// object is looked up through their sections, table being the classic part of a hybrid file. Returns 0 or a negative code: -121/-123 the
 // value is not a reference, -125 the object is missing, -103/-104 no dictionary, -105 /O or /U
 // missing, -106 /O or /U malformed or longer than 32 bytes (127 for /V 5, with /OE, /UE and
 // /Perms), -107 /Filter is not a name, -108 /R or /P missing, -109 /V 4 or 5 crypt filters that
