@@ -2,6 +2,11 @@
 
 #include <gcrypt.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <bcrypt.h>
+#endif
+
 namespace folvex {
 
 namespace {
@@ -77,6 +82,12 @@ bool AesEcbBlock(bool encrypt, std::span<const Byte> key, std::span<const Byte, 
 }
 
 void RandomBytes(std::span<Byte> bytes) {
+#ifdef _WIN32
+  // The system generator: libgcrypt's own Windows entropy gatherer prints notes on the console.
+  if (BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0) {
+    return;
+  }
+#endif
   EnsureInitialised();
   gcry_randomize(bytes.data(), bytes.size(), GCRY_STRONG_RANDOM);
 }
