@@ -144,7 +144,7 @@ TEST(RealWorldSecurity, ProtectedFilesThatTheEmptyPasswordOpensAreCounted) {
   EXPECT_GT(counted, 0) << "the corpus has protected files that open without a password";
 }
 
-TEST(RealWorldSecurity, RecordedPasswordsOpenTheirFilesForExtraction) {
+TEST(RealWorldSecurity, RecordedPasswordsOpenTheirFilesForCounting) {
   if (!std::filesystem::exists(kCorpus + "/expected.json")) GTEST_SKIP() << "the real-world corpus is absent";
   if (!testing::HaveTool("qpdf")) GTEST_SKIP() << "qpdf is missing";
   int counted = 0;
