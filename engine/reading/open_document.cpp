@@ -1,8 +1,8 @@
 #include "engine/reading/open_document.h"
 
 #include <cstring>
-#include <optional>
 #include <new>
+#include <optional>
 
 #include "engine/reading/catalog.h"
 #include "engine/reading/file_image.h"
@@ -181,9 +181,18 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const O
   auto endAfterDecrypt = [&](int result) { return result == -1 ? failed(OpenStage::Repairing) : end(result); };
 
   // A file with cross-reference streams names its /Encrypt only in them.
+  // The look leaves the trailer values of an unprotected file as they were.
   if (!state.EncryptRef && state.NeedsConversion == 1 && decrypt) {
+    const auto fileId = state.FileId;
+    const int fileIdLength = state.FileIdLength, infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
     XrefTable objects;
     if (ReadXrefStreamObjects(state, slot.Image, parsed ? &slot.Xref : nullptr, objects) != 0) state.EncryptRef.reset();
+    if (!state.EncryptRef) {
+      state.FileId = fileId;
+      state.FileIdLength = fileIdLength;
+      state.InfoNumber = infoNumber;
+      state.InfoGeneration = infoGeneration;
+    }
   }
   if (state.EncryptRef) {
     if (int result = decryptAndRebuild(); result != 0) return endAfterDecrypt(result);
