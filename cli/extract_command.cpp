@@ -7,6 +7,7 @@
 #include "engine/assembly/extract.h"
 #include "engine/core/document_texts.h"
 #include "engine/reading/open_document.h"
+#include "engine/security/authenticate.h"
 
 namespace folvex::cli {
 
@@ -62,7 +63,11 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   // An open end ("20-") is closed with the document's page count, counted here.
   int pageCount = -1;
   if (NeedsPageCount(options.Ranges)) {
-    pageCount = CountPages(state, options.Input);
+    // A protected file with cross-reference streams is counted with the password given as such.
+    std::string kept = options.Password.Password;
+    std::swap(kept, state.SecurityJobState.RememberedPassword);
+    pageCount = CountPages(state, options.Input, MakeCountDecryption());
+    std::swap(kept, state.SecurityJobState.RememberedPassword);
     if (pageCount < 0) {
       const TextId why = pageCount == -2                  ? TextId::FileNotFound
                          : state.LastErrorCode == -1000 ? TextId::FileEncrypted

@@ -6,6 +6,7 @@
 #include "cli/exit_codes.h"
 #include "engine/core/engine_state.h"
 #include "engine/reading/open_document.h"
+#include "engine/security/authenticate.h"
 
 namespace folvex::cli {
 
@@ -13,7 +14,8 @@ int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& 
   int status = kExitSuccess;
   for (const std::string& path : paths) {
     EngineState state;
-    int result = CountPages(state, path);
+    // A protected file with cross-reference streams is counted when the empty password opens it.
+    int result = CountPages(state, path, MakeCountDecryption());
     PageState pageState = PageStateOf(result, state.EncryptRef.has_value(), state.LastErrorCode);
     out << PageText(pageState, result, japanese) << '\t' << path << '\n';
     if (pageState == PageState::NotFound) status = std::max(status, kExitNotFound);

@@ -75,7 +75,7 @@ std::optional<TextId> RefusalText(SecurityRefusal refusal) {
   switch (refusal) {
     case SecurityRefusal::Unreadable: return TextId::CliRefusedUnreadable;
     case SecurityRefusal::NotStandard: return TextId::CliRefusedNotStandard;
-    case SecurityRefusal::Aes: return TextId::CliRefusedAes;
+    case SecurityRefusal::Aes: return TextId::CliRefusedCryptFilter;
     case SecurityRefusal::Version:
     case SecurityRefusal::Revision: return TextId::CliRefusedRevision;
     case SecurityRefusal::XrefStreams: return TextId::CliRefusedXrefStreams;
@@ -159,6 +159,7 @@ CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options) {
       ->delimiter(',')
       ->check(CLI::IsMember({"print", "modify", "copy", "annotate"}));
   command->add_flag("--same-passwords-ok", options.SamePasswordsOk, "Protect even when both passwords are equal");
+  command->add_flag("--aes256", options.Aes256, "Protect with AES-256 (PDF 2.0, revision 6) instead of RC4 128-bit");
   AddOutputOptions(*command, options.Output);
   return command;
 }
@@ -177,8 +178,10 @@ int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostrea
     return kExitUsage;
   }
   EngineState state;
-  state.SecurityJobState.OpenPassword = PasswordBytes(options.UserPassword);
-  state.SecurityJobState.OwnerPassword = PasswordBytes(options.OwnerPassword);
+  // AES-256 passwords are UTF-8 on every system; RC4 passwords are the bytes the desktop program uses.
+  state.SecurityJobState.Aes256 = options.Aes256;
+  state.SecurityJobState.OpenPassword = options.Aes256 ? options.UserPassword : PasswordBytes(options.UserPassword);
+  state.SecurityJobState.OwnerPassword = options.Aes256 ? options.OwnerPassword : PasswordBytes(options.OwnerPassword);
   for (const std::string& word : options.Allow) state.SecurityJobState.PermissionSelection |= PermissionBit(word);
   return RunSecurityJob(Operation::Protect, options, state, true, japanese, out, err);
 }

@@ -18,6 +18,7 @@ struct SecurityCommandOptions {
   std::string OwnerPassword;
   std::vector<std::string> Allow;
   bool SamePasswordsOk = false;
+  bool Aes256 = false;  // protect with AES-256 (revision 6) instead of RC4-128
   // unprotect
   PasswordOptions Password;
 };

@@ -206,6 +206,8 @@ constexpr TextRow kTexts[] = {
     {TextId::PasswordEngineCaption, "Extract/Merge  Remove Security", "抽出/結合 セキュリティ解除"},
     {TextId::PasswordEnginePrompt, "Input Password", "パスワードを入力してください"},
     {TextId::SecuritySelectFolder, "Select Folder", "保存先フォルダの指定"},
+    {TextId::CliRefusedCryptFilter, "This crypt filter method or revision of AES protection is not supported.",
+     "この暗号フィルタ方式または AES 暗号化のリビジョンには対応していません。"},
 };
 
 constexpr bool EveryTextInPlace() {

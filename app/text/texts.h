@@ -197,6 +197,7 @@ enum class TextId {
   PasswordEngineCaption,
   PasswordEnginePrompt,
   SecuritySelectFolder,
+  CliRefusedCryptFilter,
 };
 
 // Number of texts in the table (every TextId is below it).

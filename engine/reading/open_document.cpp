@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "engine/reading/catalog.h"
 #include "engine/reading/file_image.h"
@@ -179,6 +180,20 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const O
   auto decryptWhenRevealed = [&]() { return state.EncryptRef && !decrypted ? decryptAndRebuild() : 0; };
   auto endAfterDecrypt = [&](int result) { return result == -1 ? failed(OpenStage::Repairing) : end(result); };
 
+  // A file with cross-reference streams names its /Encrypt only in them.
+  // The look leaves the trailer values of an unprotected file as they were.
+  if (!state.EncryptRef && state.NeedsConversion == 1 && decrypt) {
+    const auto fileId = state.FileId;
+    const int fileIdLength = state.FileIdLength, infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
+    XrefTable objects;
+    if (ReadXrefStreamObjects(state, slot.Image, parsed ? &slot.Xref : nullptr, objects) != 0) state.EncryptRef.reset();
+    if (!state.EncryptRef) {
+      state.FileId = fileId;
+      state.FileIdLength = fileIdLength;
+      state.InfoNumber = infoNumber;
+      state.InfoGeneration = infoGeneration;
+    }
+  }
   if (state.EncryptRef) {
     if (int result = decryptAndRebuild(); result != 0) return endAfterDecrypt(result);
   } else {
@@ -186,7 +201,13 @@ int OpenSlot(EngineState& state, int slotIndex, const std::string& path, const O
       if (int result = options.CheckUnprotected(state, slot); result != 0) return end(result);
     }
     if (!parsed || state.NeedsConversion == 1) {
-      if (RebuildAndParse(state, slot, progress, rebuild) != 1) return failed(OpenStage::Repairing);
+      const int rebuilt = RebuildAndParse(state, slot, progress, rebuild);
+      // A protected file with cross-reference streams is decrypted before it is converted.
+      if (rebuilt == -1000 && state.EncryptRef && decrypt) {
+        if (int result = decryptAndRebuild(); result != 0) return endAfterDecrypt(result);
+      } else if (rebuilt != 1) {
+        return failed(OpenStage::Repairing);
+      }
       if (int result = decryptWhenRevealed(); result != 0) return endAfterDecrypt(result);
     }
   }
@@ -220,7 +241,26 @@ int ReadClassicForm(EngineState& state, DocumentSlot& slot) {
   return ReadClassicFormOf(state, slot, rebuild, protectedHybrid);
 }
 
-int CountPages(EngineState& state, const std::string& path) {
+namespace {
+
+// Counts the pages of a protected slot after decrypt: -1 when decryption or the count fails.
+int CountDecrypted(EngineState& state, DocumentSlot& slot, const DecryptDocument& decrypt) {
+  const std::optional<std::size_t> encryptRef = state.EncryptRef;
+  state.LastErrorCode = 0;
+  if (decrypt(state, slot) != 0) return -1;
+  Rebuild rebuild;
+  bool protectedHybrid = false;
+  state.LastErrorCode = 0;
+  if (ReadClassicFormOf(state, slot, rebuild, protectedHybrid) != 1) return -1;
+  const int pages = AnalyzeWithRepair(state, slot, rebuild, nullptr);
+  // The count is that of a protected file.
+  state.EncryptRef = encryptRef;
+  return pages;
+}
+
+}  // namespace
+
+int CountPages(EngineState& state, const std::string& path, const DecryptDocument& decrypt) {
   try {
     state.Job.KeepOutlines = 0;
     ResetDocumentState(state);
@@ -235,7 +275,9 @@ int CountPages(EngineState& state, const std::string& path) {
     }
     Rebuild rebuild;
     bool protectedHybrid = false;
-    if (ReadClassicFormOf(state, slot, rebuild, protectedHybrid) != 1) {
+    const bool classic = ReadClassicFormOf(state, slot, rebuild, protectedHybrid) == 1;
+    const bool protectedStreams = !classic && state.LastErrorCode == -1000 && state.EncryptRef;
+    if (!classic && !(protectedStreams && decrypt)) {
       ReleaseDocuments(state);
       return -1;
     }
@@ -243,11 +285,23 @@ int CountPages(EngineState& state, const std::string& path) {
     // The open action is not needed for a page count.
     std::string dispScale("N");
     std::swap(dispScale, state.Settings.DispScale);
-    const int pages = protectedHybrid ? AnalyzeCatalog(state, slot) : AnalyzeWithRepair(state, slot, rebuild, nullptr);
+    int pages = -1;
+    if (protectedStreams) {
+      pages = CountDecrypted(state, slot, decrypt);
+    } else {
+      pages = protectedHybrid ? AnalyzeCatalog(state, slot) : AnalyzeWithRepair(state, slot, rebuild, nullptr);
+      if (pages < 0 && protectedHybrid && decrypt) {
+        // The pages lie in the compressed part: counted once decrypted.
+        // Parsed again first, since the analysis may have left the table.
+        Rebuild again;
+        bool hybrid = false;
+        if (ReadClassicFormOf(state, slot, again, hybrid) == 1) pages = CountDecrypted(state, slot, decrypt);
+      }
+    }
     std::swap(dispScale, state.Settings.DispScale);
     ReleaseDocuments(state);
-    // A protected hybrid file whose pages lie in its compressed part is protected and uncounted.
-    if (pages < 0 && protectedHybrid) state.LastErrorCode = -1000;
+    // A protected file whose pages lie in its compressed part is protected and uncounted.
+    if (pages < 0 && (protectedHybrid || protectedStreams)) state.LastErrorCode = -1000;
     return pages >= 0 && state.LastErrorCode == 0 ? state.PageCount : -1;
   } catch (const std::bad_alloc&) {
     ReleaseDocuments(state);

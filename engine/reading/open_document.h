@@ -57,8 +57,10 @@ inline int OpenDocument(EngineState& state, int slotIndex, const std::string& pa
 
 // The page count of the file at path (0 or more), -2 when it cannot be opened, -10 without
 // memory, -1 for every other failure (LastErrorCode -1000: protected with cross-reference
-// streams). After a success, state.EncryptRef tells whether the file is protected.
-int CountPages(EngineState& state, const std::string& path);
+// streams, and decrypt is empty or fails). A protected file whose pages cannot be counted without
+// decryption (cross-reference streams) is decrypted with decrypt when given. After a success,
+// state.EncryptRef tells whether the file is protected.
+int CountPages(EngineState& state, const std::string& path, const DecryptDocument& decrypt = {});
 
 // Brings a loaded slot into classic form without decrypting: parse, then convert or repair and
 // parse again (at most twice) when needed. A protected hybrid file keeps the table of its classic

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/reading/pdf_strings.h"
 #include "engine/reading/scanners.h"
 #include "engine/reading/stream_filters.h"
 
@@ -100,6 +101,11 @@ struct Converter {
   bool InfoKnown = false;
   std::size_t DecodedBudget = kDecodedBudget;
   int Scratch = 0;  // error slot of probes whose failure is not an error
+  // A protected file is read on (not refused with -1000) when its object streams can be
+  // decrypted, or when only its sections are wanted.
+  ObjectStreamDecryption* Decryption = nullptr;
+  bool ReadProtected = false;
+  bool IdKnown = false;
 
   const Byte* Key(const Dictionary& d, std::string_view key) { return FindKey(key, d.Start, d.End, Scratch); }
 
@@ -128,8 +134,11 @@ struct Converter {
     if (!State.EncryptRef) {
       if (const Byte* key = Key(d, "/Encrypt")) {
         State.EncryptRef = static_cast<std::size_t>(key - Begin);
-        return -1000;
+        if (!ReadProtected && Decryption == nullptr) return -1000;
       }
+    }
+    if (ReadProtected && !IdKnown) {
+      if (const Byte* key = Key(d, "/ID")) IdKnown = ReadFileId(key + 3, d.End);
     }
     if (Size == 0) {
       if (const Byte* key = Key(d, "/Size")) {
@@ -158,6 +167,19 @@ struct Converter {
       if (std::find(v, d.End, ']') == d.End) return -12;
     }
     return 0;
+  }
+
+  // The first string of the /ID array at p into State.FileId (at most 100 bytes).
+  bool ReadFileId(const Byte* p, const Byte* end) {
+    if (SkipWhitespace(p, end, Scratch) < 0 || *p != '[') return false;
+    ++p;
+    if (SkipWhitespace(p, end, Scratch) < 0) return false;
+    std::vector<Byte> id;
+    if (!DecodePdfString(p, end, id)) return false;
+    const std::size_t length = std::min<std::size_t>(id.size(), State.FileId.size());
+    std::copy_n(id.begin(), length, State.FileId.begin());
+    State.FileIdLength = static_cast<int>(length);
+    return true;
   }
 
   // Reads "number generation obj" at p; expected is the required number, or -1 for any.
@@ -671,6 +693,14 @@ struct Converter {
     after = q;
     if (!form.Supported || !AcceptedPredictor(form.Parms.Predictor)) return -36;
 
+    std::vector<Byte> decrypted;
+    if (Decryption != nullptr && Decryption->Decrypt) {
+      // The object stream is protected as a whole; the objects in it are not protected again.
+      const int generation = Entries[static_cast<std::size_t>(number)].Type == 1 ? Entries[static_cast<std::size_t>(number)].Field3 : 0;
+      Decryption->Decrypt(number, generation, std::span<const Byte>(stream.Data, stream.Length), decrypted);
+      stream.Data = decrypted.data();
+      stream.Length = decrypted.size();
+    }
     std::vector<Byte> decoded;
     const Byte* data = nullptr;
     std::size_t dataLength = 0;
@@ -708,6 +738,7 @@ struct Converter {
       e.Field2 = static_cast<std::int32_t>(out.size());
       e.Field3 = 0;
       e.Extracted = true;
+      if (Decryption != nullptr) Decryption->PlainObjects.insert(pairs[i].Number);
       const std::size_t before = out.size();
       char header[32];
       AppendText(out, header, std::snprintf(header, sizeof header, "%d 0 obj\n", pairs[i].Number));
@@ -825,12 +856,34 @@ struct Converter {
 
 }  // namespace
 
-int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* classicTable) {
+int ReadXrefStreamObjects(EngineState& state, const FileImage& image, const XrefTable* classicTable,
+                          XrefTable& objects) {
+  objects.clear();
+  int code = 0;
+  try {
+    Converter converter{state, image.Begin(), image.End()};
+    converter.ReadProtected = true;
+    code = converter.ReadAllSections(classicTable);
+    for (std::size_t i = 1; code == 0 && i < converter.Entries.size(); ++i) {
+      const ObjectEntry& e = converter.Entries[i];
+      const bool atOffset = e.Type == 1 || (e.Type == 255 && e.FromTable && e.Field2 > 0);
+      if (atOffset && e.Field2 > 0) objects.push_back({static_cast<int>(i), e.Field2, e.Field3, 'n'});
+    }
+  } catch (const std::bad_alloc&) {
+    code = -52;
+  }
+  if (code != 0) objects.clear();
+  return code;
+}
+
+int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* classicTable,
+                       ObjectStreamDecryption* decryption) {
   state.LastErrorCode = 0;
   int code = 0;
   try {
     std::vector<Byte> out;
     Converter converter{state, image.Begin(), image.End()};
+    converter.Decryption = decryption;
     code = converter.Run(classicTable, out);
     if (code == 0) {
       out.push_back(0);

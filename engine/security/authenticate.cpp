@@ -4,6 +4,9 @@
 
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/scanners.h"
+#include "engine/reading/xref_streams.h"
+#include "engine/security/aes256_handler.h"
+#include "engine/security/crypt_filters.h"
 #include "engine/security/rewrite.h"
 #include "engine/security/standard_handler.h"
 
@@ -35,15 +38,35 @@ bool ReadSignedInteger(const Byte* p, const Byte* end, long long& value) {
   return true;
 }
 
-int ReadEntry(std::string_view key, const Byte* start, const Byte* end, std::vector<Byte>& out) {
+// Reads the string entry key, at most longest bytes long.
+int ReadEntry(std::string_view key, const Byte* start, const Byte* end, std::vector<Byte>& out,
+              std::size_t longest = 32) {
   const Byte* value = ValueOf(key, start, end);
   if (value == nullptr || (*value != '(' && *value != '<')) return -105;
-  if (!DecodePdfString(value, end, out) || out.size() > 32) return -106;
+  if (!DecodePdfString(value, end, out) || out.size() > longest) return -106;
   return 0;
 }
 
-// The password as given, and its PDFDocEncoding form when that differs.
-std::vector<std::string> PasswordForms(const std::string& password) {
+// The crypt filters of /V 4 and the AES-256 entries of /V 5 that are checked against a password.
+// Returns 0, -109 (crypt filters that cannot be read) or a code of ReadEntry.
+int ReadCryptEntries(const Byte* start, const Byte* end, SecurityParameters& security) {
+  if (security.EncryptVersion != 4 && security.EncryptVersion != 5) return 0;
+  if (!ReadCryptFilters(start, end, security)) return -109;
+  if (security.EncryptVersion != 5) return 0;
+  // Some writers pad /O and /U of these revisions to 127 bytes; the first 48 count.
+  if (int code = ReadEntry("/O", start, end, security.OwnerEntry, 127); code != 0) return code;
+  if (int code = ReadEntry("/U", start, end, security.UserEntry, 127); code != 0) return code;
+  if (int code = ReadEntry("/OE", start, end, security.OwnerKeyEntry, 127); code != 0) return code;
+  if (int code = ReadEntry("/UE", start, end, security.UserKeyEntry, 127); code != 0) return code;
+  return ReadEntry("/Perms", start, end, security.PermsEntry, 127);
+}
+
+bool UsesAes256(const SecurityParameters& p) { return p.EncryptVersion == 5; }
+
+// The password as given, and its PDFDocEncoding form when that differs; for AES-256, the UTF-8
+// password prepared as those revisions ask.
+std::vector<std::string> PasswordForms(const SecurityParameters& p, const std::string& password) {
+  if (UsesAes256(p)) return {PreparedPassword(password)};
   std::vector<std::string> forms{password};
   std::string converted;
   if (PasswordToPdfDocEncoding(password, converted) && converted != password) forms.push_back(converted);
@@ -59,16 +82,23 @@ struct PasswordCheck {
 // succeeded; User tells whether the owner form also opens the file as user password.
 PasswordCheck CheckPassword(EngineState& state, const std::string& password) {
   SecurityParameters& p = state.Security;
-  const std::vector<std::string> forms = PasswordForms(password);
+  const std::vector<std::string> forms = PasswordForms(p, password);
+  const bool aes256 = UsesAes256(p);
+  auto checkOwner = [&](const std::string& form) {
+    return aes256 ? CheckAes256OwnerPassword(form, p) : CheckOwnerEntry(p.EncryptRevision, form, p);
+  };
+  auto checkUser = [&](const std::string& form) {
+    return aes256 ? CheckAes256UserPassword(form, p) : CheckUserEntry(p.EncryptRevision, form, p);
+  };
   for (const std::string& form : forms) {
-    if (CheckOwnerEntry(p.EncryptRevision, form, p) != 1) continue;
+    if (checkOwner(form) != 1) continue;
     const std::vector<Byte> key = p.FileKey;
-    const bool user = CheckUserEntry(p.EncryptRevision, form, p) == 1;
+    const bool user = checkUser(form) == 1;
     p.FileKey = key;
     return {user, true};
   }
   for (const std::string& form : forms) {
-    if (CheckUserEntry(p.EncryptRevision, form, p) == 1) return {true, false};
+    if (checkUser(form) == 1) return {true, false};
   }
   return {};
 }
@@ -82,7 +112,25 @@ int Refuse(EngineState& state, SecurityRefusal refusal) {
 int CheckSupported(EngineState& state) {
   SecurityParameters& p = state.Security;
   if (p.FilterName != "Standard") return Refuse(state, SecurityRefusal::NotStandard);
-  if (p.EncryptVersion == 4 || p.EncryptVersion == 5) return Refuse(state, SecurityRefusal::Aes);
+  if (p.EncryptVersion == 4) {
+    if (p.EncryptRevision != 4) return Refuse(state, SecurityRefusal::Aes);
+    if (p.OwnerEntry.size() != 32 || p.UserEntry.size() != 32) return Refuse(state, SecurityRefusal::Unreadable);
+    // AES-128 keys are 16 bytes whatever /Length says.
+    const bool aes = p.StreamMethod == CryptMethod::Aes128 || p.StringMethod == CryptMethod::Aes128 ||
+                     p.EmbeddedFileMethod == CryptMethod::Aes128;
+    if (aes) p.KeyLength = 16;
+    if (p.KeyLength < 5 || p.KeyLength > 16) return Refuse(state, SecurityRefusal::Unreadable);
+    return 0;
+  }
+  if (p.EncryptVersion == 5) {
+    if (p.EncryptRevision != 5 && p.EncryptRevision != 6) return Refuse(state, SecurityRefusal::Aes);
+    if (p.OwnerEntry.size() < 48 || p.UserEntry.size() < 48 || p.OwnerKeyEntry.size() < 32 ||
+        p.UserKeyEntry.size() < 32 || p.PermsEntry.size() < 16) {
+      return Refuse(state, SecurityRefusal::Unreadable);
+    }
+    p.KeyLength = 32;
+    return 0;
+  }
   if (p.EncryptVersion != 1 && p.EncryptVersion != 2) return Refuse(state, SecurityRefusal::Version);
   if (p.EncryptRevision != 2 && p.EncryptRevision != 3) return Refuse(state, SecurityRefusal::Revision);
   if (p.OwnerEntry.size() != 32 || p.UserEntry.size() != 32) return Refuse(state, SecurityRefusal::Unreadable);
@@ -104,7 +152,7 @@ bool Prompt(EngineState& state, std::string& password) {
 int FindPassword(EngineState& state) {
   const SecurityParameters& p = state.Security;
   SecurityJob& job = state.SecurityJobState;
-  const bool modifyAllowed = (p.Permissions & 8) != 0 || (p.EncryptRevision == 3 && (p.Permissions & 1024) != 0);
+  const bool modifyAllowed = (p.Permissions & 8) != 0 || (p.EncryptRevision >= 3 && (p.Permissions & 1024) != 0);
   constexpr int kAttempts = 3;
 
   if (modifyAllowed && job.PasswordDialogMode == 0) {
@@ -134,7 +182,13 @@ int FindPassword(EngineState& state) {
 
 }  // namespace
 
-int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& table) {
+int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& classicTable) {
+  // With cross-reference streams the /Encrypt object (and /ID) is found through their sections.
+  XrefTable streamObjects;
+  const bool streams = state.NeedsConversion == 1 &&
+                       ReadXrefStreamObjects(state, image, classicTable.empty() ? nullptr : &classicTable,
+                                             streamObjects) == 0;
+  const XrefTable& table = streams ? streamObjects : classicTable;
   int& error = state.LastErrorCode;
   error = 0;
   const Byte* begin = image.Begin();
@@ -180,7 +234,8 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
   if (permissions == nullptr || !ReadSignedInteger(permissions, dictEnd, value)) return error = -108;
   // Some writers store /P as an unsigned 32-bit number.
   security.Permissions = static_cast<int32_t>(static_cast<uint32_t>(value));
-  security.KeyLength = 5;
+  // /V 4 keys are 128 bits unless /Length says otherwise.
+  security.KeyLength = security.EncryptVersion == 4 ? 16 : 5;
   if (const Byte* v = ValueOf("/Length", start, dictEnd); v != nullptr && ReadSignedInteger(v, dictEnd, value)) {
     if (value / 8 != 0) security.KeyLength = static_cast<int>(value / 8);
   }
@@ -188,23 +243,59 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
     security.EncryptMetadata = 0;
   }
   security.FileId.assign(state.FileId.begin(), state.FileId.begin() + state.FileIdLength);
+  if (security.EncryptVersion == 5) return error = ReadCryptEntries(start, dictEnd, security);
   if (int code = ReadEntry("/O", start, dictEnd, security.OwnerEntry); code != 0) return error = code;
   if (int code = ReadEntry("/U", start, dictEnd, security.UserEntry); code != 0) return error = code;
-  return 0;
+  return error = ReadCryptEntries(start, dictEnd, security);
 }
 
-int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
+namespace {
+
+// Reads and checks the /Encrypt dictionary. Returns 0 or 6 (LastRefusal says why).
+int ReadSupported(EngineState& state, const FileImage& image, const XrefTable& table) {
   state.SecurityJobState.LastRefusal = SecurityRefusal::None;
-  const bool read = ReadEncryptDictionary(state, image, table) == 0;
+  const int readCode = ReadEncryptDictionary(state, image, table);
+  const bool read = readCode == 0;
+  if (readCode == -109 && state.Security.FilterName == "Standard") return Refuse(state, SecurityRefusal::Aes);
   // A dictionary of another handler or version is named as such even when its entries do not fit ours.
   if (int refused = CheckSupported(state); refused != 0) {
     if (!read && state.Security.FilterName.empty()) state.SecurityJobState.LastRefusal = SecurityRefusal::Unreadable;
     return refused;
   }
   if (!read) return Refuse(state, SecurityRefusal::Unreadable);
+  return 0;
+}
+
+// The permissions are also stored under the AES-256 file key; a /P that differs was changed
+// afterwards. Returns 0 or 6.
+int CheckPermissions(EngineState& state) {
+  if (UsesAes256(state.Security) && CheckPermsEntry(state.Security) != 1) {
+    return Refuse(state, SecurityRefusal::Unreadable);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
+  if (int refused = ReadSupported(state, image, table); refused != 0) return refused;
   if (int found = FindPassword(state); found != 0) return found;
+  if (int refused = CheckPermissions(state); refused != 0) return refused;
   const std::vector<Byte> key = state.Security.FileKey;
   return TransformDocument(state, image, key, false);
+}
+
+DecryptDocument MakeCountDecryption() {
+  return [](EngineState& state, DocumentSlot& slot) {
+    if (int refused = ReadSupported(state, slot.Image, slot.Xref); refused != 0) return refused;
+    const std::string& remembered = state.SecurityJobState.RememberedPassword;
+    if (const PasswordCheck empty = CheckPassword(state, ""); !empty.User && !empty.Owner) {
+      if (const PasswordCheck known = CheckPassword(state, remembered); !known.User && !known.Owner) return 4;
+    }
+    if (int refused = CheckPermissions(state); refused != 0) return refused;
+    const std::vector<Byte> key = state.Security.FileKey;
+    return TransformDocument(state, slot.Image, key, false);
+  };
 }
 
 DecryptDocument MakeDecryptDocument() {

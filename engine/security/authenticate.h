@@ -8,10 +8,12 @@
 namespace folvex {
 
 // Reads the /Encrypt dictionary that the newest trailer of the parsed image names (or holds
-// directly) into state.Security. Returns 0 or a negative code: -121/-123 the
+// directly) into state.Security; with cross-reference streams (state.NeedsConversion), the
+// object is looked up through their sections, table being the classic part of a hybrid file. Returns 0 or a negative code: -121/-123 the
 // value is not a reference, -125 the object is missing, -103/-104 no dictionary, -105 /O or /U
-// missing, -106 /O or /U malformed or longer than 32 bytes, -107 /Filter is not a name, -108 /R
-// or /P missing.
+// missing, -106 /O or /U malformed or longer than 32 bytes (127 for /V 5, with /OE, /UE and
+// /Perms), -107 /Filter is not a name, -108 /R or /P missing, -109 /V 4 or 5 crypt filters that
+// cannot be read.
 int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& table);
 
 // Authenticates the protected image with the password policy and replaces it by its decrypted
@@ -26,6 +28,9 @@ int Authenticate(EngineState& state, FileImage& image, const XrefTable& table);
 // The decryption step of OpenDocument for extract and merge: PasswordDialogMode 0, with
 // RememberedPassword as the owner password tried.
 DecryptDocument MakeDecryptDocument();
+
+// The decryption step of CountPages: the empty password, then RememberedPassword, never a prompt.
+DecryptDocument MakeCountDecryption();
 
 // The writer of ProtectImage: protects an in-memory image with the key and state.Security, or
 // writes the unprotected form of a loaded file.

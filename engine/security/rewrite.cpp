@@ -6,6 +6,7 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/core/document_texts.h"
 #include "engine/reading/pdf_strings.h"
@@ -13,7 +14,9 @@
 #include "engine/reading/scanners.h"
 #include "engine/reading/xref.h"
 #include "engine/reading/open_document.h"
-#include "engine/security/rc4.h"
+#include "engine/reading/xref_streams.h"
+#include "engine/security/crypt_data.h"
+#include "engine/security/crypt_filters.h"
 #include "engine/security/standard_handler.h"
 
 namespace folvex {
@@ -60,8 +63,12 @@ struct Rewriter {
   const XrefTable& Table;
   std::span<const Byte> FileKey;
   bool Protect;
+  const std::unordered_set<int>* PlainObjects;  // objects that hold no protected data
   std::string Out;
   std::vector<Byte> Scratch;
+  std::vector<Byte> Crypted;
+  std::vector<Byte> StreamBytes;
+  IvSequence Ivs = MakeIvSequence();
   std::unordered_map<int, int> PendingLengths;  // length object -> the stream length it holds
   std::vector<long long> Offsets;                // every object offset, ascending
 
@@ -70,10 +77,16 @@ struct Rewriter {
     return code;
   }
 
-  void Crypt(const ObjectKeyBytes& key, Byte* bytes, std::size_t length) {
-    Rc4State rc4;
-    Rc4Init(rc4, key.Bytes.data(), key.Length);
-    Rc4Crypt(rc4, bytes, bytes, length);
+  // bytes encrypted or decrypted in place under method.
+  void CryptInPlace(CryptMethod method, const ObjectCrypt& key, std::vector<Byte>& bytes) {
+    if (method == CryptMethod::Identity) return;
+    CryptBytes(method, key, FileKey, Protect, bytes, Crypted, Ivs);
+    bytes.swap(Crypted);
+  }
+
+  CryptMethod StringMethod(const ObjectCrypt& key) const {
+    return PlainObjects != nullptr && PlainObjects->contains(key.Number) ? CryptMethod::Identity
+                                                                         : State.Security.StringMethod;
   }
 
   // The start of the object that follows the one at offset, or the end of the image.
@@ -82,18 +95,19 @@ struct Rewriter {
     return next == Offsets.end() ? End : Begin + *next;
   }
 
-  // Copies the tokens from p up to limit with every string passed through RC4 under key. When
+  // Copies the tokens from p up to limit with every string encrypted or decrypted under key. When
   // stopAtKeyword, stops at the keyword "endobj" or "stream" with p on it. With lengthOverride of
   // 0 or more, the value of the outer dictionary's /Length is written as that integer.
-  int RewriteTokens(const Byte*& p, const Byte* limit, const ObjectKeyBytes& key, bool stopAtKeyword,
+  int RewriteTokens(const Byte*& p, const Byte* limit, const ObjectCrypt& key, bool stopAtKeyword,
                     long long lengthOverride = -1) {
+    const CryptMethod method = StringMethod(key);
     int depth = 0;
     while (p < limit) {
       const Byte c = *p;
       if (c == '(' || (c == '<' && !(p + 1 < limit && p[1] == '<'))) {
         const Byte* q = p;
         if (!DecodePdfString(q, limit, Scratch)) return Fail(kRewriteBadString);
-        Crypt(key, Scratch.data(), Scratch.size());
+        CryptInPlace(method, key, Scratch);
         if (c == '(') {
           AppendLiteralString(Out, Scratch);
         } else {
@@ -161,17 +175,51 @@ struct Rewriter {
     return ReadInteger(p, end, error);
   }
 
-  bool IsMetadataStream(const Byte* start, const Byte* end) {
+  // True when the value of key in [start, end) is the name (with its slash).
+  static bool HasName(const Byte* start, const Byte* end, std::string_view key, std::string_view name) {
     int error = 0;
-    const Byte* key = FindKey("/Type", start, end, error);
-    if (key == nullptr) return false;
-    const Byte* p = key + 5;
+    const Byte* found = FindKey(key, start, end, error);
+    if (found == nullptr) return false;
+    const Byte* p = found + key.size();
     if (SkipWhitespace(p, end, error) < 0) return false;
-    return StartsWith(p, end, "/Metadata") && (p + 9 >= end || IsDelimiter(p[9]));
+    return StartsWith(p, end, name) && (p + name.size() >= end || IsDelimiter(p[name.size()]));
+  }
+
+  bool IsMetadataStream(const Byte* start, const Byte* end) { return HasName(start, end, "/Type", "/Metadata"); }
+
+  // The name of a stream's own /Crypt filter: /Name of its decode parameters, "Identity" when
+  // absent. Empty when the stream has no /Crypt filter.
+  static std::string OwnCryptFilter(const Byte* start, const Byte* end) {
+    int error = 0;
+    const Byte* filter = FindKey("/Filter", start, end, error);
+    if (filter == nullptr) return {};
+    const Byte* p = filter + 7;
+    if (SkipWhitespace(p, end, error) < 0) return {};
+    const Byte* valueEnd = *p == '[' ? std::find(p, end, ']') : p + 1 + TokenAt(p + 1, end).size();
+    static constexpr std::string_view kCrypt = "/Crypt";
+    const Byte* crypt = std::search(p, valueEnd, kCrypt.begin(), kCrypt.end());
+    if (crypt == valueEnd || (crypt + kCrypt.size() < end && !IsDelimiter(crypt[kCrypt.size()]))) return {};
+    static constexpr std::string_view kName = "/Name";
+    const Byte* name = std::search(valueEnd, end, kName.begin(), kName.end());
+    if (name == end) return "Identity";
+    p = name + kName.size();
+    if (SkipWhitespace(p, end, error) < 0 || *p != '/') return "Identity";
+    return std::string(TokenAt(p + 1, end));
+  }
+
+  // How the data of the stream whose dictionary is [start, end) is protected.
+  CryptMethod StreamMethod(const Byte* start, const Byte* end, const ObjectCrypt& key) {
+    const SecurityParameters& p = State.Security;
+    if (PlainObjects != nullptr && PlainObjects->contains(key.Number)) return CryptMethod::Identity;
+    if (p.EncryptMetadata == 0 && IsMetadataStream(start, end)) return CryptMethod::Identity;
+    if (p.EncryptVersion < 4) return p.StreamMethod;
+    if (const std::string own = OwnCryptFilter(start, end); !own.empty()) return NamedFilterMethod(p, own);
+    if (HasName(start, end, "/Type", "/EmbeddedFile")) return p.EmbeddedFileMethod;
+    return p.StreamMethod;
   }
 
   int WriteStream(const Byte* body, const Byte* dictEnd, const Byte* keyword, const Byte* limit,
-                  const ObjectKeyBytes& key) {
+                  const ObjectCrypt& key) {
     const Byte* dataStart = keyword + 6;
     if (*dataStart == '\r' && dataStart + 1 < limit && dataStart[1] == '\n') {
       dataStart += 2;
@@ -199,20 +247,20 @@ struct Rewriter {
       Out += "\nendobj\n";
       return 0;
     }
+    // AES changes the length of the data: the new length is written directly.
+    const CryptMethod method = StreamMethod(body + 2, dictEnd, key);
+    StreamBytes.assign(dataStart, dataStart + length);
+    if (length > 0) CryptInPlace(method, key, StreamBytes);
+    const long long written = static_cast<long long>(StreamBytes.size());
     const Byte* p = body;
-    if (RewriteTokens(p, dictEnd + 2, key, false, length != declared ? length : -1) != 0) return State.LastErrorCode;
+    if (RewriteTokens(p, dictEnd + 2, key, false, written != declared ? written : -1) != 0) return State.LastErrorCode;
     // A lone CR after "stream" is not a line end readers accept; it is written as LF.
     Append(Out, dictEnd + 2, keyword + 6);
     Out += dataStart - keyword == 8 ? "\r\n" : "\n";
-    if (lengthObject > 0 && length == declared) PendingLengths[lengthObject] = static_cast<int>(length);
+    if (lengthObject > 0 && written == declared) PendingLengths[lengthObject] = static_cast<int>(written);
 
-    const std::size_t dataAt = Out.size();
-    Append(Out, dataStart, dataStart + length);
-    const bool plainMetadata = State.Security.EncryptMetadata == 0 && IsMetadataStream(body + 2, dictEnd);
-    if (!plainMetadata && length > 0) {
-      Crypt(key, reinterpret_cast<Byte*>(Out.data() + dataAt), static_cast<std::size_t>(length));
-    }
-    if (length == 0 || (Out.back() != '\n' && Out.back() != '\r')) Out.push_back('\n');
+    Append(Out, StreamBytes.data(), StreamBytes.data() + StreamBytes.size());
+    if (written == 0 || (Out.back() != '\n' && Out.back() != '\r')) Out.push_back('\n');
     Out += "endstream\nendobj\n";
     return 0;
   }
@@ -228,7 +276,7 @@ struct Rewriter {
       AppendFormat(Out, "%d\nendobj\n", pending->second);
       return 0;
     }
-    const ObjectKeyBytes key = ObjectKey(FileKey, entry.Number, entry.Generation);
+    const ObjectCrypt key = MakeObjectCrypt(FileKey, entry.Number, entry.Generation);
     if (StartsWith(body, limit, "<<")) {
       if (const Byte* dictEnd = FindDictEnd(body + 2, limit)) {
         const Byte* keyword = dictEnd + 2;
@@ -254,22 +302,47 @@ struct Rewriter {
       Out += "<<\n/CreationDate (" + date + ")\n/Producer (" + producer + ")\n>>\nendobj\n";
       return;
     }
-    const ObjectKeyBytes key = ObjectKey(FileKey, entry.Number, entry.Generation);
+    const ObjectCrypt key = MakeObjectCrypt(FileKey, entry.Number, entry.Generation);
+    const CryptMethod method = State.Security.StringMethod;
     Out += "<<\n/CreationDate ";
     Scratch.assign(date.begin(), date.end());
-    Crypt(key, Scratch.data(), Scratch.size());
+    CryptInPlace(method, key, Scratch);
     AppendLiteralString(Out, Scratch);
     Out += "\n/Producer ";
     const std::string literal = "(" + producer + ")";
     const Byte* p = reinterpret_cast<const Byte*>(literal.data());
     DecodePdfString(p, p + literal.size(), Scratch);
-    Crypt(key, Scratch.data(), Scratch.size());
+    CryptInPlace(method, key, Scratch);
     AppendLiteralString(Out, Scratch);
     Out += "\n>>\nendobj\n";
   }
 
+  static const char* CfmName(CryptMethod method) {
+    switch (method) {
+      case CryptMethod::Rc4: return "/V2";
+      case CryptMethod::Aes128: return "/AESV2";
+      case CryptMethod::Aes256: return "/AESV3";
+      case CryptMethod::Identity: break;
+    }
+    return "/None";
+  }
+
+  // /V 4 and 5: one crypt filter, StdCF, with the method of the streams (or of the strings when
+  // streams are left plain), named by /StmF and /StrF unless they are Identity.
+  void WriteCryptFilters(const SecurityParameters& p) {
+    const CryptMethod method = p.StreamMethod != CryptMethod::Identity ? p.StreamMethod : p.StringMethod;
+    AppendFormat(Out, "/CF <<\n/StdCF <<\n/AuthEvent /DocOpen\n/CFM %s\n/Length %d\n>>\n>>\n", CfmName(method),
+                 method == CryptMethod::Aes256 ? 32 : p.KeyLength);
+    auto filterName = [&](CryptMethod m) { return m == CryptMethod::Identity ? "/Identity" : "/StdCF"; };
+    AppendFormat(Out, "/StmF %s\n/StrF %s\n", filterName(p.StreamMethod), filterName(p.StringMethod));
+    if (p.EmbeddedFileMethod != p.StreamMethod) {
+      AppendFormat(Out, "/EFF %s\n", filterName(p.EmbeddedFileMethod));
+    }
+  }
+
   void WriteEncryptDictionary(int number) {
     const SecurityParameters& p = State.Security;
+    if (p.EncryptVersion >= 4) return WriteCryptFilterDictionary(number);
     AppendFormat(Out, "%d 0 obj\n<<\n/Filter /Standard\n/O ", number);
     AppendLiteralString(Out, p.OwnerEntry);
     Out += "\n/U ";
@@ -279,14 +352,36 @@ struct Rewriter {
     if (p.EncryptRevision >= 3 && p.EncryptMetadata == 0) Out += "/EncryptMetadata false\n";
     Out += ">>\nendobj\n";
   }
+
+  void WriteCryptFilterDictionary(int number) {
+    const SecurityParameters& p = State.Security;
+    AppendFormat(Out, "%d 0 obj\n<<\n/Filter /Standard\n/V %d\n/R %d\n/Length %d\n/P %d\n", number,
+                 p.EncryptVersion, p.EncryptRevision, p.EncryptVersion == 5 ? 256 : p.KeyLength * 8, p.Permissions);
+    WriteCryptFilters(p);
+    Out += "/O ";
+    AppendHexString(Out, p.OwnerEntry);
+    Out += "\n/U ";
+    AppendHexString(Out, p.UserEntry);
+    if (p.EncryptVersion == 5) {
+      Out += "\n/OE ";
+      AppendHexString(Out, p.OwnerKeyEntry);
+      Out += "\n/UE ";
+      AppendHexString(Out, p.UserKeyEntry);
+      Out += "\n/Perms ";
+      AppendHexString(Out, p.PermsEntry);
+    }
+    Out += "\n";
+    if (p.EncryptMetadata == 0) Out += "/EncryptMetadata false\n";
+    Out += ">>\nendobj\n";
+  }
 };
 
 }  // namespace
 
 int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
-                   std::span<const Byte> key, bool protect) {
+                   std::span<const Byte> key, bool protect, const std::unordered_set<int>* plainObjects) {
   state.LastErrorCode = 0;
-  Rewriter writer{state, image.Begin(), image.End(), table, key, protect, {}, {}, {}, {}};
+  Rewriter writer{state, image.Begin(), image.End(), table, key, protect, plainObjects, {}, {}, {}, {}, MakeIvSequence(), {}, {}};
   const Byte* begin = image.Begin();
   const Byte* end = image.End();
 
@@ -366,6 +461,57 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   return 0;
 }
 
+namespace {
+
+// Decrypts a protected file with cross-reference streams: its object streams are decrypted and
+// taken apart by the conversion, then every other object is decrypted by the rewrite. Returns 0,
+// or 6 with LastErrorCode set.
+int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const Byte> key) {
+  int generation = 0;
+  slot.HasXref = ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) == 1;
+  state.LastErrorCode = 0;
+  ObjectStreamDecryption decryption;
+  const std::vector<Byte> fileKey(key.begin(), key.end());
+  const CryptMethod method = state.Security.StreamMethod;
+  decryption.Decrypt = [&state, fileKey, method](int number, int objectGeneration, std::span<const Byte> data,
+                                                 std::vector<Byte>& out) {
+    IvSequence unused;
+    CryptBytes(method, MakeObjectCrypt(fileKey, number, objectGeneration), fileKey, false, data, out, unused);
+  };
+  const int infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
+  if (ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr, &decryption) != 0) return 6;
+  const int convertedInfo = state.InfoNumber, convertedInfoGeneration = state.InfoGeneration;
+  if (ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) != 1 || state.NeedsConversion == 1) {
+    return 6;
+  }
+  // The converted trailer does not name the information dictionary; the sections did.
+  state.InfoNumber = convertedInfo != 0 ? convertedInfo : infoNumber;
+  state.InfoGeneration = convertedInfo != 0 ? convertedInfoGeneration : infoGeneration;
+  int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false, &decryption.PlainObjects);
+  if (result == kRewriteBadObject || result == kRewriteBadString || result == kRewriteNoLength ||
+      result == kRewriteNoCatalog) {
+    // Offsets a few bytes off, as some writers leave them, pass the conversion but not the
+    // rewrite: the table is rebuilt from the objects of the converted image.
+    state.LastErrorCode = 0;
+    const int info = state.InfoNumber, infoGen = state.InfoGeneration;
+    if (RepairImage(state, slot.Image) == 0 &&
+        ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) == 1) {
+      if (state.InfoNumber == 0) {
+        state.InfoNumber = info;
+        state.InfoGeneration = infoGen;
+      }
+      result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false, &decryption.PlainObjects);
+    }
+  }
+  if (result != 0) {
+    state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+    return 6;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect) {
   DocumentSlot slot;
   slot.Image = std::move(image);
@@ -378,6 +524,13 @@ int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte
     state.LastErrorCode = 0;
     state.InfoNumber = 0;
     state.InfoGeneration = 0;
+    if (!protect) {
+      int generation = 0;
+      ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation);
+      if (state.NeedsConversion == 1) return finish(DecryptXrefStreams(state, slot, key));
+      state.InfoNumber = 0;
+      state.InfoGeneration = 0;
+    }
     if (ReadClassicForm(state, slot) != 1) return finish(state.LastErrorCode == -1000 ? 5 : 6);
     if (protect && state.EncryptRef) return finish(5);
     if (state.NeedsConversion == 1) return finish(5);  // protected with cross-reference streams

@@ -1,8 +1,9 @@
-// Rewriting a whole document with every string and stream passed through RC4: the protected copy
-// (with /Encrypt and /ID) and the unprotected copy (without them).
+// Rewriting a whole document with every string and stream encrypted or decrypted: the protected
+// copy (with /Encrypt and /ID) and the unprotected copy (without them).
 #pragma once
 
 #include <span>
+#include <unordered_set>
 
 #include "engine/core/engine_state.h"
 
@@ -18,13 +19,15 @@ constexpr int kRewriteNoCatalog = -315;       // the trailer's /Root names no ob
 constexpr int kRewriteCancelled = -330;
 
 // Rewrites image object by object in the order of table under key (the file key): strings and
-// stream data through RC4 under each object's key, the information dictionary made afresh, and a
+// stream data through the methods of state.Security (RC4 or AES-128 under each object's key,
+// AES-256 under the file key; the objects in plainObjects are copied as they are), the
+// information dictionary made afresh, and a
 // new table and trailer. Protect mode adds the /Encrypt dictionary of state.Security as the object
 // after the highest number and the whole file identifier state.Security.FileId; unprotect mode
 // drops object state.Security.EncryptObjectNumber. Numbers the table does not write are free
 // entries. Returns 0 with image replaced, or the nonzero LastErrorCode with image untouched.
 int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
-                   std::span<const Byte> key, bool protect);
+                   std::span<const Byte> key, bool protect, const std::unordered_set<int>* plainObjects = nullptr);
 
 // Brings image into classic form (converted or repaired when needed, repaired once more when an
 // object is not where its table says) and rewrites it with RewriteWithKey. Returns 0 with image

@@ -5,6 +5,7 @@
 #include "engine/core/output_file.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
+#include "engine/security/aes256_handler.h"
 #include "engine/security/authenticate.h"
 #include "engine/security/rewrite.h"
 #include "engine/security/standard_handler.h"
@@ -50,6 +51,8 @@ void ReportStep(EngineState& state, const char* english, const char* japanese, i
   state.ReportProgress(StepLabel(english, index, count), StepLabel(japanese, index, count), percent);
 }
 
+int ProtectAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count);
+
 int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int count) {
   SecurityJob& job = state.SecurityJobState;
   ReportStep(state, "Reading", "読み込み中", index, count, index * 100 / count);
@@ -61,6 +64,11 @@ int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int co
   SecurityParameters& p = state.Security;
   p = SecurityParameters{};
   p.FilterName = "Standard";
+  if (job.Aes256) {
+    ReportStep(state, "Analyzing", "解析中", index, count, (200 * index + 100) / (2 * count));
+    MakeAes256Parameters(job.OpenPassword, job.OwnerPassword, PermissionsFromSelection(job.PermissionSelection), p);
+    return ProtectAndStore(state, record, image, index, count);
+  }
   p.EncryptVersion = 2;
   p.EncryptRevision = 3;
   p.KeyLength = 16;
@@ -75,7 +83,12 @@ int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int co
   const auto user = ComputeUserEntry(3, job.OpenPassword, p);
   p.UserEntry.assign(user.begin(), user.end());
 
-  const std::vector<Byte> key = p.FileKey;
+  return ProtectAndStore(state, record, image, index, count);
+}
+
+// Protects image with state.Security and stores it as the record's output.
+int ProtectAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count) {
+  const std::vector<Byte> key = state.Security.FileKey;
   const int transformed = TransformDocument(state, image, key, true);
   if (state.Cancelled()) return kSecurityNotHandled;
   if (transformed != 0) return transformed;
@@ -97,18 +110,13 @@ int UnprotectOne(EngineState& state, SecurityFileRecord& record, int index, int 
   if (state.Cancelled()) return kSecurityNotHandled;
 
   ReportStep(state, "Analyzing", "解析中", index, count, (200 * index + 100) / (2 * count));
-  // A damaged file shows its /Encrypt only once it is rebuilt.
+  // A damaged file shows its /Encrypt only once it is rebuilt. A protected file with
+  // cross-reference streams (-1000) is decrypted before it is converted.
   if (ReadClassicForm(state, slot) != 1) {
     if (state.Cancelled()) return kSecurityNotHandled;
     if (state.LastErrorCode != -1000) return kSecurityFailed;
-    job.LastRefusal = SecurityRefusal::XrefStreams;
-    return kSecurityUnsupported;
   }
   if (!state.EncryptRef) return kSecurityWrongState;
-  if (state.NeedsConversion == 1) {
-    job.LastRefusal = SecurityRefusal::XrefStreams;
-    return kSecurityUnsupported;
-  }
   job.OutputEncrypted = 1;
   job.PasswordDialogMode = 1;
   const int authenticated = Authenticate(state, slot.Image, slot.Xref);

@@ -61,6 +61,46 @@ TEST(ProtectCommand, CopiesOpenWithTheirPasswordsAndPermissions) {
   EXPECT_FALSE(std::filesystem::exists(TempDir() + "/cli-protect-s-s.pdf"));
 }
 
+TEST(ProtectCommand, Aes256CopiesAreRevisionSixWithTheChosenPermissions) {
+  if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext missing";
+  const std::string input = WriteTempFile("cli-aes.pdf", SimplePdf(3));
+  const std::string output = TempDir() + "/cli-aes-s.pdf";
+  const struct {
+    const char* Name;
+    std::string User, Owner, Allow;
+    const char* Permissions;
+  } cases[] = {
+      {"print and modify", "user", "owner", "--allow print,modify", "-820"},
+      {"nothing allowed", "user", "owner", "", "-3904"},
+      {"empty user password", "", "owner", "--allow copy", "-3376"},
+      {"utf-8 passwords", "p\u00E4ss", "\u00F6wner", "--allow annotate", "-3616"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(output);
+    testing::CommandResult run = Folvex("protect --aes256 " + Quoted(input) + " --user-password " + Quoted(c.User) +
+                                        " --owner-password " + Quoted(c.Owner) + " " + c.Allow);
+    ASSERT_EQ(run.ExitCode, 0) << c.Name << run.Output;
+    const std::string shown = RunCommand("qpdf --show-encryption --password=" + Quoted(c.Owner) + " " + Quoted(output)).Output;
+    EXPECT_NE(shown.find("R = 6"), std::string::npos) << c.Name << shown;
+    EXPECT_NE(shown.find("stream encryption method: AESv3"), std::string::npos) << c.Name << shown;
+    EXPECT_NE(shown.find(std::string("P = ") + c.Permissions + "\n"), std::string::npos) << c.Name << shown;
+    EXPECT_NE(shown.find("Supplied password is owner password"), std::string::npos) << c.Name << shown;
+    for (const std::string& password : {c.User, c.Owner}) {
+      testing::CommandResult check = RunCommand("qpdf --check --password=" + Quoted(password) + " " + Quoted(output) + " 2>&1");
+      EXPECT_EQ(check.ExitCode, 0) << c.Name << check.Output;
+    }
+    EXPECT_EQ(PdfText(output, c.User), PdfText(input)) << c.Name;
+    // Folvex opens its own output again with the owner password.
+    testing::CommandResult back = Folvex("unprotect " + Quoted(output) + " --password " + Quoted(c.Owner));
+    EXPECT_EQ(back.ExitCode, 0) << c.Name << back.Output;
+    EXPECT_EQ(PdfText(TempDir() + "/cli-aes-s-r.pdf"), PdfText(input)) << c.Name;
+  }
+  // Without the option the copy is RC4 revision 3 as before.
+  std::filesystem::remove(output);
+  ASSERT_EQ(Folvex("protect " + Quoted(input) + " --user-password u --owner-password o").ExitCode, 0);
+  EXPECT_NE(RunCommand("qpdf --show-encryption --password=o " + Quoted(output)).Output.find("R = 3"), std::string::npos);
+}
+
 TEST(ProtectCommand, EqualPasswordsNeedConsent) {
   const std::string input = WriteTempFile("cli-same.pdf", SimplePdf(1));
   const std::string output = TempDir() + "/cli-same-s.pdf";
@@ -112,19 +152,23 @@ TEST(UnprotectCommand, FailuresHaveTheirStatusAndWriteNothing) {
   if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext missing";
   const std::string input = WriteTempFile("cli-fail.pdf", SimplePdf(2));
   const std::string rc4 = TempDir() + "/cli-fail-rc4.pdf";
-  const std::string aes = TempDir() + "/cli-fail-aes.pdf";
+  const std::string dir = TempDir();
   ASSERT_EQ(RunCommand("qpdf --allow-weak-crypto --encrypt u o 128 --use-aes=n -- " + Quoted(input) + " " + Quoted(rc4)).ExitCode, 0);
-  ASSERT_EQ(RunCommand("qpdf --encrypt u o 256 -- " + Quoted(input) + " " + Quoted(aes)).ExitCode, 0);
+  ASSERT_EQ(RunCommand("qpdf --encrypt u o 256 -- " + Quoted(input) + " " + Quoted(dir + "/cli-aes-r6.pdf")).ExitCode, 0);
+  // A revision of AES protection that does not exist.
+  std::string bytes = testing::ReadFile(dir + "/cli-aes-r6.pdf");
+  ASSERT_NE(bytes.find("/R 6"), std::string::npos);
+  bytes.replace(bytes.find("/R 6"), 4, "/R 7");
+  const std::string aes = WriteTempFile("cli-fail-aes.pdf", bytes);
   struct Case {
     std::string Arguments;
     int Status;
     const char* Says;
     std::string Unwritten;
   };
-  const std::string dir = TempDir();
   for (const Case& c : {Case{Quoted(rc4) + " --password wrong", 6, "does not open", dir + "/cli-fail-rc4-r.pdf"},
                         Case{Quoted(rc4), 6, "A password is needed", dir + "/cli-fail-rc4-r.pdf"},
-                        Case{Quoted(aes) + " --password o", 3, "AES", dir + "/cli-fail-aes-r.pdf"},
+                        Case{Quoted(aes) + " --password o", 3, "revision of AES", dir + "/cli-fail-aes-r.pdf"},
                         Case{Quoted(input) + " --password o", 9, "File is Not Encrypted", dir + "/cli-fail-r.pdf"},
                         Case{Quoted(dir + "/absent.pdf") + " --password o", 2, "File Not Found", dir + "/absent-r.pdf"},
                         Case{Quoted(rc4) + " --password-file " + Quoted(dir + "/no-such-file"), 6, "cannot be read",

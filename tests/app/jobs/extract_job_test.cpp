@@ -127,9 +127,11 @@ TEST_F(ExtractJobs, EveryResultRowWithItsMessageListChangeAndBackup) {
   const Case cases[] = {
       {"beyond", Pdf("eleven.pdf", 11), "10-12", {}, {}, {"Bad Page Input"}, "11", kIconPdf, true, true},
       {"one page", Pdf("single.pdf", 1), "1", {}, {}, {"This File has only 1 Page"}, "1", kIconPdf, true, true},
-      {"xref streams", ProtectedWithStreams("streams.pdf"), "1", {}, {}, {"This File is Encrypted"}, "Encrypted",
+      // The engine's two "encrypted" failures: -1000 (protected in a way it cannot open), and a
+      // protected input it refused.
+      {"xref streams", ProtectedWithStreams("streams.pdf"), "1", -1, {}, {"This File is Encrypted"}, "Encrypted",
        kIconEncrypted, true, true},
-      {"aes", Protected("aes.pdf", "u", "o", "128 --use-aes=y"), "1", {}, {}, {"This File is Encrypted"}, "?",
+      {"refused", Protected("aes.pdf", "u", "o", "128 --use-aes=y"), "1", -1, {}, {"This File is Encrypted"}, "?",
        kIconPdf, false, true},
       {"not pdf", Bytes("junk.pdf", "this is not a PDF file\n"), "1", {}, {}, {"Failure - Page Extract"}, "?",
        kIconPdf, false, true},
@@ -150,7 +152,12 @@ TEST_F(ExtractJobs, EveryResultRowWithItsMessageListChangeAndBackup) {
     Desktop = testing::ScriptedDesktop();
     if (c.Injected) {
       const int result = *c.Injected;
-      Session.Drivers.Extract = [result](EngineState&, const ExtractJob&) { return result; };
+      const std::string name = c.Name;
+      Session.Drivers.Extract = [result, name](EngineState& state, const ExtractJob&) {
+        if (name == "xref streams") state.LastErrorCode = -1000;
+        if (name == "refused") state.EncryptRef = 0;
+        return result;
+      };
     } else {
       Session.Drivers = JobDrivers();
     }

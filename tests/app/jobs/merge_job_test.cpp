@@ -115,7 +115,12 @@ TEST_F(MergeJobs, EveryFailureRowWithItsMessageListChangeAndBackup) {
   const std::string good1 = Pdf("one.pdf", 2);
   const std::string good2 = Pdf("two.pdf", 2);
   const Case cases[] = {
-      {"xref streams", {ProtectedWithStreams("streams.pdf"), good1}, 0, {}, 0, "This File is Encrypted\n  ", true,
+      // Protected with cross-reference streams in a way the engine cannot open (-1000); the list
+      // itself counts such a file without its password as "Encrypted".
+      {"xref streams", {ProtectedWithStreams("streams.pdf"), good1}, 0, -1, -1000, "This File is Encrypted\n  ", true,
+       "Encrypted", kIconEncrypted, true, true},
+      // A protected input whose password is not given: declined.
+      {"xref streams, password", {ProtectedWithStreams("streams2.pdf"), good1}, 0, {}, 0, "Failure - Merge\n  ", true,
        "Encrypted", kIconEncrypted, true, true},
       {"not pdf", {good1, Bytes("junk.pdf", "no PDF here\n"), good2}, 1, {}, 0, "Failure - Merge\n  ", true, "?",
        kIconPdf, false, true},
@@ -139,8 +144,9 @@ TEST_F(MergeJobs, EveryFailureRowWithItsMessageListChangeAndBackup) {
     if (c.Injected) {
       const int result = *c.Injected;
       const int error = c.InjectedError;
+      const int failing = c.Failing;
       Session.Drivers.Merge = [=](EngineState& state, MergeJob& job) {
-        job.JobResultIndex = -1;
+        job.JobResultIndex = failing;
         state.LastErrorCode = error;
         return result;
       };

@@ -57,6 +57,16 @@ int Unprotect(Job& job, const std::string& input, const std::string& output, con
 }
 
 // A plain file and copies of it protected by qpdf.
+// A copy of the file at path with its first `from` replaced by `to` (of the same length).
+std::string WithBytesReplaced(const std::string& path, const std::string& name, const std::string& from,
+                              const std::string& to) {
+  std::string bytes = ReadFile(path);
+  const std::size_t at = bytes.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) bytes.replace(at, from.size(), to);
+  return WriteTempFile(name, bytes);
+}
+
 struct Protected {
   std::string Plain;
   std::string Path;
@@ -218,11 +228,10 @@ TEST(SecurityFiles, RefusalsWriteNothing) {
   const Protected aes128 = ProtectWithQpdf("aes-128", "u", "o", "128 --use-aes=y");
   const Protected aes256 = ProtectWithQpdf("aes-256", "u", "o", "256");
   const Protected rc4 = ProtectWithQpdf("already", "u", "o", "128 --use-aes=n");
-  const std::string streams = TempDir() + "/rc4-streams.pdf";
-  ASSERT_EQ(testing::RunCommand("qpdf --allow-weak-crypto --object-streams=generate --encrypt u o 128 --use-aes=n -- " +
-                                testing::Quoted(rc4.Plain) + " " + testing::Quoted(streams))
-                .ExitCode,
-            0);
+  const std::string unknownMethod = WithBytesReplaced(aes128.Path, "aes-unknown-method.pdf", "/AESV2", "/AESV7");
+  const std::string unknownRevision = WithBytesReplaced(aes256.Path, "aes-unknown-revision.pdf", "/R 6", "/R 7");
+  // /P changed after protection: /Perms, under the file key, still holds the old value.
+  const std::string changedPermissions = WithBytesReplaced(aes256.Path, "aes-changed-p.pdf", "/P -4", "/P -8");
   const std::string plain = WriteTempFile("not-protected.pdf", SimplePdf(2));
   testing::PdfWriter noCatalog;
   noCatalog.Object(1, "<< /Type /Pages /Kids [] /Count 0 >>");
@@ -234,9 +243,9 @@ TEST(SecurityFiles, RefusalsWriteNothing) {
     int Result;
     SecurityRefusal Refusal;
   } cases[] = {
-      {"aes 128", aes128.Path, true, kSecurityUnsupported, SecurityRefusal::Aes},
-      {"aes 256", aes256.Path, true, kSecurityUnsupported, SecurityRefusal::Aes},
-      {"protected cross-reference streams", streams, true, kSecurityUnsupported, SecurityRefusal::XrefStreams},
+      {"unknown crypt filter method", unknownMethod, true, kSecurityUnsupported, SecurityRefusal::Aes},
+      {"unknown aes revision", unknownRevision, true, kSecurityUnsupported, SecurityRefusal::Aes},
+      {"/P differs from /Perms", changedPermissions, true, kSecurityUnsupported, SecurityRefusal::Unreadable},
       {"not protected", plain, true, kSecurityWrongState, SecurityRefusal::None},
       {"missing", TempDir() + "/absent.pdf", true, kSecurityInputMissing, SecurityRefusal::None},
       {"already protected", rc4.Path, false, kSecurityWrongState, SecurityRefusal::None},
