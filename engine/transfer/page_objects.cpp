@@ -138,7 +138,7 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
   Collection collection;
   const WalkProgress walkProgress = [&](int k, int count) {
     state.ReportProgress(Counted(analyzingEnglish, k, count), Counted(analyzingJapanese, k, count),
-                         progress.Base + ((progress.Span * k * 75) / 90) / count);
+                         progress.Base + static_cast<int>((int64_t{progress.Span} * k * 75 / 90) / count));
   };
   if (CollectObjects(state, slot, copies, selection.PageIndex, renumber, walkProgress, collection) < 0) {
     state.LastErrorCode = -216;
@@ -153,7 +153,8 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
   for (int k = 0; k < n; ++k) {
     if (state.Cancelled()) return 0;
     state.ReportProgress(Counted(progress.English, k, n), Counted(progress.Japanese, k, n),
-                         progress.Base + (progress.Span * 75) / 90 + ((progress.Span * k * 15) / 90) / n);
+                         progress.Base + (progress.Span * 75) / 90 +
+                             static_cast<int>((int64_t{progress.Span} * k * 15 / 90) / n));
     const auto listing = static_cast<std::size_t>(k);
     const CollectedPage& page = collection.Pages[listing];
     const std::string& copy = copies[static_cast<std::size_t>(selection.PageIndex[listing])];
