@@ -473,8 +473,8 @@ int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const B
   ObjectStreamDecryption decryption;
   const std::vector<Byte> fileKey(key.begin(), key.end());
   const CryptMethod method = state.Security.StreamMethod;
-  decryption.Decrypt = [&state, fileKey, method](int number, int objectGeneration, std::span<const Byte> data,
-                                                 std::vector<Byte>& out) {
+  decryption.Decrypt = [fileKey, method](int number, int objectGeneration, std::span<const Byte> data,
+                                          std::vector<Byte>& out) {
     IvSequence unused;
     CryptBytes(method, MakeObjectCrypt(fileKey, number, objectGeneration), fileKey, false, data, out, unused);
   };
