@@ -9,7 +9,7 @@
 
 namespace folvex::testing {
 
-struct ItemSpec {
+struct ItemFields {
   int Level = 1;
   int Page = 0;         // page index, -1 unresolved
   int Count = 0;        // the input's /Count, negative when closed
@@ -20,7 +20,7 @@ struct ItemSpec {
 };
 
 // The slot of an input with the given items (record 0, the /Outlines dictionary, is added).
-inline DocumentSlot MakeOutlineSlot(const std::vector<ItemSpec>& specs, std::vector<PageBox> boxes = {}) {
+inline DocumentSlot MakeOutlineSlot(const std::vector<ItemFields>& items, std::vector<PageBox> boxes = {}) {
   std::string bytes = "%PDF-1.4\n";
   auto place = [&bytes](const std::string& text, int32_t& position, int32_t& length) {
     if (text.empty()) return;
@@ -30,15 +30,15 @@ inline DocumentSlot MakeOutlineSlot(const std::vector<ItemSpec>& specs, std::vec
   };
   DocumentSlot slot;
   slot.OutlineItems.push_back(OutlineItem{});
-  for (const ItemSpec& spec : specs) {
+  for (const ItemFields& given : items) {
     OutlineItem item;
-    item.Level = spec.Level;
-    item.PageIndex = spec.Page;
-    item.Count = spec.Count;
-    item.Flags = spec.Flags;
-    place(spec.Title, item.TitlePosition, item.TitleLength);
-    place(spec.View, item.ViewPosition, item.ViewLength);
-    place(spec.Colour, item.ColourPosition, item.ColourLength);
+    item.Level = given.Level;
+    item.PageIndex = given.Page;
+    item.Count = given.Count;
+    item.Flags = given.Flags;
+    place(given.Title, item.TitlePosition, item.TitleLength);
+    place(given.View, item.ViewPosition, item.ViewLength);
+    place(given.Colour, item.ColourPosition, item.ColourLength);
     slot.OutlineItems.push_back(item);
   }
   slot.Image = MakeFileImage(std::vector<Byte>(bytes.begin(), bytes.end()));

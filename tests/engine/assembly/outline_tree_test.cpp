@@ -10,7 +10,7 @@
 namespace folvex {
 namespace {
 
-using testing::ItemSpec;
+using testing::ItemFields;
 using testing::MakeOutlineSlot;
 
 // (item, page, level) of each entry after the root.
@@ -117,14 +117,14 @@ TEST(OutlineTreeTest, RandomTreesFollowThePdfRule) {
     return (seed >> 16) % range;
   };
   for (int round = 0; round < 300; ++round) {
-    std::vector<ItemSpec> specs;
+    std::vector<ItemFields> items;
     int level = 0;
     const int size = 1 + static_cast<int>(next(40));
     for (int i = 0; i < size; ++i) {
       level = 1 + static_cast<int>(next(static_cast<uint32_t>(level + 3)));
-      specs.push_back({.Level = level, .Page = static_cast<int>(next(3)), .Count = next(3) == 0 ? -1 : 1});
+      items.push_back({.Level = level, .Page = static_cast<int>(next(3)), .Count = next(3) == 0 ? -1 : 1});
     }
-    const DocumentSlot slot = MakeOutlineSlot(specs);
+    const DocumentSlot slot = MakeOutlineSlot(items);
     const std::vector<int> pages{2, 0, 1};
     const OutlineTree tree = BuildExtractOutline(slot.OutlineItems, pages, false);
     std::vector<bool> closed(tree.Entries.size(), false);
