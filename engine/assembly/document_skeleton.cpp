@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/assembly/output_settings.h"
 #include "engine/core/output_file.h"
 #include "engine/security/rewrite.h"
 
@@ -42,6 +43,21 @@ void AppendInformationObject(TransferOutput& output, std::string_view creationDa
 void AppendCatalogAtEnd(TransferOutput& output, const std::string& catalog) {
   output.RecordOffset(kCatalogNumber, output.Text.size());
   output.Text += catalog;
+}
+
+void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWriter& write) {
+  std::string text;
+  std::vector<uint32_t> offsets;
+  const int first = output.NextObjectNumber;
+  const int count = write(text, offsets, first);
+  if (count <= 0) return;
+  AppendCatalogEntry(output.Text, "/Outlines " + std::to_string(first) + " 0 R");
+  const std::size_t base = output.Text.size();
+  for (int number = first; number < first + count; ++number) {
+    output.RecordOffset(number, base + offsets[static_cast<std::size_t>(number - 1)]);
+  }
+  output.Text += text;
+  output.NextObjectNumber = first + count;
 }
 
 void AppendXrefAndTrailer(TransferOutput& output) {

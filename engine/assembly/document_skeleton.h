@@ -2,6 +2,7 @@
 // behind the pages, the cross-reference table and trailer, re-protection and the store.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,12 @@ void AppendInformationObject(TransferOutput& output, std::string_view creationDa
 // Appends the catalog (object 1). The catalog is made before the pages, since its open action
 // names the first page, but stands behind them in the file, where its entries are added.
 void AppendCatalogAtEnd(TransferOutput& output, const std::string& catalog);
+
+// Writes the outline objects with write (given the text and offset table to fill and the first
+// object number, returning the number of objects written) and, when there are any, puts them
+// behind the catalog, whose /Outlines entry is appended first.
+using OutlineObjectsWriter = std::function<int(std::string& text, std::vector<uint32_t>& offsets, int first)>;
+void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWriter& write);
 
 // Appends the cross-reference table for objects 1 .. NextObjectNumber - 1 and the trailer.
 void AppendXrefAndTrailer(TransferOutput& output);

@@ -67,28 +67,13 @@ struct Writer {
     AppendCatalogAtEnd(Output, catalog);
     const bool outlines = ExtractHasOutlineEntries(State.Job, Slot.OutlineItems, Job.PageIndexList);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, outlines);
-    AppendOutlines(tree);
+    AppendOutlinesAfterCatalog(Output, [&](std::string& text, std::vector<uint32_t>& offsets, int first) {
+      return AppendExtractOutlines(text, offsets, first, State.Job, Slot, Job.PageIndexList, tree.PageNumbers);
+    });
 
     State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
     AppendXrefAndTrailer(Output);
     return State.Cancelled() ? 0 : 1;
-  }
-
-  // The outline objects follow the catalog, whose /Outlines entry is appended first.
-  void AppendOutlines(const PageTreeLayout& tree) {
-    std::string text;
-    std::vector<uint32_t> offsets;
-    const int first = Output.NextObjectNumber;
-    const int count =
-        AppendExtractOutlines(text, offsets, first, State.Job, Slot, Job.PageIndexList, tree.PageNumbers);
-    if (count <= 0) return;
-    AppendCatalogEntry(Output.Text, "/Outlines " + std::to_string(first) + " 0 R");
-    const std::size_t base = Output.Text.size();
-    for (int number = first; number < first + count; ++number) {
-      Output.RecordOffset(number, base + offsets[static_cast<std::size_t>(number - 1)]);
-    }
-    Output.Text += text;
-    Output.NextObjectNumber = first + count;
   }
 };
 

@@ -247,28 +247,13 @@ struct Writer {
     }
     const MergeOutlineOptions options = MakeMergeOutlineOptions(State.Job, State.Settings);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, MergeHasOutlineEntries(options, files));
-    AppendOutlines(options, files, tree);
+    AppendOutlinesAfterCatalog(Output, [&](std::string& text, std::vector<uint32_t>& offsets, int first) {
+      return AppendMergeOutlines(text, offsets, first, options, files, tree.PageNumbers);
+    });
 
     State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
     AppendXrefAndTrailer(Output);
     return State.Cancelled() ? 0 : 1;
-  }
-
-  // The outline objects follow the catalog, whose /Outlines entry is appended first.
-  void AppendOutlines(const MergeOutlineOptions& options, std::span<const MergeOutlineFile> files,
-                      const PageTreeLayout& tree) {
-    std::string text;
-    std::vector<uint32_t> offsets;
-    const int first = Output.NextObjectNumber;
-    const int count = AppendMergeOutlines(text, offsets, first, options, files, tree.PageNumbers);
-    if (count <= 0) return;
-    AppendCatalogEntry(Output.Text, "/Outlines " + std::to_string(first) + " 0 R");
-    const std::size_t base = Output.Text.size();
-    for (int number = first; number < first + count; ++number) {
-      Output.RecordOffset(number, base + offsets[static_cast<std::size_t>(number - 1)]);
-    }
-    Output.Text += text;
-    Output.NextObjectNumber = first + count;
   }
 };
 
