@@ -9,30 +9,16 @@
 namespace folvex {
 namespace {
 
+using testing::Folvex;
 using testing::HaveTool;
+using testing::PageText;
 using testing::Quoted;
 using testing::RunCommand;
 using testing::SimplePdf;
 using testing::TempDir;
 using testing::WriteTempFile;
 
-testing::CommandResult Folvex(const std::string& arguments) {
-  return RunCommand(std::string(FOLVEX_CLI_PATH) + " " + arguments + " 2>&1 </dev/null");
-}
-
 bool HaveOracles() { return HaveTool("qpdf") && HaveTool("pdftotext") && HaveTool("pdftoppm"); }
-
-std::string PageText(const std::string& path, int page, const std::string& password = "") {
-  const auto number = std::to_string(page);
-  const std::string upw = password.empty() ? "" : " -upw " + Quoted(password);
-  return RunCommand("pdftotext -q" + upw + " -f " + number + " -l " + number + " " + Quoted(path) + " -").Output;
-}
-
-// The page rendered small, annotations hidden (the copies leave them out by design).
-std::string Rendered(const std::string& path, int page) {
-  const auto number = std::to_string(page);
-  return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
-}
 
 // Output page k shows input page pages[k - 1]: the same text and the same pixels.
 void ExpectPagesOf(const std::string& output, const std::string& input, const std::vector<int>& pages) {
@@ -40,9 +26,9 @@ void ExpectPagesOf(const std::string& output, const std::string& input, const st
   for (std::size_t k = 0; k < pages.size(); ++k) {
     const int page = static_cast<int>(k) + 1;
     EXPECT_EQ(PageText(output, page), PageText(input, pages[k])) << input << " page " << page;
-    const std::string rendered = Rendered(output, page);
+    const std::string rendered = testing::RenderedPage(output, page);
     EXPECT_FALSE(rendered.empty());
-    EXPECT_TRUE(rendered == Rendered(input, pages[k])) << input << " page " << page << " renders differently";
+    EXPECT_TRUE(rendered == testing::RenderedPage(input, pages[k])) << input << " page " << page << " renders differently";
   }
 }
 

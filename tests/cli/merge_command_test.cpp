@@ -10,29 +10,16 @@
 namespace folvex {
 namespace {
 
+using testing::Folvex;
 using testing::HaveTool;
+using testing::PageText;
 using testing::Quoted;
 using testing::RunCommand;
 using testing::SimplePdf;
 using testing::TempDir;
 using testing::WriteTempFile;
 
-testing::CommandResult Folvex(const std::string& arguments) {
-  return RunCommand(std::string(FOLVEX_CLI_PATH) + " " + arguments + " 2>&1 </dev/null");
-}
-
 bool HaveOracles() { return HaveTool("qpdf") && HaveTool("pdftotext") && HaveTool("pdftoppm") && HaveTool("mutool"); }
-
-std::string PageText(const std::string& path, int page, const std::string& password = "") {
-  const auto number = std::to_string(page);
-  const std::string upw = password.empty() ? "" : " -upw " + Quoted(password);
-  return RunCommand("pdftotext -q" + upw + " -f " + number + " -l " + number + " " + Quoted(path) + " -").Output;
-}
-
-std::string Rendered(const std::string& path, int page) {
-  const auto number = std::to_string(page);
-  return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
-}
 
 std::string Joined(const std::vector<std::string>& paths) {
   std::string joined;
@@ -76,7 +63,7 @@ TEST(MergeCommand, PagesOfEveryInputInOrderLookLikeTheirSources) {
     const int count = testing::PdfinfoPages(input);
     for (int page : {1, count}) {
       EXPECT_EQ(PageText(output, first + page - 1), PageText(input, page)) << input << " page " << page;
-      EXPECT_TRUE(Rendered(output, first + page - 1) == Rendered(input, page)) << input << " page " << page;
+      EXPECT_TRUE(testing::RenderedPage(output, first + page - 1) == testing::RenderedPage(input, page)) << input << " page " << page;
     }
     first += count;
   }

@@ -11,6 +11,7 @@
 namespace folvex {
 namespace {
 
+using testing::Folvex;
 using testing::HaveTool;
 using testing::PdfText;
 using testing::Quoted;
@@ -18,10 +19,6 @@ using testing::RunCommand;
 using testing::SimplePdf;
 using testing::TempDir;
 using testing::WriteTempFile;
-
-testing::CommandResult Folvex(const std::string& arguments) {
-  return RunCommand(std::string(FOLVEX_CLI_PATH) + " " + arguments + " 2>&1 </dev/null");
-}
 
 bool HaveOracles() { return HaveTool("qpdf") && HaveTool("pdftotext"); }
 

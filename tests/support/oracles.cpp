@@ -53,4 +53,19 @@ std::string QpdfEncryptionValue(const std::string& path, const std::string& pass
   return "";
 }
 
+std::string PageText(const std::string& path, int page, const std::string& password) {
+  const auto number = std::to_string(page);
+  const std::string upw = password.empty() ? "" : " -upw " + Quoted(password);
+  return RunCommand("pdftotext -q" + upw + " -f " + number + " -l " + number + " " + Quoted(path) + " -").Output;
+}
+
+std::string RenderedPage(const std::string& path, int page) {
+  const auto number = std::to_string(page);
+  return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
+}
+
+CommandResult Folvex(const std::string& arguments) {
+  return RunCommand(std::string(FOLVEX_CLI_PATH) + " " + arguments + " 2>&1 </dev/null");
+}
+
 }  // namespace folvex::testing

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "tests/support/pdf_writer.h"
+
 namespace folvex::testing {
 
 struct QpdfCheck {
@@ -21,6 +23,16 @@ bool EncryptWithQpdf(const std::string& input, const std::string& output, const 
 
 // A value of qpdf --show-encryption ("R", "P"), or "" when absent.
 std::string QpdfEncryptionValue(const std::string& path, const std::string& password, const std::string& key);
+
+// The text pdftotext finds on one page (1-based), with -upw password when one is given.
+std::string PageText(const std::string& path, int page, const std::string& password = "");
+
+// One page rendered small by pdftoppm with annotations hidden (copied pages leave them out), as
+// PPM bytes; empty when it cannot be rendered.
+std::string RenderedPage(const std::string& path, int page);
+
+// Runs the folvex command with arguments (already quoted), standard error joined to the output.
+CommandResult Folvex(const std::string& arguments);
 
 // The path quoted for a shell.
 std::string Quoted(const std::string& path);

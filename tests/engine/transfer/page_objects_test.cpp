@@ -74,11 +74,6 @@ std::string LinkedPages() {
   return w.Bytes();
 }
 
-std::string PageText(const std::string& path, int page) {
-  const auto number = std::to_string(page);
-  return testing::RunCommand("pdftotext -q -f " + number + " -l " + number + " " + testing::Quoted(path) + " -").Output;
-}
-
 std::string Extracted(const std::string& input, std::vector<int> pages, int& result) {
   static int count = 0;
   ExtractJob job;
@@ -120,7 +115,7 @@ TEST(WritePageObjects, SelectionsOfLinkedPagesGiveSoundFiles) {
     EXPECT_TRUE(check.Clean) << check.Output;
     EXPECT_EQ(testing::PdfinfoPages(output), static_cast<int>(c.Pages.size()));
     for (std::size_t k = 0; k < c.Pages.size(); ++k) {
-      EXPECT_EQ(PageText(output, static_cast<int>(k) + 1), PageText(input, c.Pages[k] + 1)) << "page " << k + 1;
+      EXPECT_EQ(testing::PageText(output, static_cast<int>(k) + 1), testing::PageText(input, c.Pages[k] + 1)) << "page " << k + 1;
     }
   }
 }
