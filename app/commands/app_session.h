@@ -2,6 +2,7 @@
 // settings, the sort toggles and the companion splitter's state.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "app/commands/menu_state.h"
@@ -17,6 +18,9 @@ struct SplitterState {
   bool Available = false;
   int Version = -1;
   int Run = 0;  // nonzero while a run over several files is active
+  int DoneCount = 0;              // notices received in the current run
+  bool LanguageForced = false;    // "/jp" or "/us" was given; passed on to the splitter
+  std::uint64_t NotifyWindow = 0; // the main window's handle, given to the splitter in decimal
 };
 
 // The passwords of the run; never saved. OpenPassword and OwnerPassword are the security dialog's
