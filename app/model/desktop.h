@@ -25,6 +25,7 @@ struct MessageRequest {
   std::string Caption = "Folvex";  // the splitter's run messages use "Tomlet"
   MessageIcon Icon = MessageIcon::Error;
   MessageButtons Buttons = MessageButtons::Ok;
+  bool StayOnTop = false;  // kept above every other window (the splitter run's messages)
 };
 
 // A file-open or file-save dialog. Empty texts leave the system's defaults.

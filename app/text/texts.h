@@ -198,6 +198,28 @@ enum class TextId {
   PasswordEnginePrompt,
   SecuritySelectFolder,
   CliRefusedCryptFilter,
+  // The companion splitter: its configuration, launches and the end of a run
+  SplitterNotTomlet,
+  SplitterNotFound,
+  SplitterNotFoundOneFile,
+  SplitterVersionTooLow,
+  SplitterVersionOld,
+  SplitterRefTitle,
+  SplitterCantFind,
+  SplitterCantFindRun,
+  SplitAllQuestion,
+  SplitCanceled,
+  SplitDone,
+  SplitEncrypted,
+  SplitOnePage,
+  SplitCannotCreate,
+  SplitFailed,
+  SplitFailedSome,
+  // The splitter program's own texts
+  TomletPageInputPrompt,
+  TomletCreatingPage,
+  TomletListFileUnreadable,
+  CliSplitDone,
 };
 
 // Number of texts in the table (every TextId is below it).
