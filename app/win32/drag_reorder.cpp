@@ -13,9 +13,8 @@ DragReorder* gHookedDrag = nullptr;
 
 void FollowPointer(DragReorder& drag, POINT point) {
   if (point.x < drag.MainRect.left || point.x >= drag.MainRect.right) return;
-  const bool inside = point.y >= drag.MainRect.top && point.y < drag.MainRect.bottom;
-  SetCursor(inside ? drag.DragCursor : LoadCursorW(nullptr, IDC_NO));
-  const int rows = DragScrollRows(drag, point.y);
+  SetCursor(DragPointerInside(drag.Zones, point.y) ? drag.DragCursor : LoadCursorW(nullptr, IDC_NO));
+  const int rows = DragScrollRows(drag.Zones, point.y);
   if (rows != 0) SendMessageW(drag.List, LVM_SCROLL, 0, rows * drag.RowHeight);
 }
 
@@ -44,10 +43,8 @@ void BeginDrag(DragReorder& drag, HWND main, HWND list, HWND toolbar, HINSTANCE 
   GetWindowRect(main, &drag.MainRect);
   RECT bar{};
   GetWindowRect(toolbar, &bar);
-  drag.ToolbarBottom = bar.bottom;
-  GetWindowRect(list, &drag.ListRect);
   const ListGeometry rows = RowGeometry(list, nullptr);
-  drag.ListRect.top = rows.FirstRowTop;
+  drag.Zones = {drag.MainRect.top, drag.MainRect.bottom, bar.bottom, rows.FirstRowTop, rows.ListBottom};
   drag.RowHeight = rows.RowHeight;
   drag.Active = true;
   gHookedDrag = &drag;
@@ -64,14 +61,6 @@ void EndDrag(DragReorder& drag) {
   if (drag.Hook != nullptr) UnhookWindowsHookEx(drag.Hook);
   drag.Hook = nullptr;
   if (gHookedDrag == &drag) gHookedDrag = nullptr;
-}
-
-int DragScrollRows(const DragReorder& drag, int pointerY) {
-  if (pointerY >= drag.MainRect.bottom) return 2;
-  if (pointerY >= drag.ListRect.bottom) return 1;
-  if (pointerY >= drag.ListRect.top) return 0;
-  if (pointerY < drag.ToolbarBottom) return -2;
-  return -1;
 }
 
 }  // namespace folvex::win32

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "app/model/drag_zones.h"
+
 namespace folvex::win32 {
 
 // Posted to the main window on button release: wParam 1 inside its rectangle (lParam the screen
@@ -17,9 +19,8 @@ struct DragReorder {
   HWND Main = nullptr;
   HWND List = nullptr;
   HCURSOR DragCursor = nullptr;
-  RECT MainRect{};         // screen coordinates, as at the start
-  int ToolbarBottom = 0;   // screen y
-  RECT ListRect{};         // screen; its top moved down to the top of the first visible row
+  RECT MainRect{};  // screen coordinates, as at the start
+  DragZones Zones;
   int RowHeight = 1;
 };
 
@@ -28,8 +29,5 @@ void BeginDrag(DragReorder& drag, HWND main, HWND list, HWND toolbar, HINSTANCE 
 
 // Ends the drag, if any: the arrow cursor back, the capture released, the hook removed.
 void EndDrag(DragReorder& drag);
-
-// How far the list scrolls for a pointer at screen y (rows, negative up): the zones of a drag.
-int DragScrollRows(const DragReorder& drag, int pointerY);
 
 }  // namespace folvex::win32

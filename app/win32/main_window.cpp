@@ -112,13 +112,6 @@ void LayOut(MainWindow& window, int width, int height, WPARAM kind, LPARAM size)
   MoveWindow(window.List.Window, 0, kToolbarHeight, width, listHeight > 0 ? listHeight : 0, TRUE);
 }
 
-int ColumnCommand(int column, bool selectedOnly) {
-  constexpr int kAll[] = {kCmdArrayFileAll, kCmdArrayPathAll, kCmdArrayDateAll, kCmdArrayPageAll};
-  constexpr int kSelected[] = {kCmdArrayFileSelect, kCmdArrayPathSelect, kCmdArrayDateSelect, kCmdArrayPageSelect};
-  if (column < 0 || column > 3) return 0;
-  return selectedOnly ? kSelected[column] : kAll[column];
-}
-
 LRESULT ListNotice(MainWindow& window, const NMHDR& notice) {
   if (SplitRunActive(window)) return 0;
   if (notice.code == LVN_ITEMCHANGED) {
@@ -146,7 +139,7 @@ LRESULT ListNotice(MainWindow& window, const NMHDR& notice) {
       return 0;
     case LVN_COLUMNCLICK: {
       const auto& click = reinterpret_cast<const NMLISTVIEW&>(notice);
-      const int id = ColumnCommand(click.iSubItem, GetKeyState(VK_SHIFT) < 0);
+      const int id = ColumnSortCommand(click.iSubItem, GetKeyState(VK_SHIFT) < 0);
       if (id != 0) RunWindowCommand(window, id, 0);
       return 0;
     }
