@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# The main window under Wine: both languages with screenshots, the settings file of a first start,
+# and a session driven with keys: Edit File Name, a shell drop, View Page, sorting, Undo/Redo,
+# Merge All, Extract, Set Security and Remove Security, judged by qpdf and poppler.
+set -euo pipefail
+source "$(dirname "$0")/session_lib.sh"
+work="$FOLVEX_BUILD/session-main"
+rm -rf "$work" && mkdir -p "$work"
+crlf() { sed 's/$/\r/'; }
+
+# --- Both languages: first start in an empty folder, screenshots of the window, a menu and a dialog.
+for lang in us jp; do
+  dir="$work/first-$lang"
+  mkdir -p "$dir"
+  start_folvex "$dir" "/$lang"
+  printf '[General]\nPosition=\nInputFolder=\nOutputFolder=\nColumns=\n[Processing]\nOrgFileDelete=On\nNewFileRecord=On\nNewFileOpen=Off\nFileBackUp=Off\nPageDisp=Off\n[File Setting]\nDispScale=N\n[Tomlet]\nTomlet=\n[Security Setting]\nbPrint=0\nbModify=0\nbCopy=0\nbAdAnnot=0\nbSecFolder=0\n' |
+    crlf >"$work/default.ini"
+  cmp -s "$dir/Folvex.ini" "$work/default.ini" || fail "/$lang: the first start did not write exactly the default settings"
+  shot "main-$lang"
+  keys alt+f
+  shot "menu-file-$lang"
+  keys Escape Escape
+  focus_main
+  keys alt+s f
+  id=$(wait_window '.') || fail "/$lang: no File Setting dialog"
+  shot "file-setting-$lang"
+  keys Escape
+  wait_closed "$id" || fail "/$lang: the File Setting dialog stayed open"
+  stop_folvex
+  columns=$(ini_value "$dir/Folvex.ini" Columns)
+  expected="110 200 105 80"
+  [ "$lang" = jp ] && expected="110 200 105 60"
+  [ "$columns" = "$expected" ] || fail "/$lang: Columns=$columns, expected $expected"
+  [[ "$(ini_value "$dir/Folvex.ini" Position)" =~ ^-?[0-9]+\ -?[0-9]+\ [1-9][0-9]*\ [1-9][0-9]*$ ]] ||
+    fail "/$lang: no window position saved"
+  [ "$(ini_value "$dir/Folvex.ini" InputFolder)" = "$(win_path "$dir")" ] || fail "/$lang: InputFolder is not the start folder"
+done
+
+# --- A session in English.
+dir="$work/session"
+mkdir -p "$dir"
+cp "$FOLVEX_SOURCE/samples/nested-page-tree.pdf" "$dir/a.pdf"   # 4 pages "Nested page N"
+cp "$FOLVEX_SOURCE/samples/three-pages.pdf" "$dir/b.pdf"        # 3 pages "Page N"
+cp "$FOLVEX_SOURCE/samples/incremental-update.pdf" "$dir/c.pdf" # 3 pages
+printf '[General]\nPosition=40 30 760 520\nOutputFolder=%s\n[Processing]\nOrgFileDelete=Off\nNewFileRecord=On\nPageDisp=Off\n' \
+  "$(win_path "$dir")" | crlf >"$dir/Folvex.ini"
+start_folvex "$dir" /us
+
+# Edit File Name with nothing selected appends a row.
+keys alt+e e
+id=$(wait_window '^Folvex$') || fail "no Edit File Name dialog"
+type_text "$(win_path "$dir/a.pdf")"
+keys Return
+wait_closed "$id" || fail "the Edit File Name dialog stayed open"
+
+# Two files dropped below the rows: appended, selected and sorted by name (b, c).
+focus_main
+wine "$FOLVEX_BUILD/post_drop.exe" 20 400 "$(win_path "$dir/c.pdf")" "$(win_path "$dir/b.pdf")" ||
+  fail "post_drop could not deliver the drop"
+sleep 1.5
+shot "session-added"
+
+# View Page (all files) counts the three rows.
+focus_main
+keys alt+v p a
+shot "session-counted"
+
+# Sorting by name: the first use sorts ascending (a b c: no change), the second descending.
+keys alt+v r f
+keys alt+v r f
+# Undo brings a b c back, Redo c b a again.
+keys ctrl+z
+shot "session-undone"
+keys ctrl+y
+shot "session-sorted"
+
+# Merge All in list order (c, b, a) into merged.pdf.
+keys alt+o m
+id=$(wait_window '.') || fail "no save dialog for Merge All"
+sleep 0.5
+type_text "$(win_path "$dir/merged.pdf")"
+keys Return
+done_box=$(wait_window '^Folvex$') || fail "no message after Merge All"
+shot "session-merged"
+keys Return
+wait_closed "$done_box" || true
+[ -f "$dir/merged.pdf" ] || fail "Merge All wrote no file"
+qpdf --check "$dir/merged.pdf" >/dev/null 2>&1 || fail "merged.pdf does not pass qpdf --check"
+pages=$(pdfinfo "$dir/merged.pdf" | awk '/^Pages:/ {print $2}')
+[ "$pages" = 10 ] || fail "merged.pdf has $pages pages, expected 10"
+[ "$(pdftotext -f 4 -l 4 "$dir/merged.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "merged.pdf page 4 is not b.pdf's first page"
+[ "$(pdftotext -f 7 -l 7 "$dir/merged.pdf" - | tr -d '\f\n')" = "Nested page 1" ] || fail "merged.pdf page 7 is not a.pdf's first page"
+
+# The new row is the only selected one: Extract pages 5 and 4 of it.
+focus_main
+keys alt+o x
+id=$(wait_window '.') || fail "no page-range dialog"
+type_text "5,4"
+keys Return
+wait_closed "$id" || true
+id=$(wait_window '.') || fail "no save dialog for Extract"
+sleep 0.5
+type_text "$(win_path "$dir/extract.pdf")"
+keys Return
+done_box=$(wait_window '^Folvex$') || fail "no message after Extract"
+keys Return
+wait_closed "$done_box" || true
+qpdf --check "$dir/extract.pdf" >/dev/null 2>&1 || fail "extract.pdf does not pass qpdf --check"
+[ "$(pdfinfo "$dir/extract.pdf" | awk '/^Pages:/ {print $2}')" = 2 ] || fail "extract.pdf does not have 2 pages"
+[ "$(pdftotext -f 1 -l 1 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 2" ] || fail "extract.pdf page 1 is not merged page 5"
+[ "$(pdftotext -f 2 -l 2 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "extract.pdf page 2 is not merged page 4"
+
+# Set Security on the extracted file (now the selected row): user and owner passwords.
+focus_main
+keys alt+o e
+id=$(wait_window '^Security Setting$') || fail "no security dialog"
+type_text "user"
+keys Tab
+type_text "owner"
+keys Return
+done_box=$(wait_window '^Folvex$') || fail "no message after Set Security"
+keys Return
+wait_closed "$done_box" || true
+secured="$dir/extract-s.pdf"
+[ -f "$secured" ] || fail "Set Security wrote no extract-s.pdf"
+qpdf --check --password=owner "$secured" >/dev/null 2>&1 || fail "extract-s.pdf does not pass qpdf --check"
+encryption=$(qpdf --show-encryption --password=user "$secured" 2>&1 || true)
+[[ "$encryption" == *"R = 3"* ]] || fail "extract-s.pdf is not protected: $encryption"
+[ "$(pdftotext -upw user -f 1 -l 1 "$secured" - | tr -d '\f\n')" = "Page 2" ] || fail "extract-s.pdf does not open with the user password"
+pdftotext "$secured" - >/dev/null 2>&1 && fail "extract-s.pdf opens without a password"
+
+# Remove Security on the protected copy (the selected row) with its owner password.
+focus_main
+keys alt+o r
+id=$(wait_window '.') || fail "no password dialog"
+type_text "owner"
+keys Return
+done_box=$(wait_window '^Folvex$') || fail "no message after Remove Security"
+shot "session-unprotected"
+keys Return
+wait_closed "$done_box" || true
+opened="$dir/extract-s-r.pdf"
+qpdf --check "$opened" >/dev/null 2>&1 || fail "extract-s-r.pdf does not pass qpdf --check"
+encryption=$(qpdf --show-encryption "$opened" 2>&1 || true)
+[[ "$encryption" == *"File is not encrypted"* ]] || fail "extract-s-r.pdf is still protected: $encryption"
+[ "$(pdftotext -f 2 -l 2 "$opened" - | tr -d '\f\n')" = "Page 1" ] || fail "extract-s-r.pdf lost its pages"
+
+shot "session-end"
+stop_folvex
+# The settings written at exit: the kept switches, the last output folder, a new position.
+[ "$(ini_value "$dir/Folvex.ini" OrgFileDelete)" = Off ] || fail "OrgFileDelete was not kept"
+[ "$(ini_value "$dir/Folvex.ini" PageDisp)" = Off ] || fail "PageDisp was not kept"
+[ "$(ini_value "$dir/Folvex.ini" OutputFolder)" = "$(win_path "$dir")" ] || fail "OutputFolder is not the folder of the last output"
+grep -aq "^OColor=0 16777215" "$dir/Folvex.ini" || fail "the exit did not write the whole settings file"
+echo "main window session: all checks passed"
