@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "app/splitter/splitter_version.h"
 #include "app/win32/dialogs.h"
 #include "app/win32/main_menu.h"
 #include "app/win32/status_bar.h"
@@ -50,7 +51,10 @@ bool Win32Desktop::EditGeneralSettings(GeneralSettingsValues& values,
 }
 
 bool Win32Desktop::EditFileSettings(OutputSettings& settings) {
-  return ShowFileSettingDialog(Window.Window, Window.Session.Japanese, settings, Window.Session.Splitter.Version);
+  // The split row depends on the splitter as it is now, not as it was at start.
+  const std::string& splitter = Window.Session.Settings.Tomlet;
+  const int version = splitter.empty() ? -1 : ReadSplitterVersion(splitter);
+  return ShowFileSettingDialog(Window.Window, Window.Session.Japanese, settings, version);
 }
 
 std::optional<std::string> Win32Desktop::EditFileName(const std::string& path, std::string& inputFolder) {
