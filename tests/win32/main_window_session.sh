@@ -74,7 +74,21 @@ shot "session-undone"
 keys ctrl+y
 shot "session-sorted"
 
-# Merge All in list order (c, b, a) into merged.pdf.
+# Drag-reorder with the mouse (the window stands where Position put it; rows are 17 pixels high
+# below the header): select the third row (a) alone and drag it onto the first (c): a, c, b.
+xdotool mousemove --window "$MAIN" 60 108 click 1
+sleep 0.5
+xdotool mousemove --window "$MAIN" 60 108 mousedown 1
+sleep 0.3
+for y in 104 100 96 92 88 84 80 76 74; do
+  xdotool mousemove --window "$MAIN" 62 "$y"
+  sleep 0.1
+done
+xdotool mouseup 1
+sleep 1
+shot "session-dragged"
+
+# Merge All in list order (a, c, b) into merged.pdf.
 keys alt+o m
 id=$(wait_window '.') || fail "no save dialog for Merge All"
 sleep 0.5
@@ -88,14 +102,14 @@ wait_closed "$done_box" || true
 qpdf --check "$dir/merged.pdf" >/dev/null 2>&1 || fail "merged.pdf does not pass qpdf --check"
 pages=$(pdfinfo "$dir/merged.pdf" | awk '/^Pages:/ {print $2}')
 [ "$pages" = 10 ] || fail "merged.pdf has $pages pages, expected 10"
-[ "$(pdftotext -f 4 -l 4 "$dir/merged.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "merged.pdf page 4 is not b.pdf's first page"
-[ "$(pdftotext -f 7 -l 7 "$dir/merged.pdf" - | tr -d '\f\n')" = "Nested page 1" ] || fail "merged.pdf page 7 is not a.pdf's first page"
+[ "$(pdftotext -f 1 -l 1 "$dir/merged.pdf" - | tr -d '\f\n')" = "Nested page 1" ] || fail "merged.pdf page 1 is not a.pdf's first page"
+[ "$(pdftotext -f 8 -l 8 "$dir/merged.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "merged.pdf page 8 is not b.pdf's first page"
 
-# The new row is the only selected one: Extract pages 5 and 4 of it.
+# The new row is the only selected one: Extract pages 9 and 8 of it (b.pdf's second and first).
 focus_main
 keys alt+o x
 id=$(wait_window '.') || fail "no page-range dialog"
-type_text "5,4"
+type_text "9,8"
 keys Return
 wait_closed "$id" || true
 id=$(wait_window '.') || fail "no save dialog for Extract"
@@ -107,8 +121,8 @@ keys Return
 wait_closed "$done_box" || true
 qpdf --check "$dir/extract.pdf" >/dev/null 2>&1 || fail "extract.pdf does not pass qpdf --check"
 [ "$(pdfinfo "$dir/extract.pdf" | awk '/^Pages:/ {print $2}')" = 2 ] || fail "extract.pdf does not have 2 pages"
-[ "$(pdftotext -f 1 -l 1 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 2" ] || fail "extract.pdf page 1 is not merged page 5"
-[ "$(pdftotext -f 2 -l 2 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "extract.pdf page 2 is not merged page 4"
+[ "$(pdftotext -f 1 -l 1 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 2" ] || fail "extract.pdf page 1 is not merged page 9"
+[ "$(pdftotext -f 2 -l 2 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "extract.pdf page 2 is not merged page 8"
 
 # Set Security on the extracted file (now the selected row): user and owner passwords.
 focus_main
