@@ -26,6 +26,7 @@ struct Writer {
   const ExtractJob& Job;
   const TransferProgress& Progress;
   TransferOutput& Output;
+  TransferWorkspace* Workspace;
 
   int Fail(int code) {
     State.LastErrorCode = code;
@@ -59,7 +60,7 @@ struct Writer {
 
     Output.NextObjectNumber = tree.LastNumber + 1;
     const PageSelection selection{Job.PageIndexList, tree.PageNumbers, tree.ParentNumbers};
-    if (WritePageObjects(State, Slot, Copies, selection, Progress, Output) != 1) {
+    if (WritePageObjects(State, Slot, Copies, selection, Progress, Output, Workspace) != 1) {
       if (State.Cancelled()) return 0;
       return Fail(kPagesFailed);
     }
@@ -152,9 +153,10 @@ int Extract(EngineState& state, const ExtractJob& job) {
 }  // namespace
 
 int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
-                       const ExtractJob& job, const TransferProgress& progress, TransferOutput& output) {
+                       const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,
+                       TransferWorkspace* workspace) {
   output = TransferOutput{};
-  Writer writer{state, slot, copies, job, progress, output};
+  Writer writer{state, slot, copies, job, progress, output, workspace};
   return writer.Build();
 }
 

@@ -40,8 +40,10 @@ int RunExtract(EngineState& state, const ExtractJob& job);
 
 // The writer alone, on a document already opened in slot whose page copies hold job's pages: builds
 // the whole file for job.PageIndexList into output (OutputPath is not used), the page copy
-// reporting within progress. Returns 1, or 0 on failure (LastErrorCode) or cancel.
+// reporting within progress; workspace, when given, is kept for the next call on the same document.
+// Returns 1, or 0 on failure (LastErrorCode) or cancel.
 int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
-                       const ExtractJob& job, const TransferProgress& progress, TransferOutput& output);
+                       const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,
+                       TransferWorkspace* workspace = nullptr);
 
 }  // namespace folvex

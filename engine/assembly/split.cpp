@@ -61,6 +61,7 @@ void WritePages(EngineState& state, const SplitJob& job, const std::vector<int>&
   page.ProducerText = job.ProducerText;
   page.PageIndexList.resize(1);
   TransferOutput output;
+  TransferWorkspace workspace;
   for (int k = 0; k < n; ++k) {
     if (state.Cancelled()) {
       outcome.Result = kSplitCancelled;
@@ -69,7 +70,7 @@ void WritePages(EngineState& state, const SplitJob& job, const std::vector<int>&
     page.PageIndexList[0] = pages[static_cast<std::size_t>(k)];
     // Each page file takes its share of the bar, counted over the whole split.
     const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10 + 90 * k / n, 90 / n};
-    if (BuildExtractedFile(state, slot, copies, page, progress, output) != 1) {
+    if (BuildExtractedFile(state, slot, copies, page, progress, output, &workspace) != 1) {
       outcome.Result = state.Cancelled() ? kSplitCancelled : kSplitFailed;
       return;
     }
