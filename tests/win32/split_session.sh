@@ -117,7 +117,35 @@ judge "$work/pick_3.pdf" "$work/pick.pdf" 3
 judge "$work/pick_1.pdf" "$work/pick.pdf" 1
 [ ! -e "$work/pick_2.pdf" ] || fail "page 2 written though not asked for"
 
-rm -f "$tmp_unix/~tpfdA001.tmp" "$tmp_unix/~tpfdA002.tmp"
+# The run forms: one notice per file, posted to the window named on the command line, with the
+# file's status (0 done, 3 one page, 2 protected, anything else a failure).
+receiver="$build/notice_receiver.exe"
+if [ -f "$receiver" ]; then
+  make_pdf "$work/run1.pdf" 3
+  make_pdf "$work/run2.pdf" 1
+  notices() {  # LIST_FILE_NAME EXPECTED_NOTICE
+    local got
+    got=$(timeout 90 wine "$receiver" "$tomlet" "-Bc%H $1" 2>/dev/null | tr -d '\r' | grep '^notice' || true)
+    [ "$got" = "notice $2" ] || fail "$1: expected exactly 'notice $2', got '${got//$'\n'/ | }'"
+  }
+  printf '\n%s\n' "$(winepath -w "$work/run1.pdf")" >"$tmp_unix/~tpfdA003.tmp"
+  notices '~tpfdA003.tmp' 0
+  for page in 1 2 3; do judge "$work/run1_$page.pdf" "$work/run1.pdf" "$page"; done
+  printf '\n%s\n' "$(winepath -w "$work/run2.pdf")" >"$tmp_unix/~tpfdA004.tmp"
+  notices '~tpfdA004.tmp' 3
+  if qpdf --allow-weak-crypto --encrypt user owner 128 --use-aes=n -- "$work/run1.pdf" "$work/run3.pdf" 2>/dev/null; then
+    printf '\n%s\n' "$(winepath -w "$work/run3.pdf")" >"$tmp_unix/~tpfdA005.tmp"
+    notices '~tpfdA005.tmp' 2
+  fi
+  notices '~tpfd-none.tmp' -10
+  got=$(timeout 90 wine "$receiver" "$tomlet" "/us-Ac%H $(winepath -w "$work/run1.pdf")" 2>/dev/null | tr -d '\r' | grep -c '^notice 0' || true)
+  [ "$got" = 1 ] || fail "-Ac form: $got notices"
+  judge "$work/run1_2 (2).pdf" "$work/run1.pdf" 2
+else
+  fail "$receiver missing"
+fi
+
+rm -f "$tmp_unix"/~tpfdA00[1-5].tmp
 if [ "$failures" -gt 0 ]; then
   echo "split_session: $failures failures"
   exit 1
