@@ -188,18 +188,26 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     SendMessageW(frame, kRangeErrorMessage, 0, reinterpret_cast<LPARAM>(&text));
   };
 
-  std::thread worker([&] {
+  if (frame == nullptr) {
+    // No window to show progress in or to ask for pages from: the page-input forms end as cancelled.
+    io.AskPageRanges = [](int) { return std::optional<std::string>(); };
+    io.ShowRangeError = nullptr;
+    gWindow.Control.ProgressSink = nullptr;
     gWindow.Outcome = folvex::tomlet::RunTomlet(*command, gWindow.Japanese, io);
-    PostMessageW(frame, kDoneMessage, 0, 0);
-  });
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (!IsDialogMessageW(frame, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
+  } else {
+    std::thread worker([&] {
+      gWindow.Outcome = folvex::tomlet::RunTomlet(*command, gWindow.Japanese, io);
+      PostMessageW(frame, kDoneMessage, 0, 0);
+    });
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (!IsDialogMessageW(frame, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
     }
+    worker.join();
   }
-  worker.join();
 
   const int status = gWindow.Outcome.Status;
   if (command->Window != 0) {
