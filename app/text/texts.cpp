@@ -227,8 +227,7 @@ constexpr TextRow kTexts[] = {
     {TextId::SplitCannotCreate, "Can't Create New Files", "分解ファイルを作成できません"},
     {TextId::SplitFailed, "Failed", "分解操作に失敗しました"},
     {TextId::SplitFailedSome, "Failure(Some Files)", "分解できなかったファイルがあります"},
-    {TextId::TomletPageInputPrompt, "Pages to split (e.g. 1,3-5,12-9,20-):", "分解するページ (例 1,3-5,12-9,20-):"},
-    {TextId::TomletCreatingPage, "Creating  Page:", "作成中  ページ:"},
+    {TextId::TomletPageInputPrompt, "Pages to split, such as 1,3-5,12-9,20-", "分解するページ (例 1,3-5,12-9,20-)"},
     {TextId::TomletListFileUnreadable, "The list file cannot be read", "リストファイルを読み込めません"},
     {TextId::CliSplitDone, "%d page files written", "%d 個のページファイルを作成しました"},
 };

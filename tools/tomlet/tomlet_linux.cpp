@@ -70,12 +70,14 @@ int main(int argc, char** argv) {
   control.Japanese = japanese;
   const bool bar = isatty(STDERR_FILENO) != 0;
   int shown = -1;
-  control.ProgressSink = [&](int percent, const std::string&) {
-    if (percent == shown) return;
+  bool lineOpen = false;
+  control.ProgressSink = [&](int percent, const std::string& label) {
+    if (percent == shown || !bar) return;
     shown = percent;
-    if (bar) {
-      std::cerr << '\r' << folvex::Text(folvex::TextId::TomletCreatingPage, japanese) << ' ' << percent << "%" << std::flush;
-    }
+    // The label without the per-file count the page copy appends.
+    const std::string text = label.substr(0, label.find_first_of("0123456789"));
+    std::cerr << "\r\033[K" << text << ' ' << percent << "%" << std::flush;
+    lineOpen = true;
   };
   gControl = &control;
   std::signal(SIGINT, OnInterrupt);
@@ -88,7 +90,9 @@ int main(int argc, char** argv) {
       return ranges;
     }
     if (isatty(STDIN_FILENO) == 0) return std::nullopt;
-    std::cerr << folvex::Text(folvex::TextId::TomletPageInputPrompt, japanese) << " (1-" << pageCount << ") ";
+    if (lineOpen) std::cerr << '\n';
+    lineOpen = false;
+    std::cerr << folvex::Text(folvex::TextId::TomletPageInputPrompt, japanese) << " (1-" << pageCount << "): ";
     std::string typed;
     if (!std::getline(std::cin, typed)) return std::nullopt;
     return typed;
@@ -96,7 +100,7 @@ int main(int argc, char** argv) {
   io.ShowRangeError = [](const std::string& message) { std::cerr << message << '\n'; };
 
   const folvex::tomlet::TomletOutcome outcome = folvex::tomlet::RunTomlet(*command, japanese, io);
-  if (bar && shown >= 0) std::cerr << '\n';
+  if (lineOpen) std::cerr << '\n';
   const std::string message = folvex::tomlet::StatusMessage(outcome.Status, japanese);
   if (!message.empty()) std::cerr << message << '\n';
   if (outcome.Written > 0) std::cerr << folvex::FormatText(folvex::TextId::CliSplitDone, japanese, outcome.Written) << '\n';

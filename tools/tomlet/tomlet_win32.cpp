@@ -61,7 +61,7 @@ INT_PTR CALLBACK PagesDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       const auto* question = reinterpret_cast<PagesQuestion*>(lParam);
       const std::string prompt = std::string(folvex::Text(folvex::TextId::TomletPageInputPrompt, question->Japanese)) +
-                                 " (1-" + std::to_string(question->PageCount) + ")";
+                                 " (1-" + std::to_string(question->PageCount) + "):";
       SetDlgItemTextW(dialog, kPagesPrompt, Wide(prompt).c_str());
       if (question->Japanese) SetDlgItemTextW(dialog, IDCANCEL, L"キャンセル");
       SetForegroundWindow(dialog);
