@@ -10,6 +10,7 @@
 #include "cli/info_command.h"
 #include "cli/security_commands.h"
 #include "cli/split_command.h"
+#include "cli/windows_console.h"
 #include "engine/core/open_file.h"
 
 namespace {
@@ -64,6 +65,7 @@ int Run(std::vector<std::string> arguments) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  folvex::cli::UseConsoleText();
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(folvex::WideToUtf8(argv[i]));
   return Run(std::move(arguments));

@@ -177,6 +177,13 @@ std::string ToolbarTooltip(int id, bool japanese) {
   return std::string();
 }
 
+int ColumnSortCommand(int column, bool shift) {
+  constexpr int kAll[] = {kCmdArrayFileAll, kCmdArrayPathAll, kCmdArrayDateAll, kCmdArrayPageAll};
+  constexpr int kSelected[] = {kCmdArrayFileSelect, kCmdArrayPathSelect, kCmdArrayDateSelect, kCmdArrayPageSelect};
+  if (column < 0 || column > 3) return 0;
+  return shift ? kSelected[column] : kAll[column];
+}
+
 std::span<const ContextMenuItem> ContextMenu() { return kContextMenu; }
 
 }  // namespace folvex

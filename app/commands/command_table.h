@@ -80,6 +80,10 @@ struct ContextMenuItem {
   TextId Label;   // for Command and SubmenuBegin
 };
 
+// The sort command of a click on a column header (0 name, 1 path, 2 date, 3 page): all rows, or
+// the selected rows when Shift is held. 0 for any other column.
+int ColumnSortCommand(int column, bool shift);
+
 // The list's context menu, in order.
 std::span<const ContextMenuItem> ContextMenu();
 

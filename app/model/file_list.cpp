@@ -8,6 +8,7 @@
 #include "engine/core/engine_state.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
+#include "engine/security/authenticate.h"
 
 namespace folvex {
 
@@ -136,7 +137,8 @@ std::string DateFromKey(std::string_view key, bool japanese) {
 PageCount CountPagesOfFile(const std::string& path) {
   EngineState state;
   PageCount count;
-  count.Result = CountPages(state, path);
+  // A protected file with cross-reference streams is counted when the empty password opens it.
+  count.Result = CountPages(state, path, MakeCountDecryption());
   count.Encrypted = state.EncryptRef.has_value();
   count.LastErrorCode = state.LastErrorCode;
   return count;

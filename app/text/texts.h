@@ -219,6 +219,32 @@ enum class TextId {
   TomletPageInputPrompt,
   TomletListFileUnreadable,
   CliSplitDone,
+  // File Setting lists, in list order; the file dialogs of the Ref buttons
+  ScaleNoSetting,
+  ScaleSetScale,
+  ScaleWidthAndHeight,
+  ScaleWidth,
+  ScaleHeight,
+  ScaleInherit,
+  LayoutNoSetting,
+  LayoutSinglePage,
+  LayoutContinuous,
+  LayoutOddLeft,
+  LayoutOddRight,
+  LayoutInherit,
+  DirectionLeftToRight,
+  DirectionRightToLeft,
+  DirectionInherit,
+  OutlineNotKeep,
+  OutlineKeep,
+  OutlineKeepTop,
+  PanelNone,
+  PanelOutline,
+  PanelOutlineElseThumbnail,
+  PanelOutlineElseNothing,
+  PanelThumbnail,
+  PanelInherit,
+  EditRefTitle,  // the English interface keeps the system's own title
 };
 
 // Number of texts in the table (every TextId is below it).

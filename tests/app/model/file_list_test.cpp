@@ -178,6 +178,35 @@ TEST(FileListCounting, RowsAreCountedThroughTheEngine) {
   EXPECT_EQ(CountUncountedRows(list, false, CountPagesOfFile), 0) << "nothing uncounted is left";
 }
 
+// Protected files with cross-reference streams: the empty user password opens them for counting;
+// any other user password leaves the bare encrypted text.
+TEST(FileListCounting, ProtectedStreamFilesAreCountedWithTheEmptyPassword) {
+  if (!testing::HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+  const std::string plain = WriteTempFile("count-plain.pdf", SimplePdf(12));
+  struct Case {
+    const char* Name;
+    const char* User;
+    const char* Method;
+    const char* Page;
+  };
+  const Case cases[] = {
+      {"count-rc4-empty.pdf", "", "128 --use-aes=n", "12 Encrypted"},
+      {"count-aes-empty.pdf", "", "128 --use-aes=y", "12 Encrypted"},
+      {"count-aes256-empty.pdf", "", "256", "12 Encrypted"},
+      {"count-rc4-user.pdf", "u", "128 --use-aes=n", "Encrypted"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = testing::TempDir() + "/" + c.Name;
+    const testing::CommandResult made = testing::RunCommand(
+        std::string("qpdf --allow-weak-crypto --object-streams=generate --encrypt '") + c.User + "' owner " + c.Method +
+        " -- '" + plain + "' '" + path + "' 2>&1");
+    ASSERT_EQ(made.ExitCode, 0) << made.Output;
+    ListEntry row = MakeRow(path, false, true, CountPagesOfFile);
+    EXPECT_EQ(row.Page, c.Page) << c.Name;
+    EXPECT_EQ(row.Icon, kIconEncrypted) << c.Name;
+  }
+}
+
 FileList ListOf(std::initializer_list<const char*> names, std::initializer_list<int> selected) {
   FileList list;
   for (const char* name : names) {
