@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tomlet.exe under Wine: the list-file and path command lines split a file into page files beside it,
 # each judged by qpdf and pdftotext against its source page; the page-input form is answered in its
-# dialog. Usage: tests/win32/split_session.sh BUILD_WIN_DIR SCREENS_DIR
+# dialog; the run forms post one notice per file; and Folvex.exe runs Tomlet.exe over several
+# selected files, file after file as the notices come back. Usage: tests/win32/split_session.sh BUILD_WIN_DIR SCREENS_DIR
 # Needs DISPLAY (run alone: xvfb-run -a tests/win32/split_session.sh build-win screens) and uses
 # WINEPREFIX (default BUILD_WIN_DIR/wineprefix, created when missing).
 set -euo pipefail
@@ -143,6 +144,88 @@ if [ -f "$receiver" ]; then
   judge "$work/run1_2 (2).pdf" "$work/run1.pdf" 2
 else
   fail "$receiver missing"
+fi
+
+# The desktop program's several-file run: Folvex.exe launches Tomlet.exe for the first selected
+# file, and for each next one when the notice for the previous one arrives; the run ends with one
+# message captioned "Tomlet".
+folvex_exe="$build/Folvex.exe"
+post_drop="$build/post_drop.exe"
+# desktop_run NAME PAGES...: one file per page count, all split in one run. The closing message's
+# text is left to the screenshot (the native tests check every text of the run).
+desktop_run() {
+  local name=$1
+  shift
+  local app="$work/$name" files=() i=0
+  mkdir -p "$app"
+  for pages in "$@"; do
+    i=$((i + 1))
+    make_pdf "$app/f$i.pdf" "$pages"
+    files+=("$(winepath -w "$app/f$i.pdf")")
+  done
+  printf '[General]\r\n[Processing]\r\nPageDisp=Off\r\n[File Setting]\r\nDispScale=W\r\n[Tomlet]\r\nTomlet=%s\r\n' \
+    "$(winepath -w "$tomlet")" >"$app/Folvex.ini"
+  (cd "$app" && exec wine "$folvex_exe" /us >/dev/null 2>&1) &
+  local pid=$! main=""
+  for _ in $(seq 1 150); do
+    main=$(xdotool search --onlyvisible --classname 'folvex\.exe' 2>/dev/null | head -n1 || true)
+    [ -n "$main" ] && break
+    sleep 0.2
+  done
+  [ -n "$main" ] || { fail "$name: Folvex.exe did not open"; kill "$pid" 2>/dev/null; return; }
+  sleep 1
+  wine "$post_drop" 40 80 "${files[@]}" >/dev/null 2>&1
+  sleep 1
+  xdotool windowfocus --sync "$main" 2>/dev/null || true
+  xdotool key ctrl+a
+  sleep 0.5
+  xdotool key alt+o
+  sleep 0.5
+  xdotool key a
+  # The question: Yes.
+  local question=""
+  for _ in $(seq 1 50); do
+    question=$(xdotool search --onlyvisible --name '^Folvex$' 2>/dev/null | grep -v "^$main$" | tail -n1 || true)
+    [ -n "$question" ] && break
+    sleep 0.2
+  done
+  [ -n "$question" ] || { fail "$name: no question before the run"; }
+  import -window root "$screens/split-run-$name-question.png" 2>/dev/null || true
+  [ -n "$question" ] && { xdotool windowfocus --sync "$question" 2>/dev/null || true; xdotool key Return; }
+  # The run's closing message.
+  local done_box=""
+  for _ in $(seq 1 300); do
+    done_box=$(xdotool search --onlyvisible --name '^Tomlet$' 2>/dev/null | tail -n1 || true)
+    [ -n "$done_box" ] && break
+    sleep 0.2
+  done
+  import -window root "$screens/split-run-$name-end.png" 2>/dev/null || true
+  [ -n "$done_box" ] || fail "$name: no closing message from the run"
+  i=0
+  for pages in "$@"; do
+    i=$((i + 1))
+    if [ "$pages" -gt 1 ]; then
+      for page in $(seq 1 "$pages"); do judge "$app/f${i}_$page.pdf" "$app/f$i.pdf" "$page"; done
+      grep -q '/FitH null' "$app/f${i}_1.pdf" || fail "$name: f$i page files lack the open action of the settings"
+    else
+      [ ! -e "$app/f${i}_1.pdf" ] || fail "$name: a one-page file was split"
+    fi
+  done
+  if [ -n "$done_box" ]; then
+    xdotool windowfocus --sync "$done_box" 2>/dev/null || true
+    xdotool key Return
+  fi
+  sleep 0.5
+  xdotool windowfocus --sync "$main" 2>/dev/null || true
+  xdotool key ctrl+e
+  timeout 30 tail --pid="$pid" -f /dev/null || { fail "$name: Folvex.exe did not end"; kill "$pid" 2>/dev/null; }
+  echo "$name: run checked"
+}
+if [ -f "$folvex_exe" ] && [ -f "$post_drop" ]; then
+  desktop_run three-files 3 2 4
+  desktop_run one-page-among-three 2 1 3
+else
+  fail "Folvex.exe or post_drop.exe missing"
 fi
 
 rm -f "$tmp_unix"/~tpfdA00[1-5].tmp
