@@ -9,6 +9,7 @@
 #include "cli/merge_command.h"
 #include "cli/info_command.h"
 #include "cli/security_commands.h"
+#include "cli/split_command.h"
 #include "cli/windows_console.h"
 #include "engine/core/open_file.h"
 
@@ -40,6 +41,9 @@ int Run(std::vector<std::string> arguments) {
   folvex::cli::SecurityCommandOptions unprotectOptions;
   CLI::App* unprotect = folvex::cli::AddUnprotectCommand(app, unprotectOptions);
 
+  folvex::cli::SplitCommandOptions splitOptions;
+  CLI::App* split = folvex::cli::AddSplitCommand(app, splitOptions);
+
   try {
     std::reverse(arguments.begin(), arguments.end());
     app.parse(arguments);
@@ -52,6 +56,7 @@ int Run(std::vector<std::string> arguments) {
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);
   if (merge->parsed()) return folvex::cli::RunMergeCommand(mergeOptions, japanese, std::cerr);
   if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);
+  if (split->parsed()) return folvex::cli::RunSplitCommand(splitOptions, japanese, std::cerr);
   if (unprotect->parsed()) return folvex::cli::RunUnprotect(unprotectOptions, japanese, std::cout, std::cerr);
   return folvex::cli::kExitUsage;
 }

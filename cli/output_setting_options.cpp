@@ -91,8 +91,11 @@ bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use,
   if (options.OpenView) settings.DispScale = OpenViewCode(*options.OpenView);
   if (options.Layout) settings.PageLayout = *options.Layout;
   if (options.Direction) settings.Direction = *options.Direction;
-  if (options.Outlines) (merge ? settings.OutlineKeepM : settings.OutlineKeepE) = *options.Outlines;
-  if (options.PageMode) (merge ? settings.PageModeM : settings.PageModeE) = *options.PageMode;
+  const bool split = use == SettingsFor::Split;
+  if (options.Outlines) {
+    (merge ? settings.OutlineKeepM : split ? settings.OutlineKeepS : settings.OutlineKeepE) = *options.Outlines;
+  }
+  if (options.PageMode) (merge ? settings.PageModeM : split ? settings.PageModeS : settings.PageModeE) = *options.PageMode;
   if (!merge) return true;
   if (options.FileOutlines) settings.FileToOutline = 1;
   if (options.OutlineBold) settings.OBold = 1;

@@ -26,7 +26,7 @@ struct OutputSettingOptions {
   bool FileOutlinesClosed = false;
 };
 
-enum class SettingsFor { Extract, Merge };
+enum class SettingsFor { Extract, Merge, Split };
 
 void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, SettingsFor use);
 

@@ -160,6 +160,16 @@ void RunGeneralSetting(AppSession& session, Desktop& desktop) {
   ShowSplitterControls(session, desktop);
 }
 
+FileDialogRequest SplitterFileDialogRequest(bool japanese) {
+  FileDialogRequest request;
+  request.Title = std::string(Text(TextId::SplitterRefTitle, japanese));
+  request.FilterName = "Tomlet.exe";
+  request.FilterPattern = "Tomlet.exe";
+  request.DefaultExtension = "exe";
+  request.MustExist = true;
+  return request;
+}
+
 void RunSplitPageInput(AppSession& session, Desktop& desktop) {
   if (!SplitAllowed(session, kCmdSplitPageInput)) return;
   const std::vector<int> rows = SelectedRows(session.List);

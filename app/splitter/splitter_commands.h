@@ -14,6 +14,9 @@ void StartSplitter(AppSession& session, Desktop& desktop);
 // The General Setting command (1280): the dialog, its splitter-path validation and messages.
 void RunGeneralSetting(AppSession& session, Desktop& desktop);
 
+// The file dialog of the General Setting dialog's "Ref" button: Tomlet.exe only, existing files.
+FileDialogRequest SplitterFileDialogRequest(bool japanese);
+
 // Split All Pages (1350) and Split Page Input (1360).
 void RunSplitAll(AppSession& session, Desktop& desktop);
 void RunSplitPageInput(AppSession& session, Desktop& desktop);

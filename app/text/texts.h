@@ -217,7 +217,6 @@ enum class TextId {
   SplitFailedSome,
   // The splitter program's own texts
   TomletPageInputPrompt,
-  TomletCreatingPage,
   TomletListFileUnreadable,
   CliSplitDone,
   // File Setting lists, in list order; the file dialogs of the Ref buttons

@@ -92,7 +92,8 @@ MessageAnswer ShowMessageBox(HWND owner, const MessageRequest& request) {
   const std::wstring text = Utf8ToWide(request.Text);
   const std::wstring caption = Utf8ToWide(request.Caption);
   const int answer = MessageBoxW(owner, text.c_str(), caption.c_str(),
-                                 IconStyle(request.Icon) | ButtonStyle(request.Buttons) | MB_SETFOREGROUND);
+                                 IconStyle(request.Icon) | ButtonStyle(request.Buttons) | MB_SETFOREGROUND |
+                                     (request.StayOnTop ? MB_TOPMOST : 0));
   switch (answer) {
     case IDCANCEL: return MessageAnswer::Cancel;
     case IDYES: return MessageAnswer::Yes;

@@ -24,7 +24,9 @@ struct Writer {
   const DocumentSlot& Slot;
   const PageDictCopies& Copies;
   const ExtractJob& Job;
-  TransferOutput Output;
+  const TransferProgress& Progress;
+  TransferOutput& Output;
+  TransferWorkspace* Workspace;
 
   int Fail(int code) {
     State.LastErrorCode = code;
@@ -57,9 +59,8 @@ struct Writer {
     AppendPagesObjects(Output.Text, Output.Offsets, tree);
 
     Output.NextObjectNumber = tree.LastNumber + 1;
-    TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10, 90};
     const PageSelection selection{Job.PageIndexList, tree.PageNumbers, tree.ParentNumbers};
-    if (WritePageObjects(State, Slot, Copies, selection, progress, Output) != 1) {
+    if (WritePageObjects(State, Slot, Copies, selection, Progress, Output, Workspace) != 1) {
       if (State.Cancelled()) return 0;
       return Fail(kPagesFailed);
     }
@@ -71,7 +72,7 @@ struct Writer {
       return AppendExtractOutlines(text, offsets, first, State.Job, Slot, Job.PageIndexList, tree.PageNumbers);
     });
 
-    State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
+    State.ReportProgress(Progress.English, Progress.Japanese, Progress.Base + Progress.Span);
     AppendXrefAndTrailer(Output);
     return State.Cancelled() ? 0 : 1;
   }
@@ -100,10 +101,13 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
   }
   if (state.Cancelled()) return kExtractCancelled;
 
-  Writer writer{state, slot, copies, job, {}};
-  if (writer.Build() != 1) return state.Cancelled() ? kExtractCancelled : kExtractFailed;
+  TransferOutput output;
+  const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10, 90};
+  if (BuildExtractedFile(state, slot, copies, job, progress, output) != 1) {
+    return state.Cancelled() ? kExtractCancelled : kExtractFailed;
+  }
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
-  if (ProtectAndStore(state, writer.Output, protect, job.OutputPath) != 0) {
+  if (ProtectAndStore(state, output, protect, job.OutputPath) != 0) {
     if (state.Cancelled()) return kExtractCancelled;
     return state.LastErrorCode == -2000 ? kExtractOutputFailed : kExtractFailed;
   }
@@ -147,6 +151,14 @@ int Extract(EngineState& state, const ExtractJob& job) {
 }
 
 }  // namespace
+
+int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
+                       const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,
+                       TransferWorkspace* workspace) {
+  output = TransferOutput{};
+  Writer writer{state, slot, copies, job, progress, output, workspace};
+  return writer.Build();
+}
 
 int RunExtract(EngineState& state, const ExtractJob& job) {
   try {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "engine/core/engine_state.h"
+#include "engine/transfer/page_dicts.h"
+#include "engine/transfer/page_objects.h"
 
 namespace folvex {
 
@@ -35,5 +37,13 @@ struct ExtractJob {
 // in one store at the end, protected again with the input's key when the input was protected
 // (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
 int RunExtract(EngineState& state, const ExtractJob& job);
+
+// The writer alone, on a document already opened in slot whose page copies hold job's pages: builds
+// the whole file for job.PageIndexList into output (OutputPath is not used), the page copy
+// reporting within progress; workspace, when given, is kept for the next call on the same document.
+// Returns 1, or 0 on failure (LastErrorCode) or cancel.
+int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
+                       const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,
+                       TransferWorkspace* workspace = nullptr);
 
 }  // namespace folvex

@@ -38,8 +38,14 @@ void Append(Collection& collection, ReferenceChain& chain, const ReferenceRecord
 
 class Walk {
  public:
-  Walk(EngineState& state, const DocumentSlot& slot, const std::vector<int>& renumber, Collection& collection)
-      : State(state), Slot(slot), Renumber(renumber), Out(collection), Visited(slot.Xref.size(), 0) {}
+  Walk(EngineState& state, const DocumentSlot& slot, const std::vector<int>& renumber, Collection& collection,
+       std::vector<char>& visited)
+      : State(state), Slot(slot), Renumber(renumber), Out(collection), Visited(visited) {}
+  ~Walk() {
+    for (uint32_t index : Touched) Visited[index] = 0;
+  }
+  Walk(const Walk&) = delete;
+  Walk& operator=(const Walk&) = delete;
 
   // Walks from the copy of one listing. Returns 1, or 0 with the error set.
   int FromPage(long listing, const std::string& copy) {
@@ -93,6 +99,7 @@ class Walk {
     const auto i = static_cast<std::size_t>(index);
     if (Visited[i] != 0 || Renumber[i] >= 0) return 1;
     Visited[i] = 1;
+    Touched.push_back(static_cast<uint32_t>(i));
     const XrefEntry& entry = Slot.Xref[i];
     // A free entry, or an in-use entry at offset 0, names no object: references to it become null.
     if (entry.Type == 'f' || entry.Offset == 0) return 1;
@@ -114,7 +121,8 @@ class Walk {
   const DocumentSlot& Slot;
   const std::vector<int>& Renumber;
   Collection& Out;
-  std::vector<char> Visited;
+  std::vector<char>& Visited;
+  std::vector<uint32_t> Touched;  // the entries of Visited to clear again
   std::vector<Frame> Stack;
 };
 
@@ -122,10 +130,11 @@ class Walk {
 
 long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
                     std::span<const int> pageIndex, const std::vector<int>& renumber, const WalkProgress& progress,
-                    Collection& collection) {
+                    Collection& collection, std::vector<char>& visited) {
   collection = Collection{};
   collection.Pages.resize(pageIndex.size());
-  Walk walk(state, slot, renumber, collection);
+  if (visited.size() != slot.Xref.size()) visited.assign(slot.Xref.size(), 0);
+  Walk walk(state, slot, renumber, collection, visited);
   const int n = static_cast<int>(pageIndex.size());
   for (int k = 0; k < n; ++k) {
     if (state.Cancelled()) {

@@ -58,11 +58,12 @@ using WalkProgress = std::function<void(int k, int n)>;
 // Walks depth first from each listed page's dictionary copy (copies indexed by page index) over
 // every reference, in text order, into collection. Objects whose renumber entry is already set
 // (the selected pages) are recorded but never entered: each is written from its own copy. Objects
-// listed as free or at offset 0 are absent. Returns the number of objects collected, or -1 with
-// LastErrorCode set (0 when cancelled).
+// listed as free or at offset 0 are absent. visited has one zero per table entry and is all zeros
+// again on return (it is the caller's so that walks of a few pages cost nothing in the size of the
+// table). Returns the number of objects collected, or -1 with LastErrorCode set (0 when cancelled).
 long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
                     std::span<const int> pageIndex, const std::vector<int>& renumber, const WalkProgress& progress,
-                    Collection& collection);
+                    Collection& collection, std::vector<char>& visited);
 
 // Index of number in the table, or -1.
 long XrefIndexOf(const XrefTable& table, int number);

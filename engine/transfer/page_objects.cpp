@@ -109,14 +109,36 @@ class PageWriter {
   TransferOutput& Out;
 };
 
+// Puts the renumber entries a call has set back to -1 when it ends, however it ends.
+class RenumberReset {
+ public:
+  explicit RenumberReset(std::vector<int>& renumber) : Renumber(renumber) {}
+  ~RenumberReset() {
+    for (uint32_t index : Set) Renumber[index] = -1;
+  }
+  RenumberReset(const RenumberReset&) = delete;
+  RenumberReset& operator=(const RenumberReset&) = delete;
+  void Assign(uint32_t index, int number) {
+    Renumber[index] = number;
+    Set.push_back(index);
+  }
+
+ private:
+  std::vector<int>& Renumber;
+  std::vector<uint32_t> Set;
+};
+
 int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
-             const PageSelection& selection, const TransferProgress& progress, TransferOutput& output) {
+             const PageSelection& selection, const TransferProgress& progress, TransferOutput& output,
+             TransferWorkspace& workspace) {
   state.LastErrorCode = 0;
   const int n = static_cast<int>(selection.PageIndex.size());
 
   // The selected pages keep the numbers the writer gave them; a page listed twice is known by
   // the number of its first listing.
-  std::vector<int> renumber(slot.Xref.size(), -1);
+  std::vector<int>& renumber = workspace.Renumber;
+  if (renumber.size() != slot.Xref.size()) renumber.assign(slot.Xref.size(), -1);
+  RenumberReset reset(renumber);
   for (int k = 0; k < n; ++k) {
     const int page = selection.PageIndex[static_cast<std::size_t>(k)];
     if (page < 0 || static_cast<std::size_t>(page) >= slot.PageList.size()) {
@@ -129,7 +151,7 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
       return 0;
     }
     if (renumber[static_cast<std::size_t>(index)] < 0) {
-      renumber[static_cast<std::size_t>(index)] = selection.PageNumber[static_cast<std::size_t>(k)];
+      reset.Assign(static_cast<uint32_t>(index), selection.PageNumber[static_cast<std::size_t>(k)]);
     }
   }
 
@@ -140,13 +162,14 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
     state.ReportProgress(Counted(analyzingEnglish, k, count), Counted(analyzingJapanese, k, count),
                          progress.Base + static_cast<int>((int64_t{progress.Span} * k * 75 / 90) / count));
   };
-  if (CollectObjects(state, slot, copies, selection.PageIndex, renumber, walkProgress, collection) < 0) {
+  if (CollectObjects(state, slot, copies, selection.PageIndex, renumber, walkProgress, collection,
+                     workspace.Visited) < 0) {
     state.LastErrorCode = -216;
     return 0;
   }
 
   int next = output.NextObjectNumber;
-  for (const CollectedObject& object : collection.Objects) renumber[object.Index] = next++;
+  for (const CollectedObject& object : collection.Objects) reset.Assign(object.Index, next++);
 
   PageWriter writer(state, collection, renumber, output);
   std::size_t firstObject = 0;
@@ -172,9 +195,11 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
 }  // namespace
 
 int WritePageObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
-                     const PageSelection& selection, const TransferProgress& progress, TransferOutput& output) {
+                     const PageSelection& selection, const TransferProgress& progress, TransferOutput& output,
+                     TransferWorkspace* workspace) {
   try {
-    return WriteAll(state, slot, copies, selection, progress, output);
+    TransferWorkspace local;
+    return WriteAll(state, slot, copies, selection, progress, output, workspace != nullptr ? *workspace : local);
   } catch (const std::bad_alloc&) {
     state.LastErrorCode = -228;
     return 0;

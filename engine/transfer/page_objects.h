@@ -39,6 +39,14 @@ struct TransferProgress {
   int Span = 90;
 };
 
+// Tables indexed by the entries of one document's cross-reference table, kept by a caller that
+// writes that document's pages in many small calls (split), so that a call costs nothing in the
+// size of the document. Between calls every entry holds its initial value.
+struct TransferWorkspace {
+  std::vector<int> Renumber;  // -1
+  std::vector<char> Visited;  // 0
+};
+
 // Collects and numbers what the selected pages reach (the pages keep their numbers, every other
 // object takes the next free number in first-visit order), then appends per listing its page
 // object and the objects first reached from it, with every reference rewritten: to the new
@@ -47,6 +55,7 @@ struct TransferProgress {
 // page dictionary copies indexed by page index. Returns 1, or 0 on failure (LastErrorCode) or
 // cancel.
 int WritePageObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
-                     const PageSelection& selection, const TransferProgress& progress, TransferOutput& output);
+                     const PageSelection& selection, const TransferProgress& progress, TransferOutput& output,
+                     TransferWorkspace* workspace = nullptr);
 
 }  // namespace folvex

@@ -139,6 +139,16 @@ TEST_F(SplitterCommands, GeneralSettingValidatesThePath) {
   EXPECT_FALSE(Desktop.Toolbar.SplitButtonsVisible);
 }
 
+TEST(SplitterFileDialog, TomletOnly) {
+  for (bool japanese : {false, true}) {
+    const FileDialogRequest request = SplitterFileDialogRequest(japanese);
+    EXPECT_EQ(request.Title, japanese ? "Tomlet.exeの位置を指定" : "Where is Tomlet.exe?");
+    EXPECT_EQ(request.FilterName + "|" + request.FilterPattern + "|" + request.DefaultExtension,
+              "Tomlet.exe|Tomlet.exe|exe");
+    EXPECT_TRUE(request.MustExist);
+  }
+}
+
 TEST_F(SplitterCommands, OlderSplitterGetsThePath) {
   Configure(990);
   AddFiles(1);
