@@ -15,3 +15,5 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libgcrypt20-dev libgtest-dev libcli11-dev)
 TEST_PACKAGES=(qpdf poppler-utils mupdf-tools ghostscript clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev wine64 wine)
+# bench/run: /usr/bin/time for the peak memory of each run; perf and valgrind for profiling by hand.
+BENCH_PACKAGES=(time qpdf poppler-utils mupdf-tools linux-perf valgrind)
