@@ -195,8 +195,9 @@ int ParseXrefChain(EngineState& state, const FileImage& image, XrefTable& table,
   }
 
   // Entries were collected newest first; a stable sort keeps the first definition of each number.
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const XrefEntry& a, const XrefEntry& b) { return a.Number < b.Number; });
+  // A single section written in order is sorted already.
+  const auto byNumber = [](const XrefEntry& a, const XrefEntry& b) { return a.Number < b.Number; };
+  if (!std::is_sorted(entries.begin(), entries.end(), byNumber)) std::stable_sort(entries.begin(), entries.end(), byNumber);
   entries.erase(std::unique(entries.begin(), entries.end(),
                             [](const XrefEntry& a, const XrefEntry& b) { return a.Number == b.Number; }),
                 entries.end());
