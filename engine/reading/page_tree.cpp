@@ -1,5 +1,6 @@
 #include "engine/reading/page_tree.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
@@ -294,7 +295,10 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
 
   // Each node is examined once; a node met again (a page listed twice, a shared subtree) is
   // taken from here. What depends on the path to it is worked out again every time.
-  std::unordered_map<int, NodeFacts> known;
+  // Facts by cross-reference index, so a node costs no hashing and no allocation of its own.
+  std::vector<NodeFacts> known(slot.Xref.size());
+  std::vector<char> isKnown(slot.Xref.size(), 0);
+  if (hasCount) slot.PageList.reserve(std::min<std::size_t>(static_cast<std::size_t>(state.PageCount), slot.Xref.size()));
   std::vector<WalkFrame> stack;
   std::unordered_set<int> onPath{rootNumber};
   // Every kid reference costs one visit. A tree without shared subtrees needs no more visits
@@ -320,19 +324,23 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
     if (*p != 'R') return fail(-142);
     ++p;
     if (--visitsLeft < 0) return fail(-144);
-    auto found = known.find(number);
-    if (found == known.end()) {
-      int offset = LookupObjectOffset(slot.Xref, number, error);
-      if (offset < 0) return fail(-143);
+    const auto listed = std::lower_bound(slot.Xref.begin(), slot.Xref.end(), number,
+                                         [](const XrefEntry& entry, int n) { return entry.Number < n; });
+    if (listed == slot.Xref.end() || listed->Number != number || listed->Offset < 0) return fail(-143);
+    const auto index = static_cast<std::size_t>(listed - slot.Xref.begin());
+    if (isKnown[index] == 0) {
+      error = 0;
+      const int offset = listed->Offset;
       NodeFacts facts;
       ++state.PageNodeScans;
       int examined = ExamineNode(state, begin, end, offset, number, boxes != nullptr, facts);
       if (state.PageNodeScanHook) state.PageNodeScanHook();
       if (examined < 0) return fail(-144);
       if (boxes != nullptr && facts.Kids > 0 && facts.BoxIsDirect) AddNodeBox(collector, number, facts.Box);
-      found = known.emplace(number, facts).first;
+      known[index] = facts;
+      isKnown[index] = 1;
     }
-    const NodeFacts& facts = found->second;
+    const NodeFacts& facts = known[index];
     if (facts.Kids == 0) {
       int need = PageNeed(facts, inherit, boxes);
       PageEntry page{number, generation, need, {}};

@@ -32,6 +32,10 @@ struct SectionReader {
   // Reads the entries of one subsection; returns 1, or 0 with the code set.
   int ReadEntries(const Byte*& p, long long first, long long count, const EntryCodes& codes) {
     int& error = State.LastErrorCode;
+    // Room for the subsection, as far as the bytes left can hold 20-byte entries; grown
+    // geometrically so that many small subsections cost no more than one large one.
+    const auto room = static_cast<std::size_t>(std::min<long long>(count, (End - p) / 20 + 1));
+    if (Entries.capacity() - Entries.size() < room) Entries.reserve(std::max(2 * Entries.capacity(), Entries.size() + room));
     for (long long k = 0; k < count; ++k) {
       if (State.Cancelled()) return 0;
       int offset = ReadInteger(p, End, error);

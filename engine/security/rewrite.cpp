@@ -458,7 +458,11 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   }
   AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
 
-  image = MakeFileImage(std::vector<Byte>(out.begin(), out.end()));
+  std::vector<Byte> bytes;
+  ReserveLarge(bytes, out.size() + 1);
+  bytes.assign(out.begin(), out.end());
+  std::string().swap(out);
+  image = MakeFileImage(std::move(bytes));
   return 0;
 }
 
