@@ -59,8 +59,13 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
   facts = NodeFacts{};
   const Byte *start = nullptr, *dictEnd = nullptr;
   if (int code = OpenNodeDictionary(state, begin, end, offset, number, start, dictEnd); code < 0) return code;
-  const Byte* type = FindKey("/Type", start, dictEnd, error);
+  // The keys a node is read for, found in one pass over its dictionary.
+  static constexpr std::string_view kNodeKeys[6] = {"/Resources", "/MediaBox", "/CropBox", "/Rotate", "/Type", "/Kids"};
+  const Byte* keys[6];
+  FindKeys(kNodeKeys, start, dictEnd, keys);
+  const Byte* type = keys[4];
   if (type == nullptr) return error = -105;
+  error = 0;
   const Byte* p = type + 5;
   if (SkipWhitespace(p, end, error) < 0) return error = -106;
   if (!StartsWith(p, end, "/Page")) return error = -107;
@@ -68,9 +73,8 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
   bool isPagesNode = *p == 's';
   if (!isPagesNode && !IsDelimiter(*p)) return error = -110;
 
-  const Byte* attributes[4];
+  const Byte* const* attributes = keys;
   for (int i = 0; i < 4; ++i) {
-    attributes[i] = FindKey(kAttributeKeys[i], start, dictEnd, error);
     if (attributes[i] != nullptr) facts.Defines |= kAttributeBits[i];
   }
   error = 0;
@@ -95,8 +99,9 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
       facts.Box = ReadBoxNumbers(q + 1, end);
     }
   }
-  const Byte* kids = FindKey("/Kids", start, dictEnd, error);
+  const Byte* kids = keys[5];
   if (kids == nullptr) return error = -109;
+  error = 0;
   const Byte* q = kids + 5;
   if (SkipWhitespace(q, end, error) < 0) return error = -107;
   if (*q != '[') return error = -109;
