@@ -299,10 +299,10 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   if (p == nullptr) return -1;
 
   // Each node is examined once; a node met again (a page listed twice, a shared subtree) is
-  // taken from here. What depends on the path to it is worked out again every time.
-  // Facts by cross-reference index, so a node costs no hashing and no allocation of its own.
-  std::vector<NodeFacts> known(slot.Xref.size());
-  std::vector<char> isKnown(slot.Xref.size(), 0);
+  // taken from here, found through its cross-reference index. What depends on the path to it is
+  // worked out again every time.
+  std::vector<NodeFacts> known;
+  std::vector<int> knownAt(slot.Xref.size(), -1);
   if (hasCount) slot.PageList.reserve(std::min<std::size_t>(static_cast<std::size_t>(state.PageCount), slot.Xref.size()));
   std::vector<WalkFrame> stack;
   std::unordered_set<int> onPath{rootNumber};
@@ -333,7 +333,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
                                          [](const XrefEntry& entry, int n) { return entry.Number < n; });
     if (listed == slot.Xref.end() || listed->Number != number || listed->Offset < 0) return fail(-143);
     const auto index = static_cast<std::size_t>(listed - slot.Xref.begin());
-    if (isKnown[index] == 0) {
+    if (knownAt[index] < 0) {
       error = 0;
       const int offset = listed->Offset;
       NodeFacts facts;
@@ -342,10 +342,10 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
       if (state.PageNodeScanHook) state.PageNodeScanHook();
       if (examined < 0) return fail(-144);
       if (boxes != nullptr && facts.Kids > 0 && facts.BoxIsDirect) AddNodeBox(collector, number, facts.Box);
-      known[index] = facts;
-      isKnown[index] = 1;
+      knownAt[index] = static_cast<int>(known.size());
+      known.push_back(facts);
     }
-    const NodeFacts& facts = known[index];
+    const NodeFacts& facts = known[static_cast<std::size_t>(knownAt[index])];
     if (facts.Kids == 0) {
       int need = PageNeed(facts, inherit, boxes);
       PageEntry page{number, generation, need, {}};
