@@ -7,6 +7,7 @@
 #include "engine/assembly/outline_objects.h"
 #include "engine/assembly/output_settings.h"
 #include "engine/assembly/page_tree_layout.h"
+#include "engine/core/large_buffers.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
@@ -39,7 +40,8 @@ struct Writer {
     const int n = static_cast<int>(Job.PageIndexList.size());
     const std::size_t size = image.Size();
     const std::size_t average = size / static_cast<std::size_t>(std::max(State.PageCount, 1));
-    Output.Text.reserve(std::max<std::size_t>(std::min(2 * average * static_cast<std::size_t>(n), size), 32768));
+    const std::size_t estimate = std::min(2 * average * static_cast<std::size_t>(n), size + size / 8);
+    ReserveLarge(Output.Text, std::max<std::size_t>(estimate, 32768));
 
     // The input's own header line and comment line, with anything before them.
     HeaderLines header;

@@ -8,6 +8,7 @@
 #include "engine/assembly/outline_objects.h"
 #include "engine/assembly/output_settings.h"
 #include "engine/assembly/page_tree_layout.h"
+#include "engine/core/large_buffers.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
@@ -204,7 +205,8 @@ struct Writer {
     const std::size_t n = Job.Inputs.size();
     std::size_t size = 0;
     for (std::size_t i = 0; i < n; ++i) size += Slot(i).Image.Size();
-    Output.Text.reserve(std::max<std::size_t>(size, 32768));
+    // A merged file is its inputs plus a little: the margin keeps the text from moving once.
+    ReserveLarge(Output.Text, std::max<std::size_t>(size + size / 8, 32768));
     if (AppendHeader() != 1) return 0;
     if (State.Cancelled()) return 0;
 

@@ -1,5 +1,6 @@
 #include "engine/assembly/page_tree_layout.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,6 +54,9 @@ int LayOutPageTree(int pageCount, PageTreeLayout& layout) {
 
   layout.PageNumbers.assign(pageCount, 0);
   layout.ParentNumbers.assign(pageCount, 0);
+  // Every page and every /Pages node is a record: about pageCount * 10 / 9 of them.
+  layout.Nodes.reserve(static_cast<std::size_t>(
+      std::min<int64_t>(lastUsable + 1, kPageTreeRootNumber + 1 + pageCount + pageCount / 9 + d + 2)));
   layout.Nodes.resize(kPageTreeRootNumber + 1);
   layout.Nodes[kPageTreeRootNumber].Parent = 0;
   int current = kPageTreeRootNumber;

@@ -1,11 +1,11 @@
 #include "engine/reading/file_image.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
 
 #include <sys/stat.h>
 
+#include "engine/core/large_buffers.h"
 #include "engine/core/open_file.h"
 
 namespace folvex {
@@ -47,31 +47,29 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
     lastError = -2;
     return 0;
   }
-  // Read in slices into reserved storage: growing the vector to its size first would write every
-  // byte twice (zeros, then the file).
+  // One pass of the file's bytes into storage that is reserved (and advised for large pages)
+  // before the first byte is written; the trailing zero byte comes with the resize.
   std::vector<Byte> bytes;
   std::size_t read = 0;
+  const auto size = static_cast<std::size_t>(length);
   try {
-    bytes.reserve(static_cast<std::size_t>(length) + 1);
-    std::vector<Byte> slice(std::min<std::size_t>(static_cast<std::size_t>(length), 1 << 20));
-    while (read < static_cast<std::size_t>(length)) {
-      const std::size_t wanted = std::min(slice.size(), static_cast<std::size_t>(length) - read);
-      const std::size_t got = std::fread(slice.data(), 1, wanted, file);
-      if (got == 0) break;
-      bytes.insert(bytes.end(), slice.begin(), slice.begin() + static_cast<std::ptrdiff_t>(got));
-      read += got;
-    }
+    ReserveLarge(bytes, size + 1);
+    bytes.resize(size + 1);
   } catch (const std::bad_alloc&) {
     std::fclose(file);
     lastError = -2;
     return 0;
   }
+  while (read < size) {
+    const std::size_t got = std::fread(bytes.data() + read, 1, size - read, file);
+    if (got == 0) break;
+    read += got;
+  }
   std::fclose(file);
-  if (read != static_cast<std::size_t>(length)) {
+  if (read != size) {
     lastError = -2;
     return 0;
   }
-  bytes.push_back(0);
   image.Storage = std::move(bytes);
   return 1;
 }

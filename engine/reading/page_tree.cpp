@@ -1,5 +1,6 @@
 #include "engine/reading/page_tree.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
@@ -58,8 +59,13 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
   facts = NodeFacts{};
   const Byte *start = nullptr, *dictEnd = nullptr;
   if (int code = OpenNodeDictionary(state, begin, end, offset, number, start, dictEnd); code < 0) return code;
-  const Byte* type = FindKey("/Type", start, dictEnd, error);
+  // The keys a node is read for, found in one pass over its dictionary.
+  static constexpr std::string_view kNodeKeys[6] = {"/Resources", "/MediaBox", "/CropBox", "/Rotate", "/Type", "/Kids"};
+  const Byte* keys[6];
+  FindKeys(kNodeKeys, start, dictEnd, keys);
+  const Byte* type = keys[4];
   if (type == nullptr) return error = -105;
+  error = 0;
   const Byte* p = type + 5;
   if (SkipWhitespace(p, end, error) < 0) return error = -106;
   if (!StartsWith(p, end, "/Page")) return error = -107;
@@ -67,9 +73,8 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
   bool isPagesNode = *p == 's';
   if (!isPagesNode && !IsDelimiter(*p)) return error = -110;
 
-  const Byte* attributes[4];
+  const Byte* const* attributes = keys;
   for (int i = 0; i < 4; ++i) {
-    attributes[i] = FindKey(kAttributeKeys[i], start, dictEnd, error);
     if (attributes[i] != nullptr) facts.Defines |= kAttributeBits[i];
   }
   error = 0;
@@ -94,8 +99,9 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
       facts.Box = ReadBoxNumbers(q + 1, end);
     }
   }
-  const Byte* kids = FindKey("/Kids", start, dictEnd, error);
+  const Byte* kids = keys[5];
   if (kids == nullptr) return error = -109;
+  error = 0;
   const Byte* q = kids + 5;
   if (SkipWhitespace(q, end, error) < 0) return error = -107;
   if (*q != '[') return error = -109;
@@ -293,8 +299,11 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   if (p == nullptr) return -1;
 
   // Each node is examined once; a node met again (a page listed twice, a shared subtree) is
-  // taken from here. What depends on the path to it is worked out again every time.
-  std::unordered_map<int, NodeFacts> known;
+  // taken from here, found through its cross-reference index. What depends on the path to it is
+  // worked out again every time.
+  std::vector<NodeFacts> known;
+  std::vector<int> knownAt(slot.Xref.size(), -1);
+  if (hasCount) slot.PageList.reserve(std::min<std::size_t>(static_cast<std::size_t>(state.PageCount), slot.Xref.size()));
   std::vector<WalkFrame> stack;
   std::unordered_set<int> onPath{rootNumber};
   // Every kid reference costs one visit. A tree without shared subtrees needs no more visits
@@ -320,19 +329,23 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
     if (*p != 'R') return fail(-142);
     ++p;
     if (--visitsLeft < 0) return fail(-144);
-    auto found = known.find(number);
-    if (found == known.end()) {
-      int offset = LookupObjectOffset(slot.Xref, number, error);
-      if (offset < 0) return fail(-143);
+    const auto listed = std::lower_bound(slot.Xref.begin(), slot.Xref.end(), number,
+                                         [](const XrefEntry& entry, int n) { return entry.Number < n; });
+    if (listed == slot.Xref.end() || listed->Number != number || listed->Offset < 0) return fail(-143);
+    const auto index = static_cast<std::size_t>(listed - slot.Xref.begin());
+    if (knownAt[index] < 0) {
+      error = 0;
+      const int offset = listed->Offset;
       NodeFacts facts;
       ++state.PageNodeScans;
       int examined = ExamineNode(state, begin, end, offset, number, boxes != nullptr, facts);
       if (state.PageNodeScanHook) state.PageNodeScanHook();
       if (examined < 0) return fail(-144);
       if (boxes != nullptr && facts.Kids > 0 && facts.BoxIsDirect) AddNodeBox(collector, number, facts.Box);
-      found = known.emplace(number, facts).first;
+      knownAt[index] = static_cast<int>(known.size());
+      known.push_back(facts);
     }
-    const NodeFacts& facts = found->second;
+    const NodeFacts& facts = known[static_cast<std::size_t>(knownAt[index])];
     if (facts.Kids == 0) {
       int need = PageNeed(facts, inherit, boxes);
       PageEntry page{number, generation, need, {}};

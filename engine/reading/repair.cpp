@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/large_buffers.h"
 #include "engine/reading/scanners.h"
 
 namespace folvex {
@@ -319,7 +320,7 @@ int RepairImage(EngineState& state, FileImage& image) {
   const std::size_t numberLimit = std::min(kObjectNumberCeiling, image.Size() + kObjectNumberMargin);
 
   std::vector<Byte> out;
-  out.reserve(image.Size() + kOutputReserve);
+  ReserveLarge(out, image.Size() + kOutputReserve);
   if (image.Empty() || *begin != '%') Append(out, "%PDF-1.3\n%\xE2\xE3\xCF\xD3\n");
 
   std::vector<RepairEntry> table;

@@ -1,5 +1,6 @@
 #include "engine/reading/scanners.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -262,6 +263,58 @@ const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, in
       lastError = -3;
       return nullptr;
     }
+  }
+}
+
+void FindKeys(std::span<const std::string_view> keys, const Byte* start, const Byte* end, std::span<const Byte*> found) {
+  std::size_t shortest = SIZE_MAX;
+  std::size_t missing = 0;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    found[i] = nullptr;
+    if (keys[i].empty()) continue;
+    shortest = std::min(shortest, keys[i].size());
+    ++missing;
+  }
+  if (missing == 0 || end - start < static_cast<std::ptrdiff_t>(shortest)) return;
+  // The tokens are those FindKey passes over; a key is looked for only where it still fits.
+  const Byte* limit = end - shortest;
+  const Byte* p = start;
+  int depth = 0;
+  for (;;) {
+    for (;;) {
+      if (p > limit) return;
+      Byte c = *p;
+      if (IsWhitespace(c) || c == '[' || c == ']' || c == '{' || c == '}') {
+        ++p;
+      } else if ((c == '<' || c == '>') && p[1] == c) {
+        depth += c == '<' ? 1 : -1;
+        p += 2;
+      } else if (c == '<' && AtHexString(p, end)) {
+        SkipHexString(p, end);
+      } else if (c == '<' || c == '>') {
+        ++p;
+      } else if (c == '%') {
+        while (p < end && !IsEndOfLine(*p)) ++p;
+      } else if (c == '(') {
+        if (!SkipLiteralString(p, end)) return;
+      } else {
+        break;
+      }
+    }
+    if (depth == 0) {
+      for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::string_view key = keys[i];
+        if (found[i] != nullptr || key.empty() || end - p < static_cast<std::ptrdiff_t>(key.size())) continue;
+        if (*p == static_cast<Byte>(key[0]) && std::memcmp(p, key.data(), key.size()) == 0 && EndsKey(p[key.size()])) {
+          found[i] = p;
+          if (--missing == 0) return;
+          break;
+        }
+      }
+    }
+    ++p;
+    while (p < end && !IsDelimiter(*p)) ++p;
+    if (p > limit) return;
   }
 }
 

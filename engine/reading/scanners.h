@@ -2,6 +2,7 @@
 // reads past the end plus the one zero byte that every image keeps behind it.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "engine/core/bytes.h"
@@ -31,6 +32,10 @@ const Byte* FindDictEnd(const Byte* start, const Byte* end);
 // Finds key (a name with its slash) at the outer level of the range. Returns null (-2, -3) when
 // absent.
 const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, int& lastError);
+
+// FindKey for several keys in one pass: found[i] becomes what FindKey(keys[i], start, end)
+// returns. found must have keys.size() elements.
+void FindKeys(std::span<const std::string_view> keys, const Byte* start, const Byte* end, std::span<const Byte*> found);
 
 // Offset of object number in the table, or a negative code (-95 when the number is absent).
 int LookupObjectOffset(const XrefTable& table, int number, int& lastError);

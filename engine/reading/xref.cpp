@@ -32,6 +32,10 @@ struct SectionReader {
   // Reads the entries of one subsection; returns 1, or 0 with the code set.
   int ReadEntries(const Byte*& p, long long first, long long count, const EntryCodes& codes) {
     int& error = State.LastErrorCode;
+    // Room for the subsection, as far as the bytes left can hold 20-byte entries; grown
+    // geometrically so that many small subsections cost no more than one large one.
+    const auto room = static_cast<std::size_t>(std::min<long long>(count, (End - p) / 20 + 1));
+    if (Entries.capacity() - Entries.size() < room) Entries.reserve(std::max(2 * Entries.capacity(), Entries.size() + room));
     for (long long k = 0; k < count; ++k) {
       if (State.Cancelled()) return 0;
       int offset = ReadInteger(p, End, error);
@@ -195,8 +199,9 @@ int ParseXrefChain(EngineState& state, const FileImage& image, XrefTable& table,
   }
 
   // Entries were collected newest first; a stable sort keeps the first definition of each number.
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const XrefEntry& a, const XrefEntry& b) { return a.Number < b.Number; });
+  // A single section written in order is sorted already.
+  const auto byNumber = [](const XrefEntry& a, const XrefEntry& b) { return a.Number < b.Number; };
+  if (!std::is_sorted(entries.begin(), entries.end(), byNumber)) std::stable_sort(entries.begin(), entries.end(), byNumber);
   entries.erase(std::unique(entries.begin(), entries.end(),
                             [](const XrefEntry& a, const XrefEntry& b) { return a.Number == b.Number; }),
                 entries.end());

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/core/large_buffers.h"
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/scanners.h"
 #include "engine/reading/stream_filters.h"
@@ -775,7 +776,7 @@ struct Converter {
     for (ObjectEntry& e : Entries) e.NewOffset = e.Field2;
 
     const std::size_t inputSize = static_cast<std::size_t>(End - Begin);
-    out.reserve(inputSize + inputSize / 4 + 4096);
+    ReserveLarge(out, inputSize + inputSize / 4 + 4096);
     struct Shift {
       std::int64_t Offset;  // of the object stream in the input
       std::int64_t Delta;   // written length minus the stream object's length

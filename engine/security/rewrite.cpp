@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "engine/core/document_texts.h"
+#include "engine/core/large_buffers.h"
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/repair.h"
 #include "engine/reading/scanners.h"
@@ -396,7 +397,7 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   const Byte* first = begin;
   if (SkipWhitespace(first, end, state.LastErrorCode) < 0) return writer.Fail(kRewriteNoHeader);
   state.LastErrorCode = 0;
-  writer.Out.reserve(image.Size() + image.Size() / 8 + 1024);
+  ReserveLarge(writer.Out, image.Size() + image.Size() / 8 + 1024);
   Append(writer.Out, begin, first);
 
   struct Written {
@@ -457,7 +458,11 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   }
   AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
 
-  image = MakeFileImage(std::vector<Byte>(out.begin(), out.end()));
+  std::vector<Byte> bytes;
+  ReserveLarge(bytes, out.size() + 1);
+  bytes.assign(out.begin(), out.end());
+  std::string().swap(out);
+  image = MakeFileImage(std::move(bytes));
   return 0;
 }
 

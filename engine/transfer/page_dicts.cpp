@@ -208,7 +208,6 @@ int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page
   if (close == nullptr) return context.Fail(-502);
 
   copy.clear();
-  copy.reserve(static_cast<std::size_t>(close - dict) + 260);
   if (CopyDictionary(context, dict, close) != 1) return 0;
   for (int source = kSourceResources; source <= kSourceRotate; ++source) {
     if ((page.Need & (1 << source)) == 0) continue;
@@ -241,6 +240,9 @@ int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, 
                    std::span<const int> only) {
   copies.assign(static_cast<std::size_t>(pageCount > 0 ? pageCount : 0), std::string());
   InheritedLines lines;
+  // Each copy is made in one reused buffer and then stored at its exact size: one small block
+  // per page instead of one grown by appends.
+  std::string scratch;
   auto build = [&](int i) {
     if (state.Cancelled()) {
       state.LastErrorCode = -1;
@@ -252,7 +254,10 @@ int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, 
     }
     std::string& copy = copies[static_cast<std::size_t>(i)];
     if (!copy.empty()) return true;
-    if (BuildOne(state, slot, slot.PageList[static_cast<std::size_t>(i)], copy, lines) != 1) {
+    scratch.clear();
+    const int built = BuildOne(state, slot, slot.PageList[static_cast<std::size_t>(i)], scratch, lines);
+    copy = scratch;
+    if (built != 1) {
       if (state.LastErrorCode == 0) state.LastErrorCode = -502;
       return false;
     }

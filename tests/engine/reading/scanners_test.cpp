@@ -185,6 +185,28 @@ TEST(FindKeyTest, AbsentKeys) {
   EXPECT_EQ(error, -2);
 }
 
+TEST(FindKeysTest, OnePassFindsWhatFindKeyFindsForEachKey) {
+  // Keys of different lengths, one a prefix of another, so the per-key end of the search and
+  // the key boundaries both count.
+  static constexpr std::string_view kKeys[] = {"/Type", "/Kids", "/Resources", "/MediaBox", "/Page", "/Pages", "/T", ""};
+  for (const char* bytes :
+       {"<< /Type /Pages /Kids [ 1 0 R ] /Count 1 >>", "<< /Resources << /Type /Font /Kids 1 >> /Type /Page >>",
+        "<</Pages 1/Page 2/T(x)/Type/Kids>>", "<< /S /Type /Type /Page >>", "<< /T (a >> /Kids b) /Kids 1 >>",
+        "<< % /Kids\n/Kids 1 >>", "<< /T <3E3E> /Kids 1 /MediaBox[0 0 1 1]>>", "<< /A < /Kids 1 >>",
+        "<< /A 1 >> /Kids 2 >>", "<< /A (unterminated /Kids 1 >>", "<< /Kids 1 /A (unterminated /Type 2",
+        "<< /A 12345>>", "/Pa", "/T", "", "<< /Resources<</F 1>>/MediaBox [0 0 612 792] /Type/Page>>",
+        "<</Type/Page/MediaBo/MediaBox[1 2 3 4]/Resource 1/Resources 2>>"}) {
+    Text text(bytes);
+    const Byte* found[std::size(kKeys)];
+    FindKeys(kKeys, text.Begin(), text.End(), found);
+    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+      int error = 0;
+      EXPECT_EQ(text.OffsetOf(found[i]), text.OffsetOf(FindKey(kKeys[i], text.Begin(), text.End(), error)))
+          << bytes << " " << kKeys[i];
+    }
+  }
+}
+
 TEST(LoadFileImageTest, RefusesFilesShorterThanTwentyBytes) {
   for (const std::string bytes : {"%PDF-1.4 short file", "%PDF-1.4 twenty byte"}) {
     FileImage image;

@@ -1,0 +1,124 @@
+// The bytes folvex writes for a mid-size generated input, pinned by their SHA-256: speed work on
+// loading, lookup and copying must leave every output byte as it was.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/security/cipher_library.h"
+#include "tests/support/large_pdf.h"
+#include "tests/support/oracles.h"
+#include "tests/support/pdf_writer.h"
+
+namespace folvex {
+namespace {
+
+using testing::Quoted;
+using testing::RunCommand;
+using testing::TempDir;
+
+std::string Sha256Hex(const std::string& bytes) {
+  const auto data = std::span<const Byte>(reinterpret_cast<const Byte*>(bytes.data()), bytes.size());
+  std::string hex;
+  for (Byte b : ShaDigest(256, {data})) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  return hex;
+}
+
+// The generated classic input and its copy with object and cross-reference streams. The copy is
+// qpdf's work: its digest is pinned too, and the cases reading it are skipped when another qpdf
+// writes it differently.
+struct Inputs {
+  std::string Dir, Classic, Streams;
+  bool StreamsAsRecorded = false;
+};
+
+constexpr const char* kStreamsInputDigest = "0a150d5faaf9171e6ac7628a42115d2e2e471a8a55d53fd30e2a529503935427";
+
+const Inputs& MadeInputs() {
+  static const Inputs inputs = [] {
+    Inputs made;
+    made.Dir = TempDir() + "/unchanged";
+    std::filesystem::create_directories(made.Dir);
+    made.Classic = made.Dir + "/classic.pdf";
+    made.Streams = made.Dir + "/streams.pdf";
+    testing::LargePdfShape shape;
+    shape.Pages = 300;
+    shape.OutlineItems = 120;
+    shape.Filler = 100;
+    testing::WriteTempFile("unchanged/classic.pdf", testing::LargePdf(shape));
+    RunCommand("qpdf --object-streams=generate --deterministic-id " + Quoted(made.Classic) + " " +
+               Quoted(made.Streams));
+    made.StreamsAsRecorded = Sha256Hex(testing::ReadFile(made.Streams)) == kStreamsInputDigest;
+    return made;
+  }();
+  return inputs;
+}
+
+struct Case {
+  const char* Name;
+  // The folvex arguments: {classic}, {streams} and {dir} (the case's own output folder) are
+  // replaced; a case may read what an earlier case wrote.
+  const char* Arguments;
+  const char* Output;  // relative to the case's folder
+  bool ReadsStreams;
+  const char* Digest;
+};
+
+const Case kCases[] = {
+    {"extract-ranges-with-outlines", "extract {classic} 7-40,300-251,3 -o {dir}/out.pdf --outlines keep", "out.pdf",
+     false, "2d6006b33918f98c692bf126f93441b7d373720d9157f884b83e1fd2781c81f4"},
+    {"extract-all-reversed", "extract {classic} 300-1 -o {dir}/out.pdf", "out.pdf", false, "ec636ee86d502a4cbc642134d593e98d1d8bf544fe3d39cecf513023ad98be6b"},
+    {"extract-from-object-streams", "extract {streams} 1-150 -o {dir}/out.pdf --outlines keep", "out.pdf", true, "a70c6db1bc6aa04dab165a020faa1029c0601ee5dae79eff4af3e245ca6b92f8"},
+    {"merge-with-file-outlines",
+     "merge {classic} {streams} {classic} -o {dir}/out.pdf --outlines keep --file-outlines", "out.pdf", true, "7dc274770bbd75b996768423fd141329526bb2897bb92cdb47d11c16b766a7e9"},
+    {"merge-classic", "merge {classic} {classic} -o {dir}/out.pdf", "out.pdf", false, "42331cb21ba3def78604884c12afeabfb7f5fd762b939f72729f28249dcf5c2c"},
+    {"protect-rc4", "protect {classic} --user-password u --owner-password o --allow print --output-dir {dir}",
+     "classic-s.pdf", false, "9985da443190c16616384a17d26f4c8f0718fa98b72f09ce7986142b1926072e"},
+    {"protect-aes256", "protect {streams} --user-password u --owner-password o --aes256 --output-dir {dir}",
+     "streams-s.pdf", true, "d464527898a72763421e33fa04f4edaea970e4c1373d7bb16a01a6d737b41f81"},
+    {"unprotect-rc4", "unprotect {root}/protect-rc4/classic-s.pdf --password o --output-dir {dir}", "classic-s-r.pdf",
+     false, "ae6f6be0d2cbdab570d6d68c1e3de95692475a5ee8d1a936dbd8a87972c17051"},
+    {"extract-from-protected", "extract {root}/protect-rc4/classic-s.pdf 20-1 --password o -o {dir}/out.pdf",
+     "out.pdf", false, "12a37231ef4d05b8c17cd51ed258644ff7ed0140d923fb6c97433932d283e628"},
+};
+
+std::string Filled(std::string text, const std::string& key, const std::string& value) {
+  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size())) {
+    text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
+// Runs the cases that read the object-stream input or not, in table order.
+void RunCases(bool readingStreams) {
+  const Inputs& inputs = MadeInputs();
+  for (const Case& c : kCases) {
+    if (c.ReadsStreams != readingStreams) continue;
+    SCOPED_TRACE(c.Name);
+    const std::string dir = inputs.Dir + "/" + c.Name;
+    std::filesystem::create_directories(dir);
+    std::string arguments = Filled(c.Arguments, "{classic}", Quoted(inputs.Classic));
+    arguments = Filled(arguments, "{streams}", Quoted(inputs.Streams));
+    arguments = Filled(arguments, "{dir}", dir);
+    arguments = Filled(arguments, "{root}", inputs.Dir);
+    const testing::CommandResult run =
+        RunCommand("SOURCE_DATE_EPOCH=1700000000 " + std::string(FOLVEX_CLI_PATH) + " " + arguments + " --quiet 2>&1");
+    ASSERT_EQ(run.ExitCode, 0) << arguments << "\n" << run.Output;
+    const std::string output = dir + "/" + c.Output;
+    EXPECT_EQ(Sha256Hex(testing::ReadFile(output)), c.Digest) << output;
+  }
+}
+
+TEST(UnchangedOutputs, JobsOnTheClassicInputWriteTheRecordedBytes) { RunCases(false); }
+
+TEST(UnchangedOutputs, JobsOnTheObjectStreamInputWriteTheRecordedBytes) {
+  if (!testing::HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+  if (!MadeInputs().StreamsAsRecorded) GTEST_SKIP() << "this qpdf writes the object-stream input differently";
+  RunCases(true);
+}
+
+}  // namespace
+}  // namespace folvex
