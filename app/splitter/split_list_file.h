@@ -21,7 +21,7 @@ std::string ListFileNameOf(const std::string& path);
 std::string SplitListPath(const std::string& name);
 
 // Creates a file at path only when nothing is there yet; nothing when it exists or cannot be made.
-// Platform-specific: the exclusive create of the C runtime.
+// Per platform: the exclusive create of the C runtime.
 bool CreateNewFileWith(const std::string& path, const std::string& text);
 
 }  // namespace folvex

@@ -15,7 +15,7 @@
 
 namespace folvex {
 
-// The prepared form of a UTF-8 string. Returns false (out unspecified) when the input is not
+// The prepared form of a UTF-8 string. Returns false (out undefined) when the input is not
 // valid UTF-8 or holds a prohibited character.
 bool SaslPrep(std::string_view utf8, std::string& out);
 
