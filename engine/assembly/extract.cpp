@@ -119,23 +119,8 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
 
 int Extract(EngineState& state, const ExtractJob& job) {
   PrepareJobSettings(state, JobOperation::Extract);
-  state.EncryptRef.reset();
-  state.SecurityJobState.OutputEncrypted = 0;
-  ResetDocumentState(state);
-  if (!FileOpensForReading(job.InputPath)) return kExtractInputMissing;
-  state.PageCount = 0;
-  state.LastErrorCode = 0;
-  PrepareDocumentSlots(state, 1);
-
-  // The decryption step's result shares OpenDocument's result with the page count.
   int decryptResult = 0;
-  const DecryptDocument decrypt = [&decryptResult](EngineState& s, DocumentSlot& slot) {
-    s.SecurityJobState.OutputEncrypted = 1;
-    s.SecurityJobState.PasswordDialogMode = 0;
-    decryptResult = MakeDecryptDocument()(s, slot);
-    return decryptResult;
-  };
-  const int opened = OpenDocument(state, 0, job.InputPath, decrypt);
+  const int opened = OpenCopyInput(state, job.InputPath, decryptResult);
   if (state.Cancelled()) {
     ReleaseDocuments(state);
     return kExtractCancelled;
@@ -153,6 +138,25 @@ int Extract(EngineState& state, const ExtractJob& job) {
 }
 
 }  // namespace
+
+int OpenCopyInput(EngineState& state, const std::string& path, int& decryptResult) {
+  state.EncryptRef.reset();
+  state.SecurityJobState.OutputEncrypted = 0;
+  ResetDocumentState(state);
+  decryptResult = 0;
+  if (!FileOpensForReading(path)) return kOpenNotFound;
+  state.PageCount = 0;
+  state.LastErrorCode = 0;
+  PrepareDocumentSlots(state, 1);
+  // The decryption step's result shares OpenDocument's result with the page count.
+  const DecryptDocument decrypt = [&decryptResult](EngineState& s, DocumentSlot& slot) {
+    s.SecurityJobState.OutputEncrypted = 1;
+    s.SecurityJobState.PasswordDialogMode = 0;
+    decryptResult = MakeDecryptDocument()(s, slot);
+    return decryptResult;
+  };
+  return OpenDocument(state, 0, path, decrypt);
+}
 
 int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
                        const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,

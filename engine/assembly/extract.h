@@ -38,6 +38,12 @@ struct ExtractJob {
 // (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
 int RunExtract(EngineState& state, const ExtractJob& job);
 
+// Opens path as the only input of a copy job into slot 0: a protected input is authenticated and
+// its key kept for the output. Returns kOpenNotFound when the file cannot be read, else the open
+// sequence's result; decryptResult is the decryption step's own result (0 when it passed or did
+// not run).
+int OpenCopyInput(EngineState& state, const std::string& path, int& decryptResult);
+
 // The writer alone, on a document already opened in slot whose page copies hold job's pages: builds
 // the whole file for job.PageIndexList into output (OutputPath is not used), the page copy
 // reporting within progress; workspace, when given, is kept for the next call on the same document.

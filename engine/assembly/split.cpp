@@ -90,25 +90,8 @@ void Split(EngineState& state, const SplitJob& job, SplitOutcome& outcome) {
   state.Settings.OutlineKeepE = state.Settings.OutlineKeepS;
   state.Settings.PageModeE = state.Settings.PageModeS;
   PrepareJobSettings(state, JobOperation::Extract);
-  state.EncryptRef.reset();
-  state.SecurityJobState.OutputEncrypted = 0;
-  ResetDocumentState(state);
-  if (!FileOpensForReading(job.InputPath)) {
-    outcome.Result = kSplitInputMissing;
-    return;
-  }
-  state.PageCount = 0;
-  state.LastErrorCode = 0;
-  PrepareDocumentSlots(state, 1);
-
   int decryptResult = 0;
-  const DecryptDocument decrypt = [&decryptResult](EngineState& s, DocumentSlot& slot) {
-    s.SecurityJobState.OutputEncrypted = 1;
-    s.SecurityJobState.PasswordDialogMode = 0;
-    decryptResult = MakeDecryptDocument()(s, slot);
-    return decryptResult;
-  };
-  const int opened = OpenDocument(state, 0, job.InputPath, decrypt);
+  const int opened = OpenCopyInput(state, job.InputPath, decryptResult);
   if (state.Cancelled() || decryptResult != 0 || opened < 0) {
     outcome.Result = opened == kOpenNotFound && decryptResult == 0 ? kSplitInputMissing
                                                                    : ResultOfOpenFailure(state, decryptResult);
