@@ -56,6 +56,7 @@ void BrowseForPdf(HWND dialog, EditState& state) {
 
 INT_PTR CALLBACK EditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<EditState>(dialog, message, lParam);
+  if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
   switch (message) {
     case WM_INITDIALOG:
       CentreOnDesktop(dialog);

@@ -161,7 +161,7 @@ void ChooseOutlineColour(HWND dialog, OutputSettings& settings) {
 
 INT_PTR CALLBACK FileSettingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<FileSettingState>(dialog, message, lParam);
-  if (state == nullptr) return FALSE;
+  if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
   const bool splitRowOffered = state->SplitterVersion >= kSplitRowSplitterVersion;
   switch (message) {
     case WM_INITDIALOG:

@@ -29,6 +29,7 @@ void ChooseSplitter(HWND dialog, bool japanese) {
 
 INT_PTR CALLBACK GeneralProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<GeneralState>(dialog, message, lParam);
+  if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
   switch (message) {
     case WM_INITDIALOG: {
       CentreOnDesktop(dialog);

@@ -11,6 +11,7 @@ constexpr int kPageRangeLimit = 259;
 
 INT_PTR CALLBACK PageRangeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* text = StateOf<std::string>(dialog, message, lParam);
+  if (text == nullptr) return FALSE;  // messages before WM_INITDIALOG
   switch (message) {
     case WM_INITDIALOG:
       CentreOnDesktop(dialog);

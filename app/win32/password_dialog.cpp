@@ -19,6 +19,7 @@ struct PasswordState {
 
 INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<PasswordState>(dialog, message, lParam);
+  if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
   switch (message) {
     case WM_INITDIALOG:
       CentreOnDesktop(dialog);

@@ -74,7 +74,7 @@ void InvalidateBar(HWND dialog) {
 
 INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<ProgressState>(dialog, message, lParam);
-  if (state == nullptr) return FALSE;
+  if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
   switch (message) {
     case WM_INITDIALOG:
       SetWindowTextW(dialog, Utf8ToWide(state->Request.Title).c_str());

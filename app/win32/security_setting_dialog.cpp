@@ -49,6 +49,7 @@ void Store(HWND dialog, SecurityDialogValues& values) {
 
 INT_PTR CALLBACK SecurityProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<SecurityState>(dialog, message, lParam);
+  if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
   switch (message) {
     case WM_INITDIALOG:
       CentreOnDesktop(dialog);

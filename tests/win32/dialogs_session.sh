@@ -72,9 +72,20 @@ centred() {
   fi
 }
 
-# The newest window of the preview (a dialog opened by a dialog).
-newest_window() {
-  xdotool search --onlyvisible --classname dialog_preview.exe 2>/dev/null | tail -n 1
+preview_windows() {
+  xdotool search --onlyvisible --classname dialog_preview.exe 2>/dev/null | sort
+}
+
+# second_window BEFORE: waits for a window of the preview that is not in BEFORE (a dialog opened
+# by a dialog) and prints it.
+second_window() {
+  local found
+  for _ in $(seq 50); do
+    found=$(comm -13 <(echo "$1") <(preview_windows) | head -n 1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
 
 shot() {
@@ -159,6 +170,27 @@ if open_dialog file-setting en splitter-version=990 keep-s=2 mode-s=6; then
   expect result=ok keep-s=2 mode-s=6
 fi
 
+# "Color" opens the system's colour chooser with the outline colour; a colour chosen there (the
+# red of the basic colours) becomes the outline colour.
+if open_dialog file-setting en file-to-outline=1 color=0x00C000; then
+  before=$(preview_windows)
+  xdotool mousemove --window "$window" 400 232 click 1
+  if chooser=$(second_window "$before"); then
+    sleep 0.5
+    shot colour-chooser-en "$chooser"
+    xdotool mousemove --window "$chooser" 25 53 click 1
+    sleep 0.3
+    xdotool mousemove --window "$chooser" 55 265 click 1
+  else
+    fail "file-setting: no colour chooser"
+  fi
+  sleep 0.5
+  xdotool windowfocus --sync "$window" 2>/dev/null
+  keys Return
+  finish
+  expect result=ok color=255 file-to-outline=1
+fi
+
 # Security: passwords (cut to 31 characters), permissions and the save folder.
 if open_dialog security en; then
   type_text 'user1'
@@ -219,12 +251,20 @@ fi
 # Progress: a job that asks for a password shows the password dialog over the progress dialog
 # and then runs to its end.
 if open_dialog progress en steps=10 delay=50 ask-password=1; then
-  sleep 0.5
-  password_window=$(newest_window)
-  xdotool windowfocus --sync "$password_window" 2>/dev/null
-  shot progress-password-en "$password_window"
-  type_text 'pw'
-  keys Return
+  password_window=""
+  for _ in $(seq 50); do
+    password_window=$(xdotool search --onlyvisible --name 'Extract/Merge  Remove Security' 2>/dev/null | head -n 1)
+    [ -n "$password_window" ] && break
+    sleep 0.1
+  done
+  if [ -n "$password_window" ]; then
+    xdotool windowfocus --sync "$password_window" 2>/dev/null
+    shot progress-password-en "$password_window"
+    type_text 'pw'
+    keys Return
+  else
+    fail "progress: no password dialog"
+  fi
   finish
   expect password-result=ok password=pw result=0
 fi
