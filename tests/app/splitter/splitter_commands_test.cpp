@@ -192,7 +192,7 @@ TEST_F(SplitterCommands, ListFileCarriesTheSplitSettings) {
   output.PageModeS = 3;
   RunSplitAll(Session, Desktop);
   ASSERT_EQ(Desktop.ShellLaunched.size(), 1u);
-  const std::string& parameters = Desktop.ShellLaunched[0].second;
+  const std::string parameters = Desktop.ShellLaunched[0].second;  // a copy: the log grows below
   EXPECT_EQ(parameters.substr(0, 4), "-Bu ");
   EXPECT_EQ(parameters.substr(4, 5), "~tpfd");
   EXPECT_EQ(ListFileText(parameters), "/d150f /p2l /ok /nt \n" + Row(0).Path + "\n");
