@@ -24,11 +24,7 @@ bool HaveOracles() { return HaveTool("qpdf") && HaveTool("pdftotext") && HaveToo
 void ExpectPagesOf(const std::string& output, const std::string& input, const std::vector<int>& pages) {
   EXPECT_EQ(testing::PdfinfoPages(output), static_cast<int>(pages.size())) << input;
   for (std::size_t k = 0; k < pages.size(); ++k) {
-    const int page = static_cast<int>(k) + 1;
-    EXPECT_EQ(PageText(output, page), PageText(input, pages[k])) << input << " page " << page;
-    const std::string rendered = testing::RenderedPage(output, page);
-    EXPECT_FALSE(rendered.empty());
-    EXPECT_TRUE(rendered == testing::RenderedPage(input, pages[k])) << input << " page " << page << " renders differently";
+    testing::ExpectSamePage(output, static_cast<int>(k) + 1, input, pages[k]);
   }
 }
 

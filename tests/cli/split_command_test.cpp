@@ -47,11 +47,7 @@ void ExpectPageFile(const std::string& pageFile, const std::string& input, int p
   if (password.empty()) {
     EXPECT_EQ(testing::PdfinfoPages(pageFile), 1);
   }
-  EXPECT_EQ(PageText(pageFile, 1, password), PageText(input, page, password));
-  if (!render) return;
-  const std::string rendered = testing::RenderedPage(pageFile, 1);
-  EXPECT_FALSE(rendered.empty());
-  EXPECT_TRUE(rendered == testing::RenderedPage(input, page)) << "page " << page << " renders differently";
+  testing::ExpectSamePage(pageFile, 1, input, page, password, render);
 }
 
 TEST(SplitCommand, EveryPageBesideTheInputWithoutOverwriting) {

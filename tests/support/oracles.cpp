@@ -1,5 +1,7 @@
 #include "tests/support/oracles.h"
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 
 #include "tests/support/pdf_writer.h"
@@ -62,6 +64,16 @@ std::string PageText(const std::string& path, int page, const std::string& passw
 std::string RenderedPage(const std::string& path, int page) {
   const auto number = std::to_string(page);
   return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
+}
+
+void ExpectSamePage(const std::string& output, int outputPage, const std::string& input, int inputPage,
+                    const std::string& password, bool render) {
+  EXPECT_EQ(PageText(output, outputPage, password), PageText(input, inputPage, password))
+      << input << " page " << inputPage;
+  if (!render) return;
+  const std::string rendered = RenderedPage(output, outputPage);
+  EXPECT_FALSE(rendered.empty());
+  EXPECT_TRUE(rendered == RenderedPage(input, inputPage)) << input << " page " << inputPage << " renders differently";
 }
 
 CommandResult Folvex(const std::string& arguments) {

@@ -31,6 +31,11 @@ std::string PageText(const std::string& path, int page, const std::string& passw
 // PPM bytes; empty when it cannot be rendered.
 std::string RenderedPage(const std::string& path, int page);
 
+// Page outputPage of output shows page inputPage of input: the same pdftotext text and, when render
+// is set, the same non-empty pdftoppm pixels (the password opens both files for the text).
+void ExpectSamePage(const std::string& output, int outputPage, const std::string& input, int inputPage,
+                    const std::string& password = "", bool render = true);
+
 // Runs the folvex command with arguments (already quoted), standard error joined to the output.
 CommandResult Folvex(const std::string& arguments);
 
