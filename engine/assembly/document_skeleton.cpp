@@ -32,7 +32,7 @@ int ReadHeaderLines(const FileImage& image, HeaderLines& lines) {
 }
 
 void AppendInformationObject(TransferOutput& output, std::string_view creationDate, std::string_view producer) {
-  output.RecordOffset(kInformationNumber, output.Text.size());
+  output.RecordOffset(kInformationNumber, output.Position());
   output.Text += "2 0 obj\n<<\n/CreationDate (D:";
   output.Text += creationDate;
   output.Text += ")\n/Producer (";
@@ -41,7 +41,7 @@ void AppendInformationObject(TransferOutput& output, std::string_view creationDa
 }
 
 void AppendCatalogAtEnd(TransferOutput& output, const std::string& catalog) {
-  output.RecordOffset(kCatalogNumber, output.Text.size());
+  output.RecordOffset(kCatalogNumber, output.Position());
   output.Text += catalog;
 }
 
@@ -52,7 +52,7 @@ void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWrit
   const int count = write(text, offsets, first);
   if (count <= 0) return;
   AppendCatalogEntry(output.Text, "/Outlines " + std::to_string(first) + " 0 R");
-  const std::size_t base = output.Text.size();
+  const std::size_t base = output.Position();
   for (int number = first; number < first + count; ++number) {
     output.RecordOffset(number, base + offsets[static_cast<std::size_t>(number - 1)]);
   }
@@ -62,26 +62,38 @@ void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWrit
 
 void AppendXrefAndTrailer(TransferOutput& output) {
   std::string& out = output.Text;
-  const std::size_t xref = out.size();
+  const std::size_t xref = output.Position();
   const int size = output.NextObjectNumber;
   out.reserve(out.size() + static_cast<std::size_t>(size) * 20 + 128);
   out += "xref\n0 " + std::to_string(size) + "\n0000000000 65535 f \n";
-  char entry[32];
+  char entry[] = "0000000000 00000 n \n";
   for (int number = 1; number < size; ++number) {
     const auto index = static_cast<std::size_t>(number - 1);
-    const unsigned long offset = index < output.Offsets.size() ? output.Offsets[index] : 0;
-    std::snprintf(entry, sizeof entry, "%010lu 00000 n \n", offset);
-    out += entry;
+    PutPaddedDecimal(entry, 10, index < output.Offsets.size() ? output.Offsets[index] : 0);
+    out.append(entry, sizeof entry - 1);
   }
   out += "trailer\n<<\n/Size " + std::to_string(size) + "\n/Info 2 0 R\n/Root 1 0 R\n";
   out += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
+void StreamOutputTo(TransferOutput& output, StagedFile& file, bool protect) {
+  if (!protect && file.IsOpen()) output.File = &file;
+}
+
 int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path) {
+  if (output.File != nullptr) {
+    const bool stored = output.File->Write(output.Text) && output.File->Commit();
+    output.File = nullptr;
+    if (!stored) {
+      state.LastErrorCode = -2000;
+      return -1;
+    }
+    return 0;
+  }
   std::string_view bytes = output.Text;
   FileImage protectedImage;
   if (protect) {
-    std::vector<Byte> plain(output.Text.begin(), output.Text.end());
+    ImageBytes plain(output.Text.begin(), output.Text.end());
     std::string().swap(output.Text);
     protectedImage = MakeFileImage(std::move(plain));
     const std::vector<Byte> key = state.Security.FileKey;

@@ -49,8 +49,12 @@ void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWrit
 // Appends the cross-reference table for objects 1 .. NextObjectNumber - 1 and the trailer.
 void AppendXrefAndTrailer(TransferOutput& output);
 
+// Sends an unprotected output to file as it is built, when file could be opened; a protected one
+// is encrypted whole at the end, so it stays in memory.
+void StreamOutputTo(TransferOutput& output, StagedFile& file, bool protect);
+
 // Protects the finished file with the key and parameters in state.Security when protect is set,
-// then stores it at path. Returns 0, or sets LastErrorCode (-2000 when the file cannot be
+// then stores it at path (a streamed output: writes its rest to its file and puts that in place). Returns 0, or sets LastErrorCode (-2000 when the file cannot be
 // stored) and returns -1.
 int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path);
 

@@ -41,7 +41,7 @@ struct Writer {
     const std::size_t size = image.Size();
     const std::size_t average = size / static_cast<std::size_t>(std::max(State.PageCount, 1));
     const std::size_t estimate = std::min(2 * average * static_cast<std::size_t>(n), size + size / 8);
-    ReserveLarge(Output.Text, std::max<std::size_t>(estimate, 32768));
+    ReserveLarge(Output.Text, Output.TextReserve(std::max<std::size_t>(estimate, 32768)));
 
     // The input's own header line and comment line, with anything before them.
     HeaderLines header;
@@ -103,12 +103,14 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
   }
   if (state.Cancelled()) return kExtractCancelled;
 
+  const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   TransferOutput output;
+  StagedFile file(job.OutputPath);
+  StreamOutputTo(output, file, protect);
   const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10, 90};
   if (BuildExtractedFile(state, slot, copies, job, progress, output) != 1) {
     return state.Cancelled() ? kExtractCancelled : kExtractFailed;
   }
-  const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   if (ProtectAndStore(state, output, protect, job.OutputPath) != 0) {
     if (state.Cancelled()) return kExtractCancelled;
     return state.LastErrorCode == -2000 ? kExtractOutputFailed : kExtractFailed;
@@ -161,7 +163,9 @@ int OpenCopyInput(EngineState& state, const std::string& path, int& decryptResul
 int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
                        const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,
                        TransferWorkspace* workspace) {
+  StagedFile* const file = output.File;
   output = TransferOutput{};
+  output.File = file;
   Writer writer{state, slot, copies, job, progress, output, workspace};
   return writer.Build();
 }

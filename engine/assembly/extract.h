@@ -45,8 +45,9 @@ int RunExtract(EngineState& state, const ExtractJob& job);
 int OpenCopyInput(EngineState& state, const std::string& path, int& decryptResult);
 
 // The writer alone, on a document already opened in slot whose page copies hold job's pages: builds
-// the whole file for job.PageIndexList into output (OutputPath is not used), the page copy
-// reporting within progress; workspace, when given, is kept for the next call on the same document.
+// the whole file for job.PageIndexList into output, or through output.File when it has one
+// (OutputPath is not used), the page copy reporting within progress; workspace, when given, is
+// kept for the next call on the same document.
 // Returns 1, or 0 on failure (LastErrorCode) or cancel.
 int BuildExtractedFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies,
                        const ExtractJob& job, const TransferProgress& progress, TransferOutput& output,

@@ -206,7 +206,7 @@ struct Writer {
     std::size_t size = 0;
     for (std::size_t i = 0; i < n; ++i) size += Slot(i).Image.Size();
     // A merged file is its inputs plus a little: the margin keeps the text from moving once.
-    ReserveLarge(Output.Text, std::max<std::size_t>(size + size / 8, 32768));
+    ReserveLarge(Output.Text, Output.TextReserve(std::max<std::size_t>(size + size / 8, 32768)));
     if (AppendHeader() != 1) return 0;
     if (State.Cancelled()) return 0;
 
@@ -318,9 +318,11 @@ int Merge(EngineState& state, MergeJob& job) {
     return kMergeCancelled;
   }
 
-  Writer writer{state, job, copies, firstPage, {}};
-  const bool built = writer.Build() == 1;
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
+  Writer writer{state, job, copies, firstPage, {}};
+  StagedFile file(job.OutputPath);
+  StreamOutputTo(writer.Output, file, protect);
+  const bool built = writer.Build() == 1;
   const bool stored = built && ProtectAndStore(state, writer.Output, protect, job.OutputPath) == 0;
   ReleaseDocuments(state);
   if (!stored) {

@@ -1,6 +1,7 @@
 // Byte classes and small helpers shared by every scanner of the engine.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,18 +11,39 @@ namespace folvex {
 
 using Byte = unsigned char;
 
-inline bool IsWhitespace(Byte c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
-inline bool IsEndOfLine(Byte c) { return c == 10 || c == 13; }
-inline bool IsDelimiter(Byte c) {
-  return IsWhitespace(c) || c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' ||
-         c == '{' || c == '}' || c == '%' || c == '/';
+// The classes of every byte value, looked up once per byte by the scanners' inner loops.
+enum ByteClass : unsigned char {
+  kWhitespaceByte = 1,  // NUL, tab, line feed, form feed, carriage return, space
+  kTokenEndByte = 2,    // whitespace, ( ) < > [ ] { } %
+  kDelimiterByte = 4,   // a token end or /
+};
+
+constexpr std::array<unsigned char, 256> MakeByteClasses() {
+  std::array<unsigned char, 256> classes{};
+  for (int c : {0, 9, 10, 12, 13, 32}) classes[c] |= kWhitespaceByte | kTokenEndByte | kDelimiterByte;
+  for (char c : {'(', ')', '<', '>', '[', ']', '{', '}', '%'}) classes[static_cast<Byte>(c)] |= kTokenEndByte | kDelimiterByte;
+  classes['/'] |= kDelimiterByte;
+  return classes;
 }
+inline constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
+
+inline bool IsWhitespace(Byte c) { return (kByteClasses[c] & kWhitespaceByte) != 0; }
+inline bool IsEndOfLine(Byte c) { return c == 10 || c == 13; }
+// Whitespace or one of ( ) < > [ ] { } %: what ends a name or a number.
+inline bool EndsToken(Byte c) { return (kByteClasses[c] & kTokenEndByte) != 0; }
+inline bool IsDelimiter(Byte c) { return (kByteClasses[c] & kDelimiterByte) != 0; }
 inline bool IsDigit(Byte c) { return c >= '0' && c <= '9'; }
 
 // True when the bytes at p (bounded by end) begin with text.
 inline bool StartsWith(const Byte* p, const Byte* end, std::string_view text) {
   return p <= end && static_cast<std::size_t>(end - p) >= text.size() &&
          std::memcmp(p, text.data(), text.size()) == 0;
+}
+
+// Writes value as width decimal digits padded with zeros on the left, as printf's "%0*u" does for a
+// value that fits the width.
+inline void PutPaddedDecimal(char* at, int width, std::uint32_t value) {
+  for (int digit = width - 1; digit >= 0; --digit, value /= 10) at[digit] = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace folvex

@@ -4,16 +4,41 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/core/bytes.h"
 
 namespace folvex {
 
+// An allocator whose resize leaves new bytes as they come from the heap. A whole file is read or
+// written into its storage at once, so zero-filling it first would only cost a pass over memory.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <typename U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* place) noexcept {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* place, Args&&... args) {
+    ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+  }
+};
+using ImageBytes = std::vector<Byte, UninitializedAllocator<Byte>>;
+
 // A whole file in memory. The storage always holds one zero byte after the last byte of the file,
 // so a scanner that looks at *End() reads a zero.
 struct FileImage {
-  std::vector<Byte> Storage;  // file bytes followed by one zero byte
+  ImageBytes Storage;  // file bytes followed by one zero byte
 
   const Byte* Begin() const { return Storage.data(); }
   const Byte* End() const { return Storage.data() + Size(); }
@@ -22,10 +47,11 @@ struct FileImage {
 };
 
 // Takes the bytes of a file and adds the trailing zero byte.
-inline FileImage MakeFileImage(std::vector<Byte> bytes) {
+inline FileImage MakeFileImage(ImageBytes bytes) {
   bytes.push_back(0);
   return FileImage{std::move(bytes)};
 }
+inline FileImage MakeFileImage(std::span<const Byte> bytes) { return MakeFileImage(ImageBytes(bytes.begin(), bytes.end())); }
 
 // One line of the cross-reference table: ascending and unique by Number.
 struct XrefEntry {

@@ -46,14 +46,45 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
   return written && closed;
 }
 
-bool StoreFile(const std::string& path, std::string_view bytes) {
-  std::string temporary = path + ".part";
-  for (int k = 1; k < 100 && PathExists(temporary); ++k) temporary = path + ".part" + std::to_string(k);
-  if (!WriteWholeFile(temporary, bytes) || !RenamePath(temporary, path)) {
-    RemovePath(temporary);
+StagedFile::StagedFile(const std::string& path) : Path(path), Temporary(path + ".part") {
+  for (int k = 1; k < 100 && PathExists(Temporary); ++k) Temporary = path + ".part" + std::to_string(k);
+  File = OpenFile(Temporary, "wb");
+  // A name that could not be opened is somebody else's: it is never removed.
+  if (File == nullptr) Temporary.clear();
+}
+
+StagedFile::~StagedFile() { Discard(); }
+
+bool StagedFile::Write(std::string_view bytes) {
+  if (File == nullptr || Failed) return false;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), File) != bytes.size()) Failed = true;
+  return !Failed;
+}
+
+bool StagedFile::Commit() {
+  if (File == nullptr) return false;
+  const bool closed = std::fclose(File) == 0;
+  File = nullptr;
+  if (Failed || !closed || !RenamePath(Temporary, Path)) {
+    RemovePath(Temporary);
     return false;
   }
+  Temporary.clear();
   return true;
+}
+
+void StagedFile::Discard() {
+  if (File != nullptr) {
+    std::fclose(File);
+    File = nullptr;
+  }
+  if (!Temporary.empty()) RemovePath(Temporary);
+  Temporary.clear();
+}
+
+bool StoreFile(const std::string& path, std::string_view bytes) {
+  StagedFile file(path);
+  return file.Write(bytes) && file.Commit();
 }
 
 std::string BackupName(const std::string& output) {

@@ -48,8 +48,8 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
     return 0;
   }
   // One pass of the file's bytes into storage that is reserved (and advised for large pages)
-  // before the first byte is written; the trailing zero byte comes with the resize.
-  std::vector<Byte> bytes;
+  // and left unset before the bytes are read into it; the trailing zero byte is set after them.
+  ImageBytes bytes;
   std::size_t read = 0;
   const auto size = static_cast<std::size_t>(length);
   try {
@@ -70,6 +70,7 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
     lastError = -2;
     return 0;
   }
+  bytes[size] = 0;
   image.Storage = std::move(bytes);
   return 1;
 }

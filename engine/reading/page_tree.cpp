@@ -303,7 +303,11 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   // worked out again every time.
   std::vector<NodeFacts> known;
   std::vector<int> knownAt(slot.Xref.size(), -1);
-  if (hasCount) slot.PageList.reserve(std::min<std::size_t>(static_cast<std::size_t>(state.PageCount), slot.Xref.size()));
+  if (hasCount) {
+    const auto pages = std::min<std::size_t>(static_cast<std::size_t>(state.PageCount), slot.Xref.size());
+    slot.PageList.reserve(pages);
+    known.reserve(std::min(pages + pages / 8 + 16, slot.Xref.size()));
+  }
   std::vector<WalkFrame> stack;
   std::unordered_set<int> onPath{rootNumber};
   // Every kid reference costs one visit. A tree without shared subtrees needs no more visits

@@ -155,7 +155,7 @@ std::string IdValue(const Byte* key, const Byte* to) {
 // True when an /Encrypt entry names a dictionary: a direct one, or an object of the new image
 // that is one. A reference to anything else cannot protect the file and is dropped.
 bool EncryptionDictionaryKept(const std::string& encrypt, const std::vector<RepairEntry>& table, int highest,
-                              const std::vector<Byte>& out) {
+                              const ImageBytes& out) {
   if (encrypt.empty() || encrypt[0] == '<') return !encrypt.empty();
   const int number = std::atoi(encrypt.c_str());
   if (number < 1 || number > highest || table[number].Offset == 0) return false;
@@ -192,12 +192,12 @@ void WatchTrailers(EngineState& state, KeptTrailerEntries& kept, const Byte* fro
   }
 }
 
-void Append(std::vector<Byte>& out, const Byte* from, const Byte* to) { out.insert(out.end(), from, to); }
+void Append(ImageBytes& out, const Byte* from, const Byte* to) { out.insert(out.end(), from, to); }
 
-void Append(std::vector<Byte>& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+void Append(ImageBytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
 
 template <typename... Values>
-void AppendFormat(std::vector<Byte>& out, const char* format, Values... values) {
+void AppendFormat(ImageBytes& out, const char* format, Values... values) {
   char line[128];
   const int length = std::snprintf(line, sizeof line, format, values...);
   Append(out, std::string_view(line, static_cast<std::size_t>(std::clamp(length, 0, 127))));
@@ -319,7 +319,7 @@ int RepairImage(EngineState& state, FileImage& image) {
   const Byte* const end = image.End();
   const std::size_t numberLimit = std::min(kObjectNumberCeiling, image.Size() + kObjectNumberMargin);
 
-  std::vector<Byte> out;
+  ImageBytes out;
   ReserveLarge(out, image.Size() + kOutputReserve);
   if (image.Empty() || *begin != '%') Append(out, "%PDF-1.3\n%\xE2\xE3\xCF\xD3\n");
 

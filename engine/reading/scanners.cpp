@@ -149,11 +149,6 @@ bool SkipHexString(const Byte*& cursor, const Byte* end) {
 }
 
 // A "(" ends a token too, so that a literal string glued to a name is skipped as a string.
-static bool EndsToken(Byte c) {
-  return IsWhitespace(c) || c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' ||
-         c == '}' || c == '%';
-}
-
 // True when a hexadecimal string starts at cursor: "<" followed by hex digits and whitespace up to ">".
 static bool AtHexString(const Byte* cursor, const Byte* end) {
   for (const Byte* p = cursor + 1; p < end; ++p) {

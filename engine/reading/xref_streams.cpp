@@ -86,7 +86,7 @@ std::uint64_t ReadField(const Byte* p, int width) {
   return value;
 }
 
-void AppendText(std::vector<Byte>& out, const char* text, int length) { out.insert(out.end(), text, text + length); }
+void AppendText(ImageBytes& out, const char* text, int length) { out.insert(out.end(), text, text + length); }
 
 struct Converter {
   Converter(EngineState& state, const Byte* begin, const Byte* end) : State(state), Begin(begin), End(end) {}
@@ -671,7 +671,7 @@ struct Converter {
 
   // Writes the objects of the object stream `number`, whose header is at `at`, in its place.
   // Returns kNotAnObjectStream, without writing, when the object is something else.
-  int ExtractObjectStream(int number, const Byte* at, std::vector<Byte>& out, const Byte*& after,
+  int ExtractObjectStream(int number, const Byte* at, ImageBytes& out, const Byte*& after,
                           std::int64_t& written) {
     written = 0;
     const Byte* p = at;
@@ -757,7 +757,7 @@ struct Converter {
 
   // Replaces every object stream by the objects it holds; out receives the whole new image body.
   // Compressed objects whose stream cannot be found or is no object stream are left out.
-  int ExtractObjectStreams(std::vector<Byte>& out) {
+  int ExtractObjectStreams(ImageBytes& out) {
     for (ObjectEntry& e : Entries) e.Mark = 0;
     for (const ObjectEntry& e : Entries) {
       if (e.Type == 2 && e.Field2 >= 0 && static_cast<std::size_t>(e.Field2) < Entries.size()) {
@@ -826,7 +826,7 @@ struct Converter {
     return 0;
   }
 
-  int WriteClassicTable(std::vector<Byte>& out) {
+  int WriteClassicTable(ImageBytes& out) {
     for (ObjectEntry& e : Entries) {
       if (e.Type == 1 || (e.Type == 255 && !e.Mark && e.NewOffset != 0)) e.Field2 = ClampToInt32(e.NewOffset);
     }
@@ -835,9 +835,16 @@ struct Converter {
     out.reserve(out.size() + static_cast<std::size_t>(Size) * 20 + 128);
     char line[160];
     AppendText(out, line, std::snprintf(line, sizeof line, "xref\n0 %d\n0000000000 65535 f \n", Size));
+    char entry[] = "0000000000 00000 n \n";
     for (int i = 1; i < Size; ++i) {
       const ObjectEntry& e = Entries[static_cast<std::size_t>(i)];
-      AppendText(out, line, std::snprintf(line, sizeof line, "%010d %05d n \n", e.Field2, e.Field3));
+      if (e.Field2 < 0 || e.Field3 < 0 || e.Field3 > 99999) {
+        AppendText(out, line, std::snprintf(line, sizeof line, "%010d %05d n \n", e.Field2, e.Field3));
+        continue;
+      }
+      PutPaddedDecimal(entry, 10, static_cast<std::uint32_t>(e.Field2));
+      PutPaddedDecimal(entry + 11, 5, static_cast<std::uint32_t>(e.Field3));
+      AppendText(out, entry, static_cast<int>(sizeof entry - 1));
     }
     static constexpr const char* kTrailer = "trailer\n<<\n/Size %d\n/Root %d %d R\n>>\nstartxref\n%d\n%%%%EOF\n";
     AppendText(
@@ -847,7 +854,7 @@ struct Converter {
     return 0;
   }
 
-  int Run(const XrefTable* classicTable, std::vector<Byte>& out) {
+  int Run(const XrefTable* classicTable, ImageBytes& out) {
     if (End - Begin > kMaxImageSize) return -52;
     if (int rc = ReadAllSections(classicTable)) return rc;
     if (int rc = ExtractObjectStreams(out)) return rc;
@@ -882,7 +889,7 @@ int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* cl
   state.LastErrorCode = 0;
   int code = 0;
   try {
-    std::vector<Byte> out;
+    ImageBytes out;
     Converter converter{state, image.Begin(), image.End()};
     converter.Decryption = decryption;
     code = converter.Run(classicTable, out);

@@ -439,10 +439,15 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   const int size = protect ? highest + 2 : highest + 1;
   out.reserve(out.size() + static_cast<std::size_t>(size) * 20 + 512);
   AppendFormat(out, "xref\n0 %d\n0000000000 65535 f \n", size);
+  char line[] = "0000000000 00000 n \n";
   for (int number = 1; number <= highest; ++number) {
     const Written& entry = written[static_cast<std::size_t>(number)];
     if (entry.Offset < 0) {
       out += "0000000000 65535 f \n";
+    } else if (entry.Offset <= UINT32_MAX && entry.Generation >= 0 && entry.Generation <= 99999) {
+      PutPaddedDecimal(line, 10, static_cast<uint32_t>(entry.Offset));
+      PutPaddedDecimal(line + 11, 5, static_cast<uint32_t>(entry.Generation));
+      out.append(line, sizeof line - 1);
     } else {
       AppendFormat(out, "%010lld %05d n \n", entry.Offset, entry.Generation);
     }
@@ -458,7 +463,7 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   }
   AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
 
-  std::vector<Byte> bytes;
+  ImageBytes bytes;
   ReserveLarge(bytes, out.size() + 1);
   bytes.assign(out.begin(), out.end());
   std::string().swap(out);

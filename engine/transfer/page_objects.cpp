@@ -15,6 +15,13 @@ bool TransferOutput::RecordOffset(int number, std::size_t offset) {
   return true;
 }
 
+void TransferOutput::WriteFinishedPart() {
+  if (File == nullptr || Text.size() < kPartSize) return;
+  File->Write(Text);
+  Written += Text.size();
+  Text.clear();
+}
+
 namespace {
 
 void AppendNumberReference(std::string& out, int number) {
@@ -64,7 +71,7 @@ class PageWriter {
   }
 
   int WritePage(const std::string& copy, const CollectedPage& page, int number, int parentNumber) {
-    const std::size_t mark = Out.Text.size();
+    const std::size_t mark = Out.Position();
     const Byte* text = reinterpret_cast<const Byte*>(copy.data());
     const Byte* end = text + copy.size();
     const Byte* open = text;
@@ -87,7 +94,7 @@ class PageWriter {
   }
 
   int WriteObject(const CollectedObject& object) {
-    const std::size_t mark = Out.Text.size();
+    const std::size_t mark = Out.Position();
     if (object.BodyEnd == nullptr) return Fail(-331);
     const int number = Renumber[object.Index];
     Out.Text += std::to_string(number);
@@ -186,6 +193,7 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
       if (state.Cancelled()) return 0;
       if (writer.WriteObject(collection.Objects[firstObject]) != 1) return 0;
     }
+    output.WriteFinishedPart();
     output.NextObjectNumber = next;
   }
   output.NextObjectNumber = next;

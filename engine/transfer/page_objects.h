@@ -1,25 +1,37 @@
 // Appending chosen pages, and every object they reach, to an output file under new numbers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "engine/core/engine_state.h"
+#include "engine/core/output_file.h"
 
 namespace folvex {
 
 // The output file being built: its bytes in file order, the offset of every object (entry m - 1
-// for object m) and the next free object number.
+// for object m) and the next free object number. With a File, the finished leading part of the
+// bytes goes there between objects and only the rest stays in Text.
 struct TransferOutput {
   std::string Text;
   std::vector<uint32_t> Offsets;
   int NextObjectNumber = 1;
+  StagedFile* File = nullptr;
+  std::size_t Written = 0;  // bytes already in File
+  static constexpr std::size_t kPartSize = std::size_t{4} << 20;
 
+  // The file offset of the next byte appended to Text.
+  std::size_t Position() const { return Written + Text.size(); }
+  // The storage Text needs for a file of about size bytes.
+  std::size_t TextReserve(std::size_t size) const { return File == nullptr ? size : std::min(size, 2 * kPartSize); }
   // Records that object number starts at offset. Returns false when the offset does not fit the
   // table's 32 bits.
   bool RecordOffset(int number, std::size_t offset);
+  // Moves Text to File once it holds a few megabytes. Called only between whole objects.
+  void WriteFinishedPart();
 };
 
 // The pages to copy from one document, in output order: each listing's page index, its object

@@ -30,8 +30,9 @@ std::string Sha256Hex(const std::string& bytes) {
 // The generated classic input and its copy with object and cross-reference streams. The copy is
 // qpdf's work: its digest is pinned too, and the cases reading it are skipped when another qpdf
 // writes it differently.
+// Large is big enough that its outputs are written to their files in several parts.
 struct Inputs {
-  std::string Dir, Classic, Streams;
+  std::string Dir, Classic, Streams, Large;
   bool StreamsAsRecorded = false;
 };
 
@@ -52,6 +53,11 @@ const Inputs& MadeInputs() {
     RunCommand("qpdf --object-streams=generate --deterministic-id " + Quoted(made.Classic) + " " +
                Quoted(made.Streams));
     made.StreamsAsRecorded = Sha256Hex(testing::ReadFile(made.Streams)) == kStreamsInputDigest;
+    testing::LargePdfShape large;
+    large.Pages = 2000;
+    large.OutlineItems = 60;
+    large.Filler = 2500;
+    made.Large = testing::WriteTempFile("unchanged/large.pdf", testing::LargePdf(large));
     return made;
   }();
   return inputs;
@@ -59,7 +65,7 @@ const Inputs& MadeInputs() {
 
 struct Case {
   const char* Name;
-  // The folvex arguments: {classic}, {streams} and {dir} (the case's own output folder) are
+  // The folvex arguments: {classic}, {streams}, {large} and {dir} (the case's own output folder) are
   // replaced; a case may read what an earlier case wrote.
   const char* Arguments;
   const char* Output;  // relative to the case's folder
@@ -81,6 +87,9 @@ const Case kCases[] = {
      "streams-s.pdf", true, "d464527898a72763421e33fa04f4edaea970e4c1373d7bb16a01a6d737b41f81"},
     {"unprotect-rc4", "unprotect {root}/protect-rc4/classic-s.pdf --password o --output-dir {dir}", "classic-s-r.pdf",
      false, "ae6f6be0d2cbdab570d6d68c1e3de95692475a5ee8d1a936dbd8a87972c17051"},
+    {"extract-written-in-parts", "extract {large} 2000-1 -o {dir}/out.pdf --outlines keep", "out.pdf", false, "8a42300d681d5fbc3bef471c4cc52f28f60201bfee326b48c5b1d7fa7b731e56"},
+    {"merge-written-in-parts", "merge {large} {classic} {large} -o {dir}/out.pdf --outlines keep --file-outlines",
+     "out.pdf", false, "fbdf25096235c718f9bf78ed69857455fd4439f9259b5232be94b3e64974f269"},
     {"extract-from-protected", "extract {root}/protect-rc4/classic-s.pdf 20-1 --password o -o {dir}/out.pdf",
      "out.pdf", false, "12a37231ef4d05b8c17cd51ed258644ff7ed0140d923fb6c97433932d283e628"},
 };
@@ -102,6 +111,7 @@ void RunCases(bool readingStreams) {
     std::filesystem::create_directories(dir);
     std::string arguments = Filled(c.Arguments, "{classic}", Quoted(inputs.Classic));
     arguments = Filled(arguments, "{streams}", Quoted(inputs.Streams));
+    arguments = Filled(arguments, "{large}", Quoted(inputs.Large));
     arguments = Filled(arguments, "{dir}", dir);
     arguments = Filled(arguments, "{root}", inputs.Dir);
     const testing::CommandResult run =
