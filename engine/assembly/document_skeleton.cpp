@@ -93,7 +93,9 @@ int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, co
   std::string_view bytes = output.Text;
   FileImage protectedImage;
   if (protect) {
-    ImageBytes plain(output.Text.begin(), output.Text.end());
+    ImageBytes plain;
+    plain.reserve(output.Text.size() + 1);
+    AppendBytes(plain, output.Text.data(), output.Text.size());
     std::string().swap(output.Text);
     protectedImage = MakeFileImage(std::move(plain));
     const std::vector<Byte> key = state.Security.FileKey;

@@ -11,7 +11,7 @@ constexpr std::size_t kMaxTitleUnits = 258;
 constexpr std::size_t kMaxEscapedTitleBytes = 522;
 
 // The bytes [position, position + length) of an image; empty when the record points outside it.
-std::string_view ImageBytes(const FileImage& image, int32_t position, int32_t length) {
+std::string_view ImageText(const FileImage& image, int32_t position, int32_t length) {
   if (position < 0 || length <= 0) return {};
   const auto start = static_cast<std::size_t>(position);
   const auto size = static_cast<std::size_t>(length);
@@ -37,16 +37,16 @@ int PageNumberAt(std::span<const int> pageNumbers, int page) {
 }
 
 void AppendItemTexts(std::string& out, const FileImage& image, const OutlineItem& item, int pageNumber) {
-  const std::string_view title = ImageBytes(image, item.TitlePosition, item.TitleLength);
+  const std::string_view title = ImageText(image, item.TitlePosition, item.TitleLength);
   if (title.empty()) {
     out += "/Title ()\n";
   } else {
     out.append("/Title ").append(title).append("\n");
   }
-  const std::string_view colour = ImageBytes(image, item.ColourPosition, item.ColourLength);
+  const std::string_view colour = ImageText(image, item.ColourPosition, item.ColourLength);
   if (!colour.empty()) out.append("/C [ ").append(colour).append("]\n");
   if (item.Flags > 0) out += "/F " + std::to_string(item.Flags) + "\n";
-  const std::string_view view = ImageBytes(image, item.ViewPosition, item.ViewLength);
+  const std::string_view view = ImageText(image, item.ViewPosition, item.ViewLength);
   if (view.empty() || pageNumber < 0) {
     out += "/Dest null\n";
   } else {

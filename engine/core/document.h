@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <span>
 #include <utility>
@@ -35,6 +36,14 @@ struct UninitializedAllocator : std::allocator<T> {
 };
 using ImageBytes = std::vector<Byte, UninitializedAllocator<Byte>>;
 
+// Appends length bytes with one copy: a range insert into ImageBytes would copy byte by byte.
+inline void AppendBytes(ImageBytes& bytes, const void* from, std::size_t length) {
+  if (length == 0) return;
+  const std::size_t at = bytes.size();
+  bytes.resize(at + length);
+  std::memcpy(bytes.data() + at, from, length);
+}
+
 // A whole file in memory. The storage always holds one zero byte after the last byte of the file,
 // so a scanner that looks at *End() reads a zero.
 struct FileImage {
@@ -51,7 +60,12 @@ inline FileImage MakeFileImage(ImageBytes bytes) {
   bytes.push_back(0);
   return FileImage{std::move(bytes)};
 }
-inline FileImage MakeFileImage(std::span<const Byte> bytes) { return MakeFileImage(ImageBytes(bytes.begin(), bytes.end())); }
+inline FileImage MakeFileImage(std::span<const Byte> bytes) {
+  ImageBytes copy;
+  copy.reserve(bytes.size() + 1);
+  AppendBytes(copy, bytes.data(), bytes.size());
+  return MakeFileImage(std::move(copy));
+}
 
 // One line of the cross-reference table: ascending and unique by Number.
 struct XrefEntry {

@@ -192,9 +192,9 @@ void WatchTrailers(EngineState& state, KeptTrailerEntries& kept, const Byte* fro
   }
 }
 
-void Append(ImageBytes& out, const Byte* from, const Byte* to) { out.insert(out.end(), from, to); }
+void Append(ImageBytes& out, const Byte* from, const Byte* to) { AppendBytes(out, from, static_cast<std::size_t>(to - from)); }
 
-void Append(ImageBytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+void Append(ImageBytes& out, std::string_view text) { AppendBytes(out, text.data(), text.size()); }
 
 template <typename... Values>
 void AppendFormat(ImageBytes& out, const char* format, Values... values) {

@@ -67,6 +67,18 @@ struct SectionReader {
     State.FileIdLength = length;
   }
 
+  // True when the file holds "/XRef" anywhere. The search starts at the section the file points
+  // to, where a cross-reference stream is found at once, and only then looks before it.
+  bool HoldsCrossReferenceStream(const Byte* section) const {
+    constexpr std::string_view kXRef = "/XRef";
+    const auto text = [](const Byte* from, const Byte* to) {
+      return std::string_view(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from));
+    };
+    if (text(section, End).find(kXRef) != std::string_view::npos) return true;
+    const Byte* before = std::min<const Byte*>(End, section + kXRef.size() - 1);
+    return text(Begin, before).find(kXRef) != std::string_view::npos;
+  }
+
   // Reads one section at offset: subsections, then the trailer. nextOffset is -1 without /Prev.
   int ReadSection(long long offset, bool newest, long long& nextOffset, int& catalogNumber, int& catalogGeneration) {
     int& error = State.LastErrorCode;
@@ -78,10 +90,7 @@ struct SectionReader {
     if (StartsWith(p, End, "trailer")) return ReadTrailer(p, nextOffset, catalogNumber, catalogGeneration);
     if (*p != 'x') {
       error = -18;
-      if (State.NeedsConversion != 1) {
-        static constexpr std::string_view kXRef = "/XRef";
-        if (std::search(Begin, End, kXRef.begin(), kXRef.end()) != End) State.NeedsConversion = 1;
-      }
+      if (State.NeedsConversion != 1 && HoldsCrossReferenceStream(p)) State.NeedsConversion = 1;
       return 0;
     }
     if (!StartsWith(p + 1, End, "ref")) return Fail(-18);

@@ -86,7 +86,7 @@ std::uint64_t ReadField(const Byte* p, int width) {
   return value;
 }
 
-void AppendText(ImageBytes& out, const char* text, int length) { out.insert(out.end(), text, text + length); }
+void AppendText(ImageBytes& out, const char* text, int length) { AppendBytes(out, text, static_cast<std::size_t>(length)); }
 
 struct Converter {
   Converter(EngineState& state, const Byte* begin, const Byte* end) : State(state), Begin(begin), End(end) {}
@@ -745,7 +745,7 @@ struct Converter {
       AppendText(out, header, std::snprintf(header, sizeof header, "%d 0 obj\n", pairs[i].Number));
       const Byte* body = data + first + pairs[i].Offset;
       const Byte* bodyEnd = i + 1 < pairs.size() ? data + first + pairs[i + 1].Offset : dataEnd;
-      out.insert(out.end(), body, bodyEnd);
+      AppendBytes(out, body, static_cast<std::size_t>(bodyEnd - body));
       AppendText(out, "\nendobj\n", 8);
       written += static_cast<std::int64_t>(out.size() - before);
     }
@@ -790,7 +790,7 @@ struct Converter {
       const Byte* at = FindObjectHeader(number, stream.Field2, read);
       if (at == nullptr) continue;
       const std::size_t kept = out.size();
-      out.insert(out.end(), read, at);
+      AppendBytes(out, read, static_cast<std::size_t>(at - read));
       const Byte* after = nullptr;
       std::int64_t written = 0;
       int rc = ExtractObjectStream(number, at, out, after, written);
@@ -805,7 +805,7 @@ struct Converter {
       stream.NewOffset = 0;
       read = after;
     }
-    out.insert(out.end(), read, End);
+    AppendBytes(out, read, static_cast<std::size_t>(End - read));
     if (static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
 
     // An object behind a rewritten stream moves by the sum of the shifts of the streams before it.

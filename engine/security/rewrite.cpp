@@ -465,7 +465,7 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
 
   ImageBytes bytes;
   ReserveLarge(bytes, out.size() + 1);
-  bytes.assign(out.begin(), out.end());
+  AppendBytes(bytes, out.data(), out.size());
   std::string().swap(out);
   image = MakeFileImage(std::move(bytes));
   return 0;
