@@ -54,8 +54,8 @@ void AppendXrefAndTrailer(TransferOutput& output);
 void StreamOutputTo(TransferOutput& output, StagedFile& file, bool protect);
 
 // Protects the finished file with the key and parameters in state.Security when protect is set,
-// then stores it at path (a streamed output: writes its rest to its file and puts that in place). Returns 0, or sets LastErrorCode (-2000 when the file cannot be
-// stored) and returns -1.
+// then stores it at path; a streamed output has its rest written to its file, which is then put in
+// place. Returns 0, or sets LastErrorCode (-2000 when the file cannot be stored) and returns -1.
 int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path);
 
 }  // namespace folvex

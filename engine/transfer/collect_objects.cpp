@@ -133,6 +133,10 @@ long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<cons
                     Collection& collection, std::vector<char>& visited) {
   collection = Collection{};
   collection.Pages.resize(pageIndex.size());
+  // A page commonly refers to its contents, its parent and a few resources: room for that much
+  // saves the copies of growing the tables page by page.
+  collection.Records.reserve(4 * pageIndex.size());
+  collection.Objects.reserve(2 * pageIndex.size());
   if (visited.size() != slot.Xref.size()) visited.assign(slot.Xref.size(), 0);
   Walk walk(state, slot, renumber, collection, visited);
   const int n = static_cast<int>(pageIndex.size());
