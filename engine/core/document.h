@@ -1,6 +1,7 @@
 // The data a job holds for each opened input document.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -36,10 +37,20 @@ struct UninitializedAllocator : std::allocator<T> {
 };
 using ImageBytes = std::vector<Byte, UninitializedAllocator<Byte>>;
 
-// Appends length bytes with one copy: a range insert into ImageBytes would copy byte by byte.
+// Appends length bytes with memcpy, also when the storage moves: the vector's own range insert
+// and growth would copy ImageBytes byte by byte.
 inline void AppendBytes(ImageBytes& bytes, const void* from, std::size_t length) {
   if (length == 0) return;
   const std::size_t at = bytes.size();
+  if (bytes.capacity() - at < length) {
+    ImageBytes larger;
+    larger.reserve(std::max(at + length, 2 * bytes.capacity()));
+    larger.resize(at + length);
+    if (at != 0) std::memcpy(larger.data(), bytes.data(), at);
+    std::memcpy(larger.data() + at, from, length);
+    bytes.swap(larger);
+    return;
+  }
   bytes.resize(at + length);
   std::memcpy(bytes.data() + at, from, length);
 }

@@ -49,11 +49,13 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
   }
   // One pass of the file's bytes into storage that is reserved (and advised for large pages)
   // and left unset before the bytes are read into it; the trailing zero byte is set after them.
+  // The reserve leaves room for what a conversion to classic form appends (objects taken out of
+  // object streams and a classic table): storage that is never written costs no memory.
   ImageBytes bytes;
   std::size_t read = 0;
   const auto size = static_cast<std::size_t>(length);
   try {
-    ReserveLarge(bytes, size + 1);
+    ReserveLarge(bytes, size + 1 + size / 4 + 65536);
     bytes.resize(size + 1);
   } catch (const std::bad_alloc&) {
     std::fclose(file);

@@ -72,7 +72,8 @@ int RebuildAndParse(EngineState& state, DocumentSlot& slot, const OpenProgress* 
     const bool converting = state.NeedsConversion == 1 && !conversionFailed;
     Report(progress, state, converting ? OpenStage::Converting : OpenStage::Repairing);
     if (converting) {
-      const int result = ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr);
+      const int result =
+          ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr, nullptr, ConversionLayout::Appended);
       if (result == -1000) {
         state.LastErrorCode = -1000;
         return -1000;

@@ -669,11 +669,10 @@ struct Converter {
     return SkipWhitespace(q, End, Scratch) >= 0 && StartsWith(q, End, "stream");
   }
 
-  // Writes the objects of the object stream `number`, whose header is at `at`, in its place.
-  // Returns kNotAnObjectStream, without writing, when the object is something else.
-  int ExtractObjectStream(int number, const Byte* at, ImageBytes& out, const Byte*& after,
-                          std::int64_t& written) {
-    written = 0;
+  // Writes the objects of the object stream `number`, whose header is at `at`, to out, which
+  // goes after the image's own bytes (its first byte lands at file offset base). Returns
+  // kNotAnObjectStream, without writing, when the object is something else.
+  int ExtractObjectStream(int number, const Byte* at, ImageBytes& out, std::int64_t base, const Byte*& after) {
     const Byte* p = at;
     if (int rc = ReadObjectHeader(p, number)) return rc;
     if (!LooksLikeObjectStream(p)) return kNotAnObjectStream;
@@ -735,19 +734,18 @@ struct Converter {
       // field wraps beyond 65,535 objects), the object is found by its number instead.
       const std::size_t index = static_cast<std::size_t>(e.Field3);
       if (index != i && index < pairs.size() && pairs[index].Number == pairs[i].Number) continue;
-      if (static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
-      e.Field2 = static_cast<std::int32_t>(out.size());
+      const std::int64_t offset = base + static_cast<std::int64_t>(out.size());
+      if (offset > kMaxImageSize) return -52;
+      e.Field2 = static_cast<std::int32_t>(offset);
       e.Field3 = 0;
       e.Extracted = true;
       if (Decryption != nullptr) Decryption->PlainObjects.insert(pairs[i].Number);
-      const std::size_t before = out.size();
       char header[32];
       AppendText(out, header, std::snprintf(header, sizeof header, "%d 0 obj\n", pairs[i].Number));
       const Byte* body = data + first + pairs[i].Offset;
       const Byte* bodyEnd = i + 1 < pairs.size() ? data + first + pairs[i + 1].Offset : dataEnd;
       AppendBytes(out, body, static_cast<std::size_t>(bodyEnd - body));
       AppendText(out, "\nendobj\n", 8);
-      written += static_cast<std::int64_t>(out.size() - before);
     }
     return 0;
   }
@@ -755,9 +753,13 @@ struct Converter {
   // An object stream is found through its own entry: an object in use at a file offset.
   bool Locatable(const ObjectEntry& e) { return e.Type == 1 || (e.Type == 255 && e.Field2 > 0); }
 
-  // Replaces every object stream by the objects it holds; out receives the whole new image body.
-  // Compressed objects whose stream cannot be found or is no object stream are left out.
-  int ExtractObjectStreams(ImageBytes& out) {
+  // Writes the objects of every object stream to out. In place, out receives the whole new image:
+  // the file's bytes with every object stream replaced by the objects it holds, and the objects
+  // behind it moved. Otherwise out receives only those objects, to follow the image's own bytes
+  // from file offset base: nothing moves, and an object stream's own entry is emptied. Compressed
+  // objects whose stream cannot be found or is no object stream are left out.
+  int ExtractObjectStreams(ImageBytes& out, std::int64_t base, ConversionLayout layout) {
+    const bool inPlace = layout == ConversionLayout::InPlace;
     for (ObjectEntry& e : Entries) e.Mark = 0;
     for (const ObjectEntry& e : Entries) {
       if (e.Type == 2 && e.Field2 >= 0 && static_cast<std::size_t>(e.Field2) < Entries.size()) {
@@ -776,13 +778,18 @@ struct Converter {
     for (ObjectEntry& e : Entries) e.NewOffset = e.Field2;
 
     const std::size_t inputSize = static_cast<std::size_t>(End - Begin);
-    ReserveLarge(out, inputSize + inputSize / 4 + 4096);
+    if (inPlace) {
+      ReserveLarge(out, inputSize + inputSize / 4 + 4096);
+    } else {
+      // The first object must not share the file's last line.
+      AppendText(out, "\n", 1);
+    }
     struct Shift {
       std::int64_t Offset;  // of the object stream in the input
       std::int64_t Delta;   // written length minus the stream object's length
     };
     std::vector<Shift> shifts;
-    shifts.reserve(streams.size());
+    shifts.reserve(inPlace ? streams.size() : 0);
     const Byte* read = Begin;
     for (int number : streams) {
       if (State.Cancelled()) return kConvertCancelled;
@@ -790,23 +797,24 @@ struct Converter {
       const Byte* at = FindObjectHeader(number, stream.Field2, read);
       if (at == nullptr) continue;
       const std::size_t kept = out.size();
-      AppendBytes(out, read, static_cast<std::size_t>(at - read));
+      if (inPlace) AppendBytes(out, read, static_cast<std::size_t>(at - read));
+      const std::size_t objects = out.size();
       const Byte* after = nullptr;
-      std::int64_t written = 0;
-      int rc = ExtractObjectStream(number, at, out, after, written);
+      int rc = ExtractObjectStream(number, at, out, base, after);
       if (rc == kNotAnObjectStream) {
         out.resize(kept);
         stream.Mark = 0;
         continue;
       }
       if (rc != 0) return rc;
-      shifts.push_back({at - Begin, written - (after - at)});
+      const auto written = static_cast<std::int64_t>(out.size() - objects);
+      if (inPlace) shifts.push_back({at - Begin, written - (after - at)});
       stream.Field2 = 0;
       stream.NewOffset = 0;
       read = after;
     }
-    AppendBytes(out, read, static_cast<std::size_t>(End - read));
-    if (static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
+    if (inPlace) AppendBytes(out, read, static_cast<std::size_t>(End - read));
+    if (base + static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
 
     // An object behind a rewritten stream moves by the sum of the shifts of the streams before it.
     std::vector<std::int64_t> sums(shifts.size() + 1, 0);
@@ -817,7 +825,7 @@ struct Converter {
         e.Field3 = 0;
         continue;
       }
-      if (e.Mark) continue;
+      if (e.Mark || shifts.empty()) continue;
       if (e.Type != 1 && !(e.Type == 255 && e.NewOffset != 0)) continue;
       auto before = std::lower_bound(shifts.begin(), shifts.end(), std::int64_t{e.Field2},
                                      [](const Shift& s, std::int64_t offset) { return s.Offset < offset; });
@@ -826,13 +834,14 @@ struct Converter {
     return 0;
   }
 
-  int WriteClassicTable(ImageBytes& out) {
+  // Appends the classic table and trailer to out, which follows the image's bytes from base.
+  int WriteClassicTable(ImageBytes& out, std::int64_t base) {
     for (ObjectEntry& e : Entries) {
       if (e.Type == 1 || (e.Type == 255 && !e.Mark && e.NewOffset != 0)) e.Field2 = ClampToInt32(e.NewOffset);
     }
-    out.push_back('\n');
-    const std::size_t xref = out.size();
-    out.reserve(out.size() + static_cast<std::size_t>(Size) * 20 + 128);
+    AppendText(out, "\n", 1);
+    const std::int64_t xref = base + static_cast<std::int64_t>(out.size());
+    if (xref > kMaxImageSize) return -52;
     char line[160];
     AppendText(out, line, std::snprintf(line, sizeof line, "xref\n0 %d\n0000000000 65535 f \n", Size));
     char entry[] = "0000000000 00000 n \n";
@@ -850,15 +859,19 @@ struct Converter {
     AppendText(
         out, line,
         std::snprintf(line, sizeof line, kTrailer, Size, CatalogNumber, CatalogGeneration, static_cast<int>(xref)));
-    if (static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
+    if (base + static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
     return 0;
   }
 
-  int Run(const XrefTable* classicTable, ImageBytes& out) {
+  // Reads the sections and writes out the image in classic form (in place) or what turns it into
+  // classic form when appended to it: the objects of its object streams, a classic table of every
+  // object and its trailer.
+  int Run(const XrefTable* classicTable, ImageBytes& out, ConversionLayout layout) {
     if (End - Begin > kMaxImageSize) return -52;
+    const std::int64_t base = layout == ConversionLayout::InPlace ? 0 : End - Begin;
     if (int rc = ReadAllSections(classicTable)) return rc;
-    if (int rc = ExtractObjectStreams(out)) return rc;
-    return WriteClassicTable(out);
+    if (int rc = ExtractObjectStreams(out, base, layout)) return rc;
+    return WriteClassicTable(out, base);
   }
 };
 
@@ -885,17 +898,23 @@ int ReadXrefStreamObjects(EngineState& state, const FileImage& image, const Xref
 }
 
 int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* classicTable,
-                       ObjectStreamDecryption* decryption) {
+                       ObjectStreamDecryption* decryption, ConversionLayout layout) {
   state.LastErrorCode = 0;
   int code = 0;
   try {
     ImageBytes out;
     Converter converter{state, image.Begin(), image.End()};
     converter.Decryption = decryption;
-    code = converter.Run(classicTable, out);
-    if (code == 0) {
-      out.push_back(0);
+    code = converter.Run(classicTable, out, layout);
+    const Byte zero = 0;
+    if (code == 0 && layout == ConversionLayout::InPlace) {
+      AppendBytes(out, &zero, 1);
       image.Storage = std::move(out);
+    } else if (code == 0) {
+      // What the conversion wrote takes the place of the trailing zero byte, which then follows it.
+      image.Storage.pop_back();
+      AppendBytes(image.Storage, out.data(), out.size());
+      AppendBytes(image.Storage, &zero, 1);
     }
   } catch (const std::bad_alloc&) {
     code = -52;

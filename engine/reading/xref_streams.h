@@ -21,13 +21,24 @@ struct ObjectStreamDecryption {
   std::unordered_set<int> PlainObjects;
 };
 
-// Converts image in place. classicTable is the table already parsed from a hybrid file's classic
-// section (null when there is none). Returns 0, or a negative code with the image unchanged;
-// -1000 when the file is encrypted and there is no decryption. With decryption, a protected file's
-// object streams are decrypted before they are taken apart; the other objects are copied as they
-// are, still protected.
+// Where a conversion puts the objects it takes out of object streams.
+enum class ConversionLayout {
+  // In each object stream's place, moving what follows: the image reads as if written in classic
+  // form, down to the bytes between objects, on which a rewrite of the whole file depends.
+  InPlace,
+  // After the file's own bytes, with a classic table of their own: nothing is copied or moved,
+  // which is all a reader of objects needs.
+  Appended,
+};
+
+// Converts image to classic form. classicTable is the table already parsed from a hybrid file's
+// classic section (null when there is none). Returns 0, or a negative code with the image
+// unchanged; -1000 when the file is encrypted and there is no decryption. With decryption, a
+// protected file's object streams are decrypted before they are taken apart; the other objects
+// are copied as they are, still protected.
 int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* classicTable,
-                       ObjectStreamDecryption* decryption = nullptr);
+                       ObjectStreamDecryption* decryption = nullptr,
+                       ConversionLayout layout = ConversionLayout::InPlace);
 
 // The objects at file offsets listed by the sections of a file with cross-reference streams,
 // protected or not, in number order; sets state.EncryptRef and, from the newest /ID, state.FileId.

@@ -233,11 +233,12 @@ struct Opened {
   int Info = -1, InfoGeneration = -1;
 };
 
-Opened Convert(const std::string& text, const XrefTable* classicTable = nullptr) {
+Opened Convert(const std::string& text, const XrefTable* classicTable = nullptr,
+               ConversionLayout layout = ConversionLayout::InPlace) {
   Opened result;
   EngineState state;
   result.Image = ImageOf(text);
-  result.Code = ConvertXrefStreams(state, result.Image, classicTable);
+  result.Code = ConvertXrefStreams(state, result.Image, classicTable, nullptr, layout);
   EXPECT_EQ(state.LastErrorCode, result.Code);
   result.Info = state.InfoNumber;
   result.InfoGeneration = state.InfoGeneration;
@@ -873,6 +874,50 @@ TEST(ConvertXrefStreams, RealWorldFilesCountTheirPages) {
     EXPECT_EQ(CountPages(state, path), pages) << name;
   }
   if (found == 0) GTEST_SKIP() << "none of the files in " << dir;
+}
+
+// The appended layout keeps the file's bytes as its first bytes and gives every object the text
+// the in-place layout gives it.
+void ExpectLayoutsAgree(const std::string& name, const std::string& text) {
+  SCOPED_TRACE(name);
+  const Opened inPlace = Convert(text);
+  const Opened appended = Convert(text, nullptr, ConversionLayout::Appended);
+  ASSERT_EQ(appended.Code, inPlace.Code);
+  if (inPlace.Code != 0) return;
+  EXPECT_EQ(Text(appended.Image).substr(0, text.size()), text);
+  EXPECT_EQ(appended.Catalog, inPlace.Catalog);
+  ASSERT_EQ(appended.Table.size(), inPlace.Table.size());
+  int compared = 0;
+  for (std::size_t i = 0; i < inPlace.Table.size(); ++i) {
+    const XrefEntry& entry = inPlace.Table[i];
+    EXPECT_EQ(appended.Table[i].Number, entry.Number);
+    EXPECT_EQ(appended.Table[i].Offset == 0, entry.Offset == 0) << "object " << entry.Number;
+    if (entry.Number == 0 || entry.Offset == 0) continue;
+    EXPECT_EQ(ObjectText(appended, entry.Number), ObjectText(inPlace, entry.Number)) << "object " << entry.Number;
+    ++compared;
+  }
+  EXPECT_GT(compared, 0);
+}
+
+TEST(ConvertXrefStreams, BothLayoutsGiveEveryObjectTheSameText) {
+  XrefFormat uncompressed;
+  uncompressed.Compress = false;
+  uncompressed.Predictor = 0;
+  ExpectLayoutsAgree("one page", OnePageFile().Text);
+  ExpectLayoutsAgree("one page, uncompressed rows", OnePageFile("", uncompressed).Text);
+  if (HaveTool("qpdf")) {
+    const std::string in = WriteTempFile("layouts-in.pdf", SimplePdf(40));
+    const std::string out = in.substr(0, in.size() - 7) + "-out.pdf";
+    ASSERT_EQ(RunCommand("qpdf --object-streams=generate '" + in + "' '" + out + "' 2>&1").ExitCode, 0);
+    ExpectLayoutsAgree("qpdf", testing::ReadFile(out));
+  }
+  const std::string dir = testing::RealWorldDir();
+  for (const char* name : {"pdfjs__tracemonkey_a11y.pdf", "pdfjs__prefilled_f1040.pdf", "qpdf__tiff-predictor.pdf",
+                           "qpdf__xref-compressed-in-compressed.pdf", "qpdf__hybrid-xref.pdf", "pdfjs__comments.pdf",
+                           "pdfcpu__T6.pdf", "pdfcpu__go.pdf"}) {
+    const std::string path = dir + "/" + name;
+    if (std::filesystem::exists(path)) ExpectLayoutsAgree(name, testing::ReadFile(path));
+  }
 }
 
 std::size_t Count(const std::string& text, const std::string& what) {
