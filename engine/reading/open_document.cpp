@@ -55,9 +55,11 @@ int ParseSlot(EngineState& state, DocumentSlot& slot) {
   return slot.HasXref ? 1 : 0;
 }
 
-// How the slot's image came into classic form.
+// How the slot's image came into classic form. An image that is only read takes the objects of
+// its object streams appended; one that is rewritten whole takes them in place.
 struct Rebuild {
   bool Repaired = false;
+  ConversionLayout Layout = ConversionLayout::Appended;
 };
 
 // Converts or repairs the slot's image and parses it again, at most twice. A conversion that fails
@@ -72,8 +74,7 @@ int RebuildAndParse(EngineState& state, DocumentSlot& slot, const OpenProgress* 
     const bool converting = state.NeedsConversion == 1 && !conversionFailed;
     Report(progress, state, converting ? OpenStage::Converting : OpenStage::Repairing);
     if (converting) {
-      const int result =
-          ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr, nullptr, ConversionLayout::Appended);
+      const int result = ConvertXrefStreams(state, slot.Image, slot.HasXref ? &slot.Xref : nullptr, nullptr, rebuild.Layout);
       if (result == -1000) {
         state.LastErrorCode = -1000;
         return -1000;
@@ -237,7 +238,7 @@ int OpenDocument(EngineState& state, int slotIndex, const std::string& path, con
 }
 
 int ReadClassicForm(EngineState& state, DocumentSlot& slot) {
-  Rebuild rebuild;
+  Rebuild rebuild{false, ConversionLayout::InPlace};
   bool protectedHybrid = false;
   return ReadClassicFormOf(state, slot, rebuild, protectedHybrid);
 }

@@ -63,7 +63,8 @@ inline int OpenDocument(EngineState& state, int slotIndex, const std::string& pa
 int CountPages(EngineState& state, const std::string& path, const DecryptDocument& decrypt = {});
 
 // Brings a loaded slot into classic form without decrypting: parse, then convert or repair and
-// parse again (at most twice) when needed. A protected hybrid file keeps the table of its classic
+// parse again (at most twice) when needed. The objects of object streams take their streams'
+// places, so that the image can be rewritten whole. A protected hybrid file keeps the table of its classic
 // section, since its streams cannot be converted without the key. Returns 1, or 0 with
 // LastErrorCode set (-1000 for a protected file with cross-reference streams).
 int ReadClassicForm(EngineState& state, DocumentSlot& slot);
