@@ -778,12 +778,10 @@ struct Converter {
     for (ObjectEntry& e : Entries) e.NewOffset = e.Field2;
 
     const std::size_t inputSize = static_cast<std::size_t>(End - Begin);
-    if (inPlace) {
-      ReserveLarge(out, inputSize + inputSize / 4 + 4096);
-    } else {
-      // The first object must not share the file's last line.
-      AppendText(out, "\n", 1);
-    }
+    // Room for the objects (and the classic table) that object streams of usual compression give.
+    ReserveLarge(out, (inPlace ? inputSize : 0) + inputSize / 4 + Entries.size() * 20 + 4096);
+    // Appended, the first object must not share the file's last line.
+    if (!inPlace) AppendText(out, "\n", 1);
     struct Shift {
       std::int64_t Offset;  // of the object stream in the input
       std::int64_t Delta;   // written length minus the stream object's length
