@@ -909,10 +909,19 @@ int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* cl
       AppendBytes(out, &zero, 1);
       image.Storage = std::move(out);
     } else if (code == 0) {
-      // What the conversion wrote takes the place of the trailing zero byte, which then follows it.
-      image.Storage.pop_back();
-      AppendBytes(image.Storage, out.data(), out.size());
-      AppendBytes(image.Storage, &zero, 1);
+      // What the conversion wrote takes the place of the trailing zero byte, which then follows
+      // it. The room comes first, so that running out of memory leaves the image as it was.
+      ImageBytes& storage = image.Storage;
+      const std::size_t needed = storage.size() + out.size();
+      if (storage.capacity() < needed) {
+        ImageBytes larger;
+        ReserveLarge(larger, needed);
+        AppendBytes(larger, storage.data(), storage.size());
+        storage.swap(larger);
+      }
+      storage.pop_back();
+      AppendBytes(storage, out.data(), out.size());
+      AppendBytes(storage, &zero, 1);
     }
   } catch (const std::bad_alloc&) {
     code = -52;
