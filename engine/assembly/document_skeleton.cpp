@@ -76,8 +76,10 @@ void AppendXrefAndTrailer(TransferOutput& output) {
   out += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
-void StreamOutputTo(TransferOutput& output, StagedFile& file, bool protect) {
-  if (!protect && file.IsOpen()) output.File = &file;
+void StreamOutputTo(TransferOutput& output, std::optional<StagedFile>& file, const std::string& path, bool protect) {
+  if (protect) return;
+  file.emplace(path);
+  if (file->IsOpen()) output.File = &*file;
 }
 
 int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -49,9 +50,9 @@ void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWrit
 // Appends the cross-reference table for objects 1 .. NextObjectNumber - 1 and the trailer.
 void AppendXrefAndTrailer(TransferOutput& output);
 
-// Sends an unprotected output to file as it is built, when file could be opened; a protected one
-// is encrypted whole at the end, so it stays in memory.
-void StreamOutputTo(TransferOutput& output, StagedFile& file, bool protect);
+// Sends an unprotected output to a staged file for path (made in file) as it is built, when that
+// file can be opened; a protected one is encrypted whole at the end, so it stays in memory.
+void StreamOutputTo(TransferOutput& output, std::optional<StagedFile>& file, const std::string& path, bool protect);
 
 // Protects the finished file with the key and parameters in state.Security when protect is set,
 // then stores it at path; a streamed output has its rest written to its file, which is then put in

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "engine/assembly/document_skeleton.h"
 #include "engine/assembly/outline_objects.h"
@@ -105,8 +106,8 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
 
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   TransferOutput output;
-  StagedFile file(job.OutputPath);
-  StreamOutputTo(output, file, protect);
+  std::optional<StagedFile> file;
+  StreamOutputTo(output, file, job.OutputPath, protect);
   const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10, 90};
   if (BuildExtractedFile(state, slot, copies, job, progress, output) != 1) {
     return state.Cancelled() ? kExtractCancelled : kExtractFailed;

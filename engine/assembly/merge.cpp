@@ -320,8 +320,8 @@ int Merge(EngineState& state, MergeJob& job) {
 
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   Writer writer{state, job, copies, firstPage, {}};
-  StagedFile file(job.OutputPath);
-  StreamOutputTo(writer.Output, file, protect);
+  std::optional<StagedFile> file;
+  StreamOutputTo(writer.Output, file, job.OutputPath, protect);
   const bool built = writer.Build() == 1;
   const bool stored = built && ProtectAndStore(state, writer.Output, protect, job.OutputPath) == 0;
   ReleaseDocuments(state);

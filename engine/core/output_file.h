@@ -23,7 +23,6 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes);
 // failed, the temporary file is removed when the object goes.
 class StagedFile {
  public:
-  StagedFile() = default;
   explicit StagedFile(const std::string& path);
   ~StagedFile();
   StagedFile(const StagedFile&) = delete;
