@@ -11,6 +11,7 @@
 #include "cli/security_commands.h"
 #include "cli/split_command.h"
 #include "cli/windows_console.h"
+#include "engine/core/large_buffers.h"
 #include "engine/core/open_file.h"
 
 namespace {
@@ -71,5 +72,8 @@ int wmain(int argc, wchar_t** argv) {
   return Run(std::move(arguments));
 }
 #else
-int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  folvex::PrepareHeapForLargeJobs();
+  return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
 #endif
