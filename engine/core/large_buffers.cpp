@@ -62,10 +62,12 @@ void PrepareHeapForLargeJobs() {
   if (block == nullptr) return;
   const auto at = reinterpret_cast<std::uintptr_t>(block);
   const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~(kPage - 1);
+  const std::size_t heapSize = mallinfo2().arena;
   // Only when the block came from the heap that ends at the break (not from a mapping, nor from
-  // an allocator that replaces malloc).
-  if (at < end && end - at <= kBlock + kGrowth + kLargePage) {
-    const std::uintptr_t first = (at + kLargePage - 1) & ~(kLargePage - 1);
+  // an allocator that replaces malloc). The whole heap is advised, from its first large page on:
+  // the block's own place is only the start of the free top, and large buffers begin there.
+  if (at < end && heapSize <= end && end - heapSize <= at) {
+    const std::uintptr_t first = (end - heapSize + kLargePage - 1) & ~(kLargePage - 1);
     AdviseRange(first, end);
     heapAdvisedEnd.store(std::max(first, end));
   }
