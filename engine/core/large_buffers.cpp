@@ -24,6 +24,9 @@ constexpr std::uintptr_t kPage = 4096;
 // The end of the heap part advised so far; 0 while the heap is not prepared. Growth of the heap
 // beyond it is a new mapping that does not inherit the advice.
 std::atomic<std::uintptr_t> heapAdvisedEnd{0};
+// Holds the heap below its first large page; see PrepareHeapForLargeJobs. Volatile, as a block
+// that is never read would be no block at all to the compiler.
+void* volatile heapFiller = nullptr;
 
 void AdviseRange(std::uintptr_t first, std::uintptr_t last) {
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
@@ -62,16 +65,20 @@ void PrepareHeapForLargeJobs() {
   if (block == nullptr) return;
   const auto at = reinterpret_cast<std::uintptr_t>(block);
   const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~(kPage - 1);
-  const std::size_t heapSize = mallinfo2().arena;
-  // Only when the block came from the heap that ends at the break (not from a mapping, nor from
-  // an allocator that replaces malloc). The whole heap is advised, from its first large page on:
-  // the block's own place is only the start of the free top, and large buffers begin there.
-  if (at < end && heapSize <= end && end - heapSize <= at) {
-    const std::uintptr_t first = (end - heapSize + kLargePage - 1) & ~(kLargePage - 1);
-    AdviseRange(first, end);
-    heapAdvisedEnd.store(std::max(first, end));
-  }
   std::free(block);
+  // Only when the block came from the heap that ends at the break (not from a mapping, nor from
+  // an allocator that replaces malloc).
+  if (at >= end || end - at > kBlock + kGrowth + kLargePage) return;
+  // Serving the block wrote the header of the free top behind it, before any advice; a large page
+  // that already holds a small one stays small pages. So large pages start after that header.
+  const std::uintptr_t first = (at + kBlock + kPage + kLargePage - 1) & ~(kLargePage - 1);
+  if (first >= end) return;
+  AdviseRange(first, end);
+  heapAdvisedEnd.store(end);
+  // The free top starts at the block again. A filler that is never freed, and never touched, takes
+  // the stretch up to the first large page but its last small page, which keeps the top's header:
+  // large buffers then start in large pages.
+  heapFiller = std::malloc(first - at - kPage);
 #endif
 }
 
