@@ -7,7 +7,7 @@
 
 namespace folvex {
 
-int SkipWhitespace(const Byte*& cursor, const Byte* end, int& lastError) {
+int SkipWhitespaceAndComments(const Byte*& cursor, const Byte* end, int& lastError) {
   int passed = 0;
   for (;;) {
     while (cursor < end && IsWhitespace(*cursor)) {
@@ -167,13 +167,14 @@ static const Byte* ScanForDictEnd(const Byte* start, const Byte* end, bool skipL
   for (;;) {
     if (skipLeading && SkipWhitespace(p, end, ignored) < 0) return nullptr;
     if (p >= end) return nullptr;
-    if (StartsWith(p, end, ">>")) {
+    const bool pair = end - p >= 2 && p[1] == p[0];
+    if (pair && *p == '>') {
       if (depth == 0) return p;
       --depth;
       p += 2;
       continue;
     }
-    if (StartsWith(p, end, "<<")) {
+    if (pair && *p == '<') {
       ++depth;
       p += 2;
       continue;

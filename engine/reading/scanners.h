@@ -12,7 +12,12 @@ namespace folvex {
 
 // Skips whitespace and comments. Returns the number of bytes passed, or -1 at the end of the
 // image (error -154 in whitespace, -155 in a comment). Leaves the error untouched on success.
-int SkipWhitespace(const Byte*& cursor, const Byte* end, int& lastError);
+int SkipWhitespaceAndComments(const Byte*& cursor, const Byte* end, int& lastError);
+inline int SkipWhitespace(const Byte*& cursor, const Byte* end, int& lastError) {
+  // Most calls stand on a token already.
+  if (cursor < end && !IsWhitespace(*cursor) && *cursor != '%') return 0;
+  return SkipWhitespaceAndComments(cursor, end, lastError);
+}
 
 // Skips whitespace only (not comments). Returns false when the end is reached.
 bool SkipPlainWhitespace(const Byte*& cursor, const Byte* end);

@@ -8,6 +8,13 @@
 namespace folvex {
 
 long XrefIndexOf(const XrefTable& table, int number) {
+  // Tables mostly list every number from their first on: then the entry sits at its distance.
+  if (!table.empty() && number >= table.front().Number) {
+    const auto guess = static_cast<std::size_t>(number) - static_cast<std::size_t>(table.front().Number);
+    if (guess < table.size() && table[guess].Number == number && (guess == 0 || table[guess - 1].Number != number)) {
+      return static_cast<long>(guess);
+    }
+  }
   auto found = std::lower_bound(table.begin(), table.end(), number,
                                 [](const XrefEntry& entry, int n) { return entry.Number < n; });
   if (found == table.end() || found->Number != number) return -1;
