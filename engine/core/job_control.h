@@ -20,13 +20,12 @@ struct JobControl {
 
   // Sets the label (English or Japanese by the interface language) and reports the percentage.
   void ReportProgress(std::string_view english, std::string_view japanese, int percent) {
-    std::string label;
+    const std::string_view text = Japanese ? japanese : english;
     {
       std::lock_guard<std::mutex> lock(TextMutex);
-      ProgressText.assign(Japanese ? japanese : english);
-      label = ProgressText;
+      ProgressText.assign(text);
     }
-    if (ProgressSink) ProgressSink(percent, label);
+    if (ProgressSink) ProgressSink(percent, std::string(text));
   }
 
   std::string Label() const {

@@ -1,5 +1,7 @@
 #include "engine/transfer/page_objects.h"
 
+#include <charconv>
+#include <cstring>
 #include <new>
 
 #include "engine/reading/scanners.h"
@@ -25,14 +27,23 @@ void TransferOutput::WriteFinishedPart() {
 namespace {
 
 void AppendNumberReference(std::string& out, int number) {
-  out += std::to_string(number);
-  out += " 0 R";
+  char text[16];
+  char* at = std::to_chars(text, text + 11, number).ptr;
+  std::memcpy(at, " 0 R", 4);
+  out.append(text, at + 4);
 }
 
 // The label with its count: the English label's first word becomes "Analyzing" while objects are
 // collected, the Japanese one's 作成 becomes 解析.
-std::string Counted(std::string label, int k, int n) {
-  return label + std::to_string(k + 1) + "/" + std::to_string(n);
+std::string Counted(const std::string& label, int k, int n) {
+  char count[32];
+  char* at = std::to_chars(count, count + 12, k + 1).ptr;
+  *at++ = '/';
+  at = std::to_chars(at, count + sizeof count, n).ptr;
+  std::string text;
+  text.reserve(label.size() + static_cast<std::size_t>(at - count));
+  text.append(label).append(count, at);
+  return text;
 }
 
 std::string AnalyzingForm(std::string label, bool japanese) {
