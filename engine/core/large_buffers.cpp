@@ -1,6 +1,5 @@
 #include "engine/core/large_buffers.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
