@@ -16,5 +16,6 @@ BUILD_PACKAGES=(cmake g++ make zlib1g-dev libgcrypt20-dev libgtest-dev libcli11-
 TEST_PACKAGES=(qpdf poppler-utils mupdf-tools ghostscript clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev wine64 wine
   imagemagick xvfb xauth xdotool fonts-ipafont-gothic fonts-wine python3)
-# bench/run: hyperfine for the times and /usr/bin/time for the peak memory of each run; perf and valgrind for profiling by hand.
+# bench/run: hyperfine for the times and /usr/bin/time for the peak memory of each run; perf and
+# valgrind for profiling by hand.
 BENCH_PACKAGES=(time hyperfine qpdf poppler-utils mupdf-tools linux-perf valgrind)
