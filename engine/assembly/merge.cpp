@@ -44,27 +44,108 @@ struct SavedSecurity {
   bool operator==(const SavedSecurity&) const = default;
 };
 
-// Reads every input into its slot, in order, with the driver's progress and security checks.
+// What the writing needs of an input's first two lines, taken while the input is open.
+struct InputHeader {
+  int Result = 0;                       // of ReadHeaderLines
+  std::pair<long, long> Version{-1, -1};
+  std::string FirstLine;                // behind "%PDF-", up to the end of the line
+  std::optional<std::string> Comment;   // the second line when it is a comment
+};
+
+std::pair<long, long> VersionOf(const FileImage& image, const HeaderLines& lines) {
+  const Byte* p = image.Begin() + lines.Start + 5;
+  const Byte* end = image.Begin() + lines.FirstEnd;
+  auto number = [&]() {
+    long value = 0;
+    while (p < end && IsDigit(*p) && value < 100000) value = value * 10 + (*p++ - '0');
+    return value;
+  };
+  const long major = number();
+  if (p < end && *p == '.') ++p;
+  return {major, number()};
+}
+
+InputHeader HeaderOf(const FileImage& image) {
+  InputHeader header;
+  HeaderLines lines;
+  header.Result = ReadHeaderLines(image, lines);
+  if (header.Result != 0) return header;
+  header.Version = VersionOf(image, lines);
+  const char* bytes = reinterpret_cast<const char*>(image.Begin());
+  header.FirstLine.assign(bytes + lines.Start + 5, lines.FirstEnd - lines.Start - 5);
+  if (lines.CommentEnd != 0) header.Comment.emplace(bytes + lines.AfterFirst, lines.CommentEnd - lines.AfterFirst);
+  return header;
+}
+
+// Opens the inputs, with the driver's progress and security checks. A merge holds one input at a
+// time: the first pass opens each in order, takes its page count, header lines and page
+// dictionary copies and releases it again; the writing opens each again when its pages are due.
 class InputReader {
  public:
   InputReader(EngineState& state, MergeJob& job) : State(state), Job(job) {}
 
-  // Returns 0, or the failing file's driver code (LastErrorCode holds it too).
-  int ReadAll(std::vector<int>& firstPage) {
+  // The first pass. Returns 0, or the failing file's driver code (LastErrorCode holds it too).
+  // An input whose page dictionaries cannot be copied is reported only once every input has
+  // opened: an input that does not open at all is named first.
+  int ReadAll(std::vector<int>& firstPage, std::vector<PageDictCopies>& copies, std::vector<InputHeader>& headers) {
     const int n = static_cast<int>(Job.Inputs.size());
     int total = 0;
+    int unreadablePages = -1;
+    copies.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
       if (State.Cancelled()) return 0;
       Job.JobResultIndex = i;
+      JobBefore.push_back(State.Job);
       const int pages = ReadOne(i, n);
       if (pages < 0) return FailureCode;
-      MergeInput& input = Job.Inputs[static_cast<std::size_t>(i)];
+      const auto index = static_cast<std::size_t>(i);
+      MergeInput& input = Job.Inputs[index];
       input.PageCount = pages;
       input.Encrypted = Saved.has_value();
       firstPage.push_back(total);
       total += pages;
+      DocumentSlot& slot = State.Slots[index];
+      ImageSizes.push_back(slot.Image.Size());
+      headers.push_back(HeaderOf(slot.Image));
+      if (BuildPageDicts(State, slot, pages, copies[index]) != 1 && !State.Cancelled() && unreadablePages < 0) {
+        unreadablePages = i;
+      }
+      copies[index].resize(static_cast<std::size_t>(pages));
+      slot = DocumentSlot{};
+    }
+    if (State.Cancelled()) return 0;
+    if (unreadablePages >= 0) {
+      Job.JobResultIndex = unreadablePages;
+      return Fail(kPagesUnreadable);
     }
     return 0;
+  }
+
+  // Opens input i again, without progress, into its slot. The job settings go back to what they
+  // were when the first pass opened it: the first input's catalog fills some of them, and what
+  // is filled decides whether a catalog is read again and so whether the file is repaired. The
+  // file must be the one the first pass read: the same page count and image size. Returns 1, or
+  // 0 with LastErrorCode set and JobResultIndex naming the input (nothing when cancelled).
+  int Reopen(int i) {
+    const auto index = static_cast<std::size_t>(i);
+    State.Job = JobBefore[index];
+    State.ProgressMuted = true;
+    const int pages = ReadOne(i, static_cast<int>(Job.Inputs.size()));
+    State.ProgressMuted = false;
+    if (pages >= 0 && (pages != Job.Inputs[index].PageCount || State.Slots[index].Image.Size() != ImageSizes[index])) {
+      Fail(kLoadFailed);
+    } else if (pages >= 0) {
+      return 1;
+    }
+    if (!State.Cancelled()) Job.JobResultIndex = i;
+    return 0;
+  }
+
+  // The sum of the opened inputs' image sizes.
+  std::size_t TotalImageSize() const {
+    std::size_t size = 0;
+    for (const std::size_t s : ImageSizes) size += s;
+    return size;
   }
 
  private:
@@ -140,12 +221,16 @@ class InputReader {
   int FailureCode = 0;
   std::optional<SavedSecurity> Saved;
   int SecurityResult = 0;
+  std::vector<std::size_t> ImageSizes;
+  std::vector<JobSettings> JobBefore;
 };
 
 struct Writer {
   EngineState& State;
   MergeJob& Job;
-  const PageDictCopies& Copies;
+  InputReader& Reader;
+  const std::vector<PageDictCopies>& Copies;
+  const std::vector<InputHeader>& Headers;
   const std::vector<int>& FirstPage;
   TransferOutput Output;
 
@@ -159,58 +244,35 @@ struct Writer {
   // "%PDF-" and the rest of the first line of the input with the highest version (the first of
   // equal ones), then the first comment line found as the inputs' second line.
   int AppendHeader() {
-    const std::size_t n = Job.Inputs.size();
-    std::vector<HeaderLines> lines(n);
     std::size_t newest = 0;
-    std::pair<long, long> newestVersion{-1, -1};
-    for (std::size_t i = 0; i < n; ++i) {
-      if (int result = ReadHeaderLines(Slot(i).Image, lines[i]); result != 0) {
+    for (std::size_t i = 0; i < Headers.size(); ++i) {
+      if (Headers[i].Result != 0) {
         Job.JobResultIndex = static_cast<int>(i);
-        return Fail(result);
+        return Fail(Headers[i].Result);
       }
-      const auto version = VersionOf(Slot(i).Image, lines[i]);
-      if (version > newestVersion) {
-        newestVersion = version;
-        newest = i;
-      }
+      if (Headers[i].Version > Headers[newest].Version) newest = i;
     }
-    auto append = [&](std::size_t i, std::size_t from, std::size_t to) {
-      Output.Text.append(reinterpret_cast<const char*>(Slot(i).Image.Begin()) + from, to - from);
-      Output.Text += '\n';
-    };
     Output.Text += "%PDF-";
-    append(newest, lines[newest].Start + 5, lines[newest].FirstEnd);
-    for (std::size_t i = 0; i < n; ++i) {
-      if (lines[i].CommentEnd == 0) continue;
-      append(i, lines[i].AfterFirst, lines[i].CommentEnd);
+    Output.Text += Headers[newest].FirstLine;
+    Output.Text += '\n';
+    for (const InputHeader& header : Headers) {
+      if (!header.Comment) continue;
+      Output.Text += *header.Comment;
+      Output.Text += '\n';
       break;
     }
     return 1;
   }
 
-  static std::pair<long, long> VersionOf(const FileImage& image, const HeaderLines& lines) {
-    const Byte* p = image.Begin() + lines.Start + 5;
-    const Byte* end = image.Begin() + lines.FirstEnd;
-    auto number = [&]() {
-      long value = 0;
-      while (p < end && IsDigit(*p) && value < 100000) value = value * 10 + (*p++ - '0');
-      return value;
-    };
-    const long major = number();
-    if (p < end && *p == '.') ++p;
-    return {major, number()};
-  }
-
   int Build() {
     const std::size_t n = Job.Inputs.size();
-    std::size_t size = 0;
-    for (std::size_t i = 0; i < n; ++i) size += Slot(i).Image.Size();
+    const std::size_t size = Reader.TotalImageSize();
     // A merged file is its inputs plus a little: the margin keeps the text from moving once.
     ReserveLarge(Output.Text, Output.TextReserve(std::max<std::size_t>(size + size / 8, 32768)));
     if (AppendHeader() != 1) return 0;
-    if (State.Cancelled()) return 0;
+    if (State.Cancelled() || Reader.Reopen(0) != 1) return 0;
 
-    const int total = static_cast<int>(Copies.size());
+    const int total = FirstPage.back() + Job.Inputs.back().PageCount;
     std::string catalog;
     if (AppendCatalogObject(catalog, State.Job, State.Settings.DispScale, FirstPageNumber(total), &Slot(0).Image) != 0) {
       return Fail(kInheritedDestinationUnterminated);
@@ -222,6 +284,7 @@ struct Writer {
     Output.NextObjectNumber = tree.LastNumber + 1;
 
     for (std::size_t i = 0; i < n; ++i) {
+      if (i > 0 && Reader.Reopen(static_cast<int>(i)) != 1) return 0;
       const int first = FirstPage[i];
       const int count = Job.Inputs[i].PageCount;
       const auto progress = TransferProgress{Counted("Creating  File:", static_cast<int>(i), static_cast<int>(n)) + " Page:",
@@ -233,13 +296,12 @@ struct Writer {
         return std::span<const int>(all).subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
       };
       const PageSelection selection{pageIndex, slice(tree.PageNumbers), slice(tree.ParentNumbers)};
-      const auto copies = std::span<const std::string>(Copies).subspan(static_cast<std::size_t>(first),
-                                                                       static_cast<std::size_t>(count));
-      if (WritePageObjects(State, Slot(i), copies, selection, progress, Output) != 1) {
+      if (WritePageObjects(State, Slot(i), Copies[i], selection, progress, Output) != 1) {
         if (State.Cancelled()) return 0;
         Job.JobResultIndex = static_cast<int>(i);
         return Fail(kPagesFailed);
       }
+      KeepOutlineTextsOnly(State.Slots[i]);
     }
 
     AppendCatalogAtEnd(Output, catalog);
@@ -278,6 +340,10 @@ int Merge(EngineState& state, MergeJob& job) {
   job.JobResultIndex = -1;
   state.LastErrorCode = 0;
   const int n = static_cast<int>(job.Inputs.size());
+  if (n == 0) {
+    state.LastErrorCode = kLoadFailed;
+    return kMergeFailed;
+  }
   for (int i = 0; i < n; ++i) {
     if (!FileOpensForReading(job.Inputs[static_cast<std::size_t>(i)].Path)) {
       state.LastErrorCode = 1;
@@ -289,8 +355,10 @@ int Merge(EngineState& state, MergeJob& job) {
   PrepareDocumentSlots(state, n);
 
   std::vector<int> firstPage;
+  std::vector<PageDictCopies> copies;
+  std::vector<InputHeader> headers;
   InputReader reader(state, job);
-  if (int code = reader.ReadAll(firstPage); code != 0 || state.Cancelled()) {
+  if (int code = reader.ReadAll(firstPage, copies, headers); code != 0 || state.Cancelled()) {
     ReleaseDocuments(state);
     return ResultOf(state, code);
   }
@@ -299,27 +367,9 @@ int Merge(EngineState& state, MergeJob& job) {
   job.JobResultIndex = -1;
   int total = 0;
   for (const MergeInput& input : job.Inputs) total += input.PageCount;
-  PageDictCopies copies(static_cast<std::size_t>(total));
-  for (int i = 0; i < n; ++i) {
-    state.ReportProgress("Analyzing", "解析中", 2 * i / n + 8);
-    PageDictCopies fileCopies;
-    const auto index = static_cast<std::size_t>(i);
-    if (BuildPageDicts(state, state.Slots[index], job.Inputs[index].PageCount, fileCopies) != 1) {
-      if (state.Cancelled()) break;
-      state.LastErrorCode = kPagesUnreadable;
-      job.JobResultIndex = i;
-      ReleaseDocuments(state);
-      return kMergeFailed;
-    }
-    std::move(fileCopies.begin(), fileCopies.end(), copies.begin() + firstPage[index]);
-  }
-  if (state.Cancelled()) {
-    ReleaseDocuments(state);
-    return kMergeCancelled;
-  }
 
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
-  Writer writer{state, job, copies, firstPage, {}};
+  Writer writer{state, job, reader, copies, headers, firstPage, {}};
   std::optional<StagedFile> file;
   StreamOutputTo(writer.Output, file, job.OutputPath, protect);
   const bool built = writer.Build() == 1;

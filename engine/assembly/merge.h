@@ -37,9 +37,10 @@ struct MergeJob {
   int JobResultIndex = -1;       // see MergeResult
 };
 
-// Opens every input (their protection must agree; protected inputs are authenticated) and writes
-// the merged file in one store at the end, protected again with the inputs' key when they were
-// protected (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
+// Opens every input (their protection must agree; protected inputs are authenticated), then opens
+// each again as its pages are written, so that one input is held at a time; an input that changed
+// in between fails the merge. Writes the merged file, protected again with the inputs' key when
+// they were protected (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
 int RunMerge(EngineState& state, MergeJob& job);
 
 }  // namespace folvex

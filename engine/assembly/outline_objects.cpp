@@ -217,6 +217,32 @@ int AppendExtractOutlines(std::string& out, std::vector<uint32_t>& offsets, int 
   return static_cast<int>(tree.Entries.size());
 }
 
+void KeepOutlineTextsOnly(DocumentSlot& slot) {
+  std::size_t size = 0;
+  for (const OutlineItem& item : slot.OutlineItems) {
+    size += ImageText(slot.Image, item.TitlePosition, item.TitleLength).size() +
+            ImageText(slot.Image, item.ColourPosition, item.ColourLength).size() +
+            ImageText(slot.Image, item.ViewPosition, item.ViewLength).size();
+  }
+  ImageBytes texts;
+  texts.reserve(size + 1);
+  // A text that is not there keeps reading as empty: its position becomes -1.
+  auto move = [&](int32_t& position, int32_t length) {
+    const std::string_view text = ImageText(slot.Image, position, length);
+    position = text.empty() ? -1 : static_cast<int32_t>(texts.size());
+    AppendBytes(texts, text.data(), text.size());
+  };
+  for (OutlineItem& item : slot.OutlineItems) {
+    move(item.TitlePosition, item.TitleLength);
+    move(item.ColourPosition, item.ColourLength);
+    move(item.ViewPosition, item.ViewLength);
+  }
+  slot.Image = MakeFileImage(std::move(texts));
+  slot.Xref = {};
+  slot.HasXref = false;
+  slot.PageList = {};
+}
+
 int AppendMergeOutlines(std::string& out, std::vector<uint32_t>& offsets, int firstObjectNumber,
                         const MergeOutlineOptions& options, std::span<const MergeOutlineFile> files,
                         std::span<const int> pageNumbers) {

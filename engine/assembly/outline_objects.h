@@ -28,6 +28,10 @@ int AppendMergeOutlines(std::string& out, std::vector<uint32_t>& offsets, int fi
                         const MergeOutlineOptions& options, std::span<const MergeOutlineFile> files,
                         std::span<const int> pageNumbers);
 
+// Shrinks a merge input's slot, once its pages are written, to what AppendMergeOutlines reads:
+// the outline items, their texts moved into a small image of their own, and the page boxes.
+void KeepOutlineTextsOnly(DocumentSlot& slot);
+
 // Writes a built tree; the shared step of the two calls above. The file-name entries of a merge
 // take their texts from options (may be null when there are none).
 void AppendOutlineTree(std::string& out, std::vector<uint32_t>& offsets, int firstObjectNumber,

@@ -49,6 +49,8 @@ struct EngineState {
   int ProgressFileCount = 1;
 
   JobControl* Control = nullptr;  // null: no progress, never cancelled
+  // Set while a step runs that repeats work already reported (a merge opening an input again).
+  bool ProgressMuted = false;
 
   // Work done by the reading scans, counted so that tests can bound it.
   long PageNodeScans = 0;     // page-tree node dictionaries examined
@@ -58,7 +60,7 @@ struct EngineState {
 
   bool Cancelled() const { return Control != nullptr && Control->Cancelled(); }
   void ReportProgress(std::string_view english, std::string_view japanese, int percent) {
-    if (Control != nullptr) Control->ReportProgress(english, japanese, percent);
+    if (Control != nullptr && !ProgressMuted) Control->ReportProgress(english, japanese, percent);
   }
 };
 

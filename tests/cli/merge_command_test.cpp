@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "engine/assembly/merge.h"
+#include "engine/core/job_control.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
 
@@ -201,6 +203,47 @@ TEST(RunMerge, FiftyFilesAndThePageCountsHandedBack) {
   EXPECT_TRUE(testing::CheckWithQpdf(job.OutputPath).Clean);
   EXPECT_EQ(testing::PdfinfoPages(job.OutputPath), total);
   EXPECT_EQ(PageText(job.OutputPath, total), PageText(job.Inputs.back().Path, job.Inputs.back().PageCount));
+}
+
+// The inputs are read twice: first all of them, to count and check, then one at a time as their
+// pages are written. An input that changed in between fails the merge and leaves no output.
+TEST(RunMerge, AnInputThatChangesBeforeItsPagesAreWrittenFailsTheMerge) {
+  struct Case {
+    const char* Name;
+    std::optional<std::string> Replacement;  // none: the file is removed
+  };
+  const std::vector<Case> cases = {
+      {"more pages", SimplePdf(3)},
+      {"as many pages, other bytes", SimplePdf(1) + "% appended\n"},
+      {"removed", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    MergeJob job;
+    job.Inputs = {{WriteTempFile("merge-stable.pdf", SimplePdf(2))}, {WriteTempFile("merge-changing.pdf", SimplePdf(1))}};
+    job.OutputPath = TempDir() + "/merge-changed-out.pdf";
+    job.CreationDateText = "20260102030405";
+    job.ProducerText = "test";
+    std::filesystem::remove(job.OutputPath);
+    JobControl control;
+    bool changed = false;
+    control.ProgressSink = [&](int, const std::string& label) {
+      if (changed || label.rfind("Creating", 0) != 0) return;
+      changed = true;
+      if (c.Replacement) {
+        WriteTempFile("merge-changing.pdf", *c.Replacement);
+      } else {
+        std::filesystem::remove(job.Inputs[1].Path);
+      }
+    };
+    EngineState state;
+    state.Control = &control;
+    EXPECT_EQ(RunMerge(state, job), kMergeFailed) << c.Name;
+    EXPECT_TRUE(changed) << c.Name;
+    EXPECT_EQ(job.JobResultIndex, 1) << c.Name;
+    for (const auto& entry : std::filesystem::directory_iterator(TempDir())) {
+      EXPECT_EQ(entry.path().filename().string().rfind("merge-changed-out", 0), std::string::npos) << c.Name;
+    }
+  }
 }
 
 }  // namespace
