@@ -21,7 +21,7 @@ struct TransferOutput {
   int NextObjectNumber = 1;
   StagedFile* File = nullptr;
   std::size_t Written = 0;  // bytes already in File
-  static constexpr std::size_t kPartSize = std::size_t{4} << 20;
+  static constexpr std::size_t kPartSize = std::size_t{1} << 20;
 
   // The file offset of the next byte appended to Text.
   std::size_t Position() const { return Written + Text.size(); }
