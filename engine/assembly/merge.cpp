@@ -8,6 +8,7 @@
 #include "engine/assembly/outline_objects.h"
 #include "engine/assembly/output_settings.h"
 #include "engine/assembly/page_tree_layout.h"
+#include "engine/core/content_hash.h"
 #include "engine/core/large_buffers.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
@@ -77,9 +78,10 @@ InputHeader HeaderOf(const FileImage& image) {
   return header;
 }
 
-// Opens the inputs, with the driver's progress and security checks. A merge holds one input at a
-// time: the first pass opens each in order, takes its page count, header lines and page
-// dictionary copies and releases it again; the writing opens each again when its pages are due.
+// Opens the inputs, with the driver's progress and security checks. A merge holds one input's
+// image at a time: the first pass opens each in order, takes its page count, header lines and
+// page dictionary copies and lets its image go; the writing takes each up again when its pages
+// are due.
 class InputReader {
  public:
   InputReader(EngineState& state, MergeJob& job) : State(state), Job(job) {}
@@ -106,12 +108,21 @@ class InputReader {
       total += pages;
       DocumentSlot& slot = State.Slots[index];
       ImageSizes.push_back(slot.Image.Size());
+      ImageHashes.push_back(ContentHash({slot.Image.Begin(), slot.Image.Size()}));
+      JobAfter.push_back(State.Job);
       headers.push_back(HeaderOf(slot.Image));
       if (BuildPageDicts(State, slot, pages, copies[index]) != 1 && !State.Cancelled() && unreadablePages < 0) {
         unreadablePages = i;
       }
       copies[index].resize(static_cast<std::size_t>(pages));
-      slot = DocumentSlot{};
+      // An unprotected input whose image is its file as it stands is taken up again by reading
+      // the file alone: its tables stay for the writing. Any other input is opened again.
+      ReadAgain.push_back(!Saved && FileSizeAt(input.Path) == static_cast<long long>(slot.Image.Size()));
+      if (ReadAgain.back()) {
+        slot.Image = FileImage{};
+      } else {
+        slot = DocumentSlot{};
+      }
     }
     if (State.Cancelled()) return 0;
     if (unreadablePages >= 0) {
@@ -121,18 +132,28 @@ class InputReader {
     return 0;
   }
 
-  // Opens input i again, without progress, into its slot. The job settings go back to what they
-  // were when the first pass opened it: the first input's catalog fills some of them, and what
-  // is filled decides whether a catalog is read again and so whether the file is repaired. The
-  // file must be the one the first pass read: the same page count and image size. Returns 1, or
-  // 0 with LastErrorCode set and JobResultIndex naming the input (nothing when cancelled).
+  // Takes input i up again for the writing: it must be the file the first pass read, giving the
+  // same image. A file that was its image is read again, its tables kept; any other is opened
+  // again, without progress, with the job settings it was first opened with (the first input's
+  // catalog fills some of them, and what is filled decides whether a catalog is read again and so
+  // whether the file is repaired). Returns 1, or 0 with LastErrorCode set and JobResultIndex
+  // naming the input (nothing when cancelled).
   int Reopen(int i) {
     const auto index = static_cast<std::size_t>(i);
+    DocumentSlot& slot = State.Slots[index];
+    if (ReadAgain[index]) {
+      int error = 0;
+      if (LoadFileImage(Job.Inputs[index].Path, slot.Image, error) == 1 && SameImage(index, slot.Image)) {
+        State.Job = JobAfter[index];
+        return 1;
+      }
+    }
+    slot = DocumentSlot{};
     State.Job = JobBefore[index];
     State.ProgressMuted = true;
     const int pages = ReadOne(i, static_cast<int>(Job.Inputs.size()));
     State.ProgressMuted = false;
-    if (pages >= 0 && (pages != Job.Inputs[index].PageCount || State.Slots[index].Image.Size() != ImageSizes[index])) {
+    if (pages >= 0 && (pages != Job.Inputs[index].PageCount || !SameImage(index, State.Slots[index].Image))) {
       Fail(kLoadFailed);
     } else if (pages >= 0) {
       return 1;
@@ -221,8 +242,17 @@ class InputReader {
   int FailureCode = 0;
   std::optional<SavedSecurity> Saved;
   int SecurityResult = 0;
+  bool SameImage(std::size_t index, const FileImage& image) const {
+    return image.Size() == ImageSizes[index] && ContentHash({image.Begin(), image.Size()}) == ImageHashes[index];
+  }
+
+  // Per input, from the first pass: the image's size and hash, the job settings before and after
+  // its opening, and whether the file alone gives its image again.
   std::vector<std::size_t> ImageSizes;
+  std::vector<uint64_t> ImageHashes;
   std::vector<JobSettings> JobBefore;
+  std::vector<JobSettings> JobAfter;
+  std::vector<bool> ReadAgain;
 };
 
 struct Writer {

@@ -33,6 +33,14 @@ static long long FileLength(std::FILE* file) {
   return length;
 }
 
+long long FileSizeAt(const std::string& path) {
+  std::FILE* file = OpenFile(path, "rb");
+  if (file == nullptr) return -1;
+  const long long length = FileLength(file);
+  std::fclose(file);
+  return length;
+}
+
 int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
   lastError = 0;
   std::FILE* file = OpenFile(path, "rb");

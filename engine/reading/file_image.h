@@ -11,6 +11,9 @@ namespace folvex {
 // than 20 bytes, no memory, short read).
 int LoadFileImage(const std::string& path, FileImage& image, int& lastError);
 
+// The size of the file at path, or -1 when it cannot be opened.
+long long FileSizeAt(const std::string& path);
+
 // True when the file at path can be opened for reading.
 bool FileOpensForReading(const std::string& path);
 

@@ -215,6 +215,11 @@ TEST(RunMerge, AnInputThatChangesBeforeItsPagesAreWrittenFailsTheMerge) {
   const std::vector<Case> cases = {
       {"more pages", SimplePdf(3)},
       {"as many pages, other bytes", SimplePdf(1) + "% appended\n"},
+      {"one byte of a page's text", [] {
+         std::string pdf = SimplePdf(1);
+         pdf[pdf.find("(Page 1)") + 1] = 'p';
+         return pdf;
+       }()},
       {"removed", std::nullopt},
   };
   for (const Case& c : cases) {
