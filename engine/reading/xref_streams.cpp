@@ -900,7 +900,11 @@ int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* cl
   state.LastErrorCode = 0;
   int code = 0;
   try {
+    // Room for what is usual at once: grown by doubling, the buffer would be written over
+    // and over. Room that is never written costs no memory.
     ImageBytes out;
+    const std::size_t size = image.Size();
+    ReserveLarge(out, (layout == ConversionLayout::InPlace ? size : 0) + size / 4 + 65536);
     Converter converter{state, image.Begin(), image.End()};
     converter.Decryption = decryption;
     code = converter.Run(classicTable, out, layout);
