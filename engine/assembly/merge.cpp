@@ -108,21 +108,13 @@ class InputReader {
       total += pages;
       DocumentSlot& slot = State.Slots[index];
       ImageSizes.push_back(slot.Image.Size());
-      ImageHashes.push_back(ContentHash({slot.Image.Begin(), slot.Image.Size()}));
       JobAfter.push_back(State.Job);
       headers.push_back(HeaderOf(slot.Image));
       if (BuildPageDicts(State, slot, pages, copies[index]) != 1 && !State.Cancelled() && unreadablePages < 0) {
         unreadablePages = i;
       }
       copies[index].resize(static_cast<std::size_t>(pages));
-      // An unprotected input whose image is its file as it stands is taken up again by reading
-      // the file alone: its tables stay for the writing. Any other input is opened again.
-      ReadAgain.push_back(!Saved && FileSizeAt(input.Path) == static_cast<long long>(slot.Image.Size()));
-      if (ReadAgain.back()) {
-        slot.Image = FileImage{};
-      } else {
-        slot = DocumentSlot{};
-      }
+      KeepForReading(index, input.Path);
     }
     if (State.Cancelled()) return 0;
     if (unreadablePages >= 0) {
@@ -141,12 +133,9 @@ class InputReader {
   int Reopen(int i) {
     const auto index = static_cast<std::size_t>(i);
     DocumentSlot& slot = State.Slots[index];
-    if (ReadAgain[index]) {
-      int error = 0;
-      if (LoadFileImage(Job.Inputs[index].Path, slot.Image, error) == 1 && SameImage(index, slot.Image)) {
-        State.Job = JobAfter[index];
-        return 1;
-      }
+    if (ReadAgain[index] && ReadFileAgain(index)) {
+      State.Job = JobAfter[index];
+      return 1;
     }
     slot = DocumentSlot{};
     State.Job = JobBefore[index];
@@ -242,17 +231,65 @@ class InputReader {
   int FailureCode = 0;
   std::optional<SavedSecurity> Saved;
   int SecurityResult = 0;
-  bool SameImage(std::size_t index, const FileImage& image) const {
-    return image.Size() == ImageSizes[index] && ContentHash({image.Begin(), image.Size()}) == ImageHashes[index];
+  // An unprotected input whose image begins with its file as it stands (a classic file, or one
+  // whose object-stream objects were appended to it) is taken up again by reading the file and
+  // appending the rest of the image, kept now (up to kMaxKeptRest bytes for all inputs): its
+  // tables stay for the writing. Any other input lets everything go and is opened again. What is
+  // kept tells the image again: the hash of its first FileSizes bytes and the rest (a file read
+  // again), or the hash of it all (an input opened again).
+  void KeepForReading(std::size_t index, const std::string& path) {
+    DocumentSlot& slot = State.Slots[index];
+    const long long fileSize = FileSizeAt(path);
+    const std::size_t imageSize = slot.Image.Size();
+    const bool fits = fileSize >= 0 && static_cast<unsigned long long>(fileSize) <= imageSize &&
+                      KeptRest + (imageSize - static_cast<std::size_t>(fileSize)) <= kMaxKeptRest;
+    ReadAgain.push_back(!Saved && fits);
+    FileSizes.push_back(ReadAgain.back() ? static_cast<std::size_t>(fileSize) : imageSize);
+    const std::size_t size = FileSizes.back();
+    Hashes.push_back(ContentHash({slot.Image.Begin(), size}));
+    Rests.emplace_back(slot.Image.Begin() + size, slot.Image.End());
+    if (!ReadAgain.back()) {
+      slot = DocumentSlot{};
+      return;
+    }
+    KeptRest += imageSize - size;
+    slot.Image = FileImage{};
   }
 
-  // Per input, from the first pass: the image's size and hash, the job settings before and after
-  // its opening, and whether the file alone gives its image again.
+  // Reads input index's file into its slot and appends the kept rest. False when the file is not
+  // the one the first pass read.
+  bool ReadFileAgain(std::size_t index) {
+    DocumentSlot& slot = State.Slots[index];
+    int error = 0;
+    if (LoadFileImage(Job.Inputs[index].Path, slot.Image, error) != 1 || slot.Image.Size() != FileSizes[index] ||
+        ContentHash({slot.Image.Begin(), slot.Image.Size()}) != Hashes[index]) {
+      return false;
+    }
+    const Byte zero = 0;
+    slot.Image.Storage.pop_back();
+    AppendBytes(slot.Image.Storage, Rests[index].data(), Rests[index].size());
+    AppendBytes(slot.Image.Storage, &zero, 1);
+    return true;
+  }
+
+  bool SameImage(std::size_t index, const FileImage& image) const {
+    const std::size_t size = FileSizes[index];
+    return image.Size() == ImageSizes[index] && ContentHash({image.Begin(), size}) == Hashes[index] &&
+           std::equal(image.Begin() + size, image.End(), Rests[index].begin(), Rests[index].end());
+  }
+
+  // Per input, from the first pass: the image's size, the job settings before and after its
+  // opening, whether its file gives its image again, and what tells the image (see
+  // KeepForReading).
   std::vector<std::size_t> ImageSizes;
-  std::vector<uint64_t> ImageHashes;
   std::vector<JobSettings> JobBefore;
   std::vector<JobSettings> JobAfter;
   std::vector<bool> ReadAgain;
+  std::vector<std::size_t> FileSizes;
+  std::vector<uint64_t> Hashes;
+  std::vector<ImageBytes> Rests;
+  std::size_t KeptRest = 0;
+  static constexpr std::size_t kMaxKeptRest = std::size_t{64} << 20;
 };
 
 struct Writer {
