@@ -125,11 +125,11 @@ class InputReader {
   }
 
   // Takes input i up again for the writing: it must be the file the first pass read, giving the
-  // same image. A file that was its image is read again, its tables kept; any other is opened
-  // again, without progress, with the job settings it was first opened with (the first input's
-  // catalog fills some of them, and what is filled decides whether a catalog is read again and so
-  // whether the file is repaired). Returns 1, or 0 with LastErrorCode set and JobResultIndex
-  // naming the input (nothing when cancelled).
+  // same image. An input kept for reading is read from its file again (see KeepForReading); any
+  // other, or one whose file no longer matches, is opened again, without progress, with the job
+  // settings it was first opened with (the first input's catalog fills some of them, and what is
+  // filled decides whether a catalog is read again and so whether the file is repaired). Returns
+  // 1, or 0 with LastErrorCode set and JobResultIndex naming the input (nothing when cancelled).
   int Reopen(int i) {
     const auto index = static_cast<std::size_t>(i);
     DocumentSlot& slot = State.Slots[index];
@@ -226,11 +226,6 @@ class InputReader {
     return -1;
   }
 
-  EngineState& State;
-  MergeJob& Job;
-  int FailureCode = 0;
-  std::optional<SavedSecurity> Saved;
-  int SecurityResult = 0;
   // An unprotected input whose image begins with its file as it stands (a classic file, or one
   // whose object-stream objects were appended to it) is taken up again by reading the file and
   // appending the rest of the image, kept now (up to kMaxKeptRest bytes for all inputs): its
@@ -278,6 +273,11 @@ class InputReader {
            std::equal(image.Begin() + size, image.End(), Rests[index].begin(), Rests[index].end());
   }
 
+  EngineState& State;
+  MergeJob& Job;
+  int FailureCode = 0;
+  std::optional<SavedSecurity> Saved;
+  int SecurityResult = 0;
   // Per input, from the first pass: the image's size, the job settings before and after its
   // opening, whether its file gives its image again, and what tells the image (see
   // KeepForReading).
