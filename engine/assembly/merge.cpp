@@ -113,7 +113,6 @@ class InputReader {
       if (BuildPageDicts(State, slot, pages, copies[index]) != 1 && !State.Cancelled() && unreadablePages < 0) {
         unreadablePages = i;
       }
-      copies[index].resize(static_cast<std::size_t>(pages));
       KeepForReading(index, input.Path);
     }
     if (State.Cancelled()) return 0;
@@ -242,7 +241,8 @@ class InputReader {
     FileSizes.push_back(ReadAgain.back() ? static_cast<std::size_t>(fileSize) : imageSize);
     const std::size_t size = FileSizes.back();
     Hashes.push_back(ContentHash({slot.Image.Begin(), size}));
-    Rests.emplace_back(slot.Image.Begin() + size, slot.Image.End());
+    Rests.emplace_back();
+    AppendBytes(Rests.back(), slot.Image.Begin() + size, imageSize - size);
     if (!ReadAgain.back()) {
       slot = DocumentSlot{};
       return;
