@@ -12,7 +12,7 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(cmake g++ make zlib1g-dev libgcrypt20-dev libgtest-dev libcli11-dev)
+BUILD_PACKAGES=(cmake g++ make zlib1g-dev libgcrypt20-dev libgtest-dev libcli11-dev libidn-dev)
 TEST_PACKAGES=(qpdf poppler-utils mupdf-tools ghostscript clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev wine64 wine
   imagemagick xvfb xauth xdotool fonts-ipafont-gothic fonts-wine python3)

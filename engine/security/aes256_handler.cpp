@@ -6,7 +6,7 @@
 #include "engine/core/document_texts.h"
 #include "engine/security/cipher_library.h"
 #include "engine/security/crypt_data.h"
-#include "engine/security/saslprep.h"
+#include "engine/security/saslprep_library.h"
 
 namespace folvex {
 
@@ -57,16 +57,21 @@ bool UnwrapFileKey(int revision, std::string_view password, std::span<const Byte
 
 }  // namespace
 
-std::string PreparedPassword(std::string_view utf8) {
+std::string Aes256PasswordBytes(std::string_view utf8) {
+  if (utf8.size() <= kMaxPasswordBytes) return std::string(utf8);
+  std::size_t cut = kMaxPasswordBytes;
+  while (cut > 0 && (static_cast<Byte>(utf8[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(utf8.substr(0, cut));
+}
+
+std::vector<std::string> Aes256PasswordForms(std::string_view utf8) {
+  std::vector<std::string> forms{Aes256PasswordBytes(utf8)};
   std::string prepared;
-  if (!SaslPrep(utf8, prepared)) prepared.assign(utf8);
-  if (prepared.size() > kMaxPasswordBytes) {
-    // Cut at a character boundary.
-    std::size_t cut = kMaxPasswordBytes;
-    while (cut > 0 && (static_cast<Byte>(prepared[cut]) & 0xC0) == 0x80) --cut;
-    prepared.resize(cut);
+  if (SaslPrep(utf8, prepared)) {
+    prepared = Aes256PasswordBytes(prepared);
+    if (prepared != forms.front()) forms.push_back(std::move(prepared));
   }
-  return prepared;
+  return forms;
 }
 
 std::vector<Byte> Aes256PasswordHash(int revision, std::string_view password, std::span<const Byte> salt,
@@ -107,8 +112,8 @@ int CheckPermsEntry(const SecurityParameters& p) {
 
 void MakeAes256Entries(std::string_view userPassword, std::string_view ownerPassword, SecurityParameters& p,
                        const SaltSource& saltSource) {
-  const std::string user = PreparedPassword(userPassword);
-  const std::string owner = PreparedPassword(ownerPassword);
+  const std::string user = Aes256PasswordBytes(userPassword);
+  const std::string owner = Aes256PasswordBytes(ownerPassword);
   const std::array<Byte, 16> zero{};
   std::array<Byte, 16> salts{};
 

@@ -1,5 +1,6 @@
 // The standard security handler's revisions 5 and 6 (AES-256): password checks against /U, /O,
-// /UE and /OE, the /Perms check, and new entries for a protected output. Passwords are UTF-8.
+// /UE and /OE, the /Perms check, and new entries for a protected output. A password is hashed as
+// its UTF-8 bytes as typed; opening also tries its SASLprep form, which some writers hash instead.
 #pragma once
 
 #include <functional>
@@ -12,23 +13,27 @@
 
 namespace folvex {
 
-// The password in the form these revisions hash: SASLprep applied when it can be (the bytes as
-// given otherwise), cut to 127 bytes.
-std::string PreparedPassword(std::string_view utf8);
+// The bytes of a password that these revisions hash: the UTF-8 bytes as typed, cut to at most 127
+// bytes at a character boundary.
+std::string Aes256PasswordBytes(std::string_view utf8);
 
-// The 32-byte hash of a prepared password with an 8-byte salt and, for owner entries, the 48
+// The forms of a typed password to try against a file's entries, in this order: its bytes as typed,
+// then its SASLprep form when it has one that differs; both cut as Aes256PasswordBytes cuts.
+std::vector<std::string> Aes256PasswordForms(std::string_view utf8);
+
+// The 32-byte hash of a password (one of the forms above) with an 8-byte salt and, for owner entries, the 48
 // bytes of /U (userEntry empty otherwise): SHA-256 for revision 5, the iterated hash for 6.
 std::vector<Byte> Aes256PasswordHash(int revision, std::string_view password, std::span<const Byte> salt,
                                      std::span<const Byte> userEntry);
 
-// 1 when password (prepared) opens the file as user or owner password; p.FileKey is then set.
+// 1 when password (one form, used as given) opens the file as user or owner password; p.FileKey is then set.
 int CheckAes256UserPassword(std::string_view password, SecurityParameters& p);
 int CheckAes256OwnerPassword(std::string_view password, SecurityParameters& p);
 
 // 1 when /Perms, decrypted with p.FileKey, carries p.Permissions and the "adb" mark.
 int CheckPermsEntry(const SecurityParameters& p);
 
-// Fills /U, /UE, /O, /OE and /Perms of revision 6 from the passwords (prepared here), p.FileKey,
+// Fills /U, /UE, /O, /OE and /Perms of revision 6 from the passwords (cut here), p.FileKey,
 // p.Permissions and p.EncryptMetadata; salts come from saltSource (8 bytes each, 4 calls) and the
 // last 4 bytes of /Perms from it too.
 using SaltSource = std::function<void(std::span<Byte> bytes)>;

@@ -63,10 +63,10 @@ int ReadCryptEntries(const Byte* start, const Byte* end, SecurityParameters& sec
 
 bool UsesAes256(const SecurityParameters& p) { return p.EncryptVersion == 5; }
 
-// The password as given, and its PDFDocEncoding form when that differs; for AES-256, the UTF-8
-// password prepared as those revisions ask.
+// The password as given, and its PDFDocEncoding form when that differs; for AES-256, its UTF-8
+// bytes as typed, then its SASLprep form when that differs.
 std::vector<std::string> PasswordForms(const SecurityParameters& p, const std::string& password) {
-  if (UsesAes256(p)) return {PreparedPassword(password)};
+  if (UsesAes256(p)) return Aes256PasswordForms(password);
   std::vector<std::string> forms{password};
   std::string converted;
   if (PasswordToPdfDocEncoding(password, converted) && converted != password) forms.push_back(converted);

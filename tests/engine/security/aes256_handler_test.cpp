@@ -29,6 +29,14 @@ SecurityParameters NewParameters(const std::string& user, const std::string& own
   return p;
 }
 
+// 1 when one of the forms of the typed password passes check, as opening tries them.
+int OpensWith(int (*check)(std::string_view, SecurityParameters&), const std::string& typed, SecurityParameters& p) {
+  for (const std::string& form : Aes256PasswordForms(typed)) {
+    if (check(form, p) == 1) return 1;
+  }
+  return 0;
+}
+
 TEST(Aes256Handler, NewEntriesOpenWithTheirPasswordsOnly) {
   const struct {
     const char* Name;
@@ -41,8 +49,13 @@ TEST(Aes256Handler, NewEntriesOpenWithTheirPasswordsOnly) {
       {"wrong password", "u", "o", "x", 0, 0},
       {"empty user password", "", "o", "", 1, 0},
       {"utf-8 user password", "p\u00E4ss", "o", "p\u00E4ss", 1, 0},
-      {"decomposed form of the same password", "p\u00E4ss", "o", "pa\u0308ss", 1, 0},
-      {"fullwidth form of the owner password", "u", "Owner", "\uFF2Fwner", 0, 1},
+      {"written as typed, not prepared", "u", "\uFF2Fwner", "Owner", 0, 0},
+      {"written as typed, opened as typed", "u", "\uFF2Fwner", "\uFF2Fwner", 0, 1},
+      // Entries hashed from the SASLprep form, as some writers make them: the typed form opens
+      // them through its prepared form.
+      {"prepared user entry, halfwidth typed", "\u30AC\u30A4\u30C9", "o", "\uFF76\uFF9E\uFF72\uFF84\uFF9E", 1, 0},
+      {"prepared user entry, decomposed typed", "p\u00E4ss", "o", "pa\u0308ss", 1, 0},
+      {"prepared owner entry, fullwidth typed", "u", "Owner", "\uFF2F\uFF57\uFF4E\uFF45\uFF52", 0, 1},
       {"only the first 127 bytes count", "u", std::string(127, 'o'), std::string(127, 'o') + "extra", 0, 1},
   };
   for (const auto& c : cases) {
@@ -53,15 +66,50 @@ TEST(Aes256Handler, NewEntriesOpenWithTheirPasswordsOnly) {
     ASSERT_EQ(p.UserKeyEntry.size(), 32u);
     ASSERT_EQ(p.OwnerKeyEntry.size(), 32u);
     p.FileKey.clear();
-    EXPECT_EQ(CheckAes256UserPassword(PreparedPassword(c.Tried), p), c.UserResult) << c.Name;
+    EXPECT_EQ(OpensWith(CheckAes256UserPassword, c.Tried, p), c.UserResult) << c.Name;
     if (c.UserResult == 1) {
       EXPECT_EQ(p.FileKey, key) << c.Name;
     }
     p.FileKey.clear();
-    EXPECT_EQ(CheckAes256OwnerPassword(PreparedPassword(c.Tried), p), c.OwnerResult) << c.Name;
+    EXPECT_EQ(OpensWith(CheckAes256OwnerPassword, c.Tried, p), c.OwnerResult) << c.Name;
     if (c.OwnerResult == 1) {
       EXPECT_EQ(p.FileKey, key) << c.Name;
     }
+  }
+}
+
+TEST(Aes256Handler, PasswordFormsAreTheBytesAsTypedThenTheSaslPrepForm) {
+  const std::string cutBeforeCharacter = std::string(126, 'a') + "\u00E4bc";
+  std::string halfwidth, fullwidth;
+  for (int k = 0; k < 43; ++k) {
+    halfwidth += "\uFF76";
+    fullwidth += "\u30AB";
+  }
+  const struct {
+    const char* Name;
+    std::string Typed;
+    std::vector<std::string> Forms;
+  } cases[] = {
+      {"ascii", "Secret 1!", {"Secret 1!"}},
+      {"empty", "", {""}},
+      {"halfwidth katakana", "\uFF76\uFF9E\uFF72\uFF84\uFF9E", {"\uFF76\uFF9E\uFF72\uFF84\uFF9E", "\u30AC\u30A4\u30C9"}},
+      {"square word", "\u3300", {"\u3300", "\u30A2\u30D1\u30FC\u30C8"}},
+      {"mathematical bold", "\U0001D400\U0001D401", {"\U0001D400\U0001D401", "AB"}},
+      {"parenthesised ideograph", "\u3231", {"\u3231", "(\u682A)"}},
+      {"combining diaeresis", "pa\u0308ss", {"pa\u0308ss", "p\u00E4ss"}},
+      {"precomposed", "p\u00E4ss", {"p\u00E4ss"}},
+      {"no-break space", "a\u00A0b", {"a\u00A0b", "a b"}},
+      {"soft hyphen", "I\u00ADX", {"I\u00ADX", "IX"}},
+      {"cyrillic", "\u043F\u0430\u0440\u043E\u043B\u044C", {"\u043F\u0430\u0440\u043E\u043B\u044C"}},
+      {"emoji", "\U0001F511", {"\U0001F511"}},
+      {"prohibited control character", "a\x01", {"a\x01"}},
+      {"right-to-left beside latin", "\u05D0a", {"\u05D0a"}},
+      {"not utf-8", "a\xC3", {"a\xC3"}},
+      {"cut before a split character", cutBeforeCharacter, {std::string(126, 'a')}},
+      {"each form cut on its own", halfwidth, {halfwidth.substr(0, 126), fullwidth.substr(0, 126)}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Aes256PasswordForms(c.Typed), c.Forms) << c.Name;
   }
 }
 
