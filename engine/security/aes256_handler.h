@@ -17,16 +17,18 @@ namespace folvex {
 // bytes at a character boundary.
 std::string Aes256PasswordBytes(std::string_view utf8);
 
-// The forms of a typed password to try against a file's entries, in this order: its bytes as typed,
-// then its SASLprep form when it has one that differs; both cut as Aes256PasswordBytes cuts.
+// The forms of a typed password to try against a file's entries, in this order: its bytes as
+// typed, then its SASLprep form when it has one that differs; both cut as Aes256PasswordBytes cuts.
 std::vector<std::string> Aes256PasswordForms(std::string_view utf8);
 
-// The 32-byte hash of a password (one of the forms above) with an 8-byte salt and, for owner entries, the 48
-// bytes of /U (userEntry empty otherwise): SHA-256 for revision 5, the iterated hash for 6.
+// The 32-byte hash of a password (one of the forms above) with an 8-byte salt and, for owner
+// entries, the 48 bytes of /U (userEntry empty otherwise): SHA-256 for revision 5, the iterated
+// hash for 6.
 std::vector<Byte> Aes256PasswordHash(int revision, std::string_view password, std::span<const Byte> salt,
                                      std::span<const Byte> userEntry);
 
-// 1 when password (one form, used as given) opens the file as user or owner password; p.FileKey is then set.
+// 1 when password (one form, used as given) opens the file as user or owner password; p.FileKey
+// is then set.
 int CheckAes256UserPassword(std::string_view password, SecurityParameters& p);
 int CheckAes256OwnerPassword(std::string_view password, SecurityParameters& p);
 

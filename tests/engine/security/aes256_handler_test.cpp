@@ -92,7 +92,8 @@ TEST(Aes256Handler, PasswordFormsAreTheBytesAsTypedThenTheSaslPrepForm) {
   } cases[] = {
       {"ascii", "Secret 1!", {"Secret 1!"}},
       {"empty", "", {""}},
-      {"halfwidth katakana", "\uFF76\uFF9E\uFF72\uFF84\uFF9E", {"\uFF76\uFF9E\uFF72\uFF84\uFF9E", "\u30AC\u30A4\u30C9"}},
+      {"halfwidth katakana", "\uFF76\uFF9E\uFF72\uFF84\uFF9E",
+       {"\uFF76\uFF9E\uFF72\uFF84\uFF9E", "\u30AC\u30A4\u30C9"}},
       {"square word", "\u3300", {"\u3300", "\u30A2\u30D1\u30FC\u30C8"}},
       {"mathematical bold", "\U0001D400\U0001D401", {"\U0001D400\U0001D401", "AB"}},
       {"parenthesised ideograph", "\u3231", {"\u3231", "(\u682A)"}},
