@@ -63,9 +63,9 @@ bool IsUsable(std::string_view page) { return !IsMarked(page); }
 
 bool IsEncryptedPage(std::string_view page) {
   if (!IsUsable(page)) return false;
+  // The counted form is the count followed by the bare word, so one suffix test takes both.
   for (const bool japanese : {false, true}) {
-    const std::string_view word = Text(TextId::PageEncrypted, japanese);
-    if (page.size() > word.size() && EndsWith(page, word)) return true;
+    if (EndsWith(page, Text(TextId::PageEncrypted, japanese))) return true;
   }
   return false;
 }

@@ -43,7 +43,8 @@ bool HasPdfExtension(std::string_view path);
 bool IsUncounted(std::string_view page);  // exactly "?"
 bool IsMarked(std::string_view page);     // not found or not a PDF file: skipped by every operation
 bool IsUsable(std::string_view page);     // not marked
-// A counted row of a protected file: "12 Encrypted", "12 暗号化" (not the bare "Encrypted").
+// A row of a protected file, counted ("12 Encrypted", "12 暗号化") or not ("Encrypted", "暗号化").
+// Every rule that asks whether a row is encrypted asks this.
 bool IsEncryptedPage(std::string_view page);
 // The decimal number at the start of the text (0 when there is none).
 int32_t LeadingNumber(std::string_view page);

@@ -31,8 +31,8 @@ TEST(MenuState, RowCountsOfMixedLists) {
            Case{{}, {}},
            Case{{"?", "12", "X Not Found", "X Not PDF?", "Encrypted", "3 Encrypted"}, {6, 1, 3, 0, 0, 0, 0, 0}},
            Case{{"*?", "*12", "*X Not Found", "*3 Encrypted", "7"}, {5, 1, 3, 4, 1, 2, 1, 3}},
-           Case{{"*5", "*Encrypted", "*2 暗号化"}, {3, 0, 3, 3, 0, 3, 1, 2}},
-           Case{{"*9", "*暗号化"}, {2, 0, 2, 2, 0, 2, 0, 0}},
+           Case{{"*5", "*Encrypted", "*2 暗号化"}, {3, 0, 3, 3, 0, 3, 2, 2}},
+           Case{{"*9", "*暗号化"}, {2, 0, 2, 2, 0, 2, 1, 0}},
        }) {
     const ListCounts k = CountRowClasses(ListOf(c.Pages));
     const ListCounts& e = c.Expected;
@@ -68,10 +68,14 @@ TEST(MenuState, RulesOnListsOfMixedStates) {
        {"*4 Encrypted", "X Not Found"},
        {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdUpdate, kCmdExtract,
         kCmdRemoveSecurity, kCmdListFromFolder, kCmdExit}},
-      {"bare Encrypted counts as counted with 0 pages",
+      {"bare Encrypted: counted with 0 pages and encrypted, so remove, not set",
        {"*Encrypted"},
-       {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdUpdate, kCmdSetSecurity, kCmdListFromFolder,
+       {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdUpdate, kCmdRemoveSecurity, kCmdListFromFolder,
         kCmdExit}},
+      {"bare 暗号化 beside a plain file: merge all, and set or remove for the selection",
+       {"*暗号化", "*4"},
+       {kCmdOpen, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdArrayFileSelect, kCmdUpdate, kCmdMergeAll,
+        kCmdMergeSelect, kCmdSetSecurity, kCmdRemoveSecurity, kCmdListFromFolder, kCmdExit}},
       {"marked rows only",
        {"*X Not Found", "*X Not PDF?"},
        {kCmdOpen, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdArrayFileSelect, kCmdUpdate, kCmdListFromFolder,

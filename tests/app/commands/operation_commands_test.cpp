@@ -1,5 +1,6 @@
-// The command handler: operations refused by their menu rule or a splitter run, the ids left to
-// the window and the splitter, and the security and password dialog helpers.
+// The command handler: operations refused by their menu rule or a splitter run, a protected row
+// whose count failed, the ids left to the window and the splitter, and the security and password
+// dialog helpers.
 #include "app/commands/operation_commands.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include "app/commands/password_dialog.h"
 #include "app/commands/security_dialog.h"
 #include "tests/support/job_session.h"
+#include "tests/support/oracles.h"
+#include "tests/support/pdf_writer.h"
 
 namespace folvex {
 namespace {
@@ -56,6 +59,49 @@ TEST_F(OperationCommands, ASplitterRunRefusesEveryOperation) {
   }
   EXPECT_TRUE(Desktop.Unscripted.empty());
   EXPECT_EQ(Session.Undo.UndoCount, 0);
+}
+
+// A file with a user password and cross-reference streams cannot be counted without its password:
+// its row shows the bare "Encrypted" (暗号化). It is encrypted for every rule: Set Security refuses
+// it, Remove Security takes it and writes its unprotected copy.
+TEST_F(OperationCommands, BareEncryptedRowIsRemovedNotSet) {
+  if (!testing::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
+  struct Case {
+    bool Japanese;
+    const char* Page;
+    const char* Done;
+  };
+  for (const Case& c : {Case{false, "Encrypted", "Done"}, Case{true, "暗号化", "セキュリティ解除を完了しました"}}) {
+    SCOPED_TRACE(c.Page);
+    Session.Japanese = Session.List.Japanese = c.Japanese;
+    Session.List.Rows.clear();
+    Session.Passwords = RunPasswords();
+    Desktop = testing::ScriptedDesktop();
+    const std::string name = c.Japanese ? "locked-ja" : "locked-en";
+    const std::string input = ProtectedWithStreams(name + ".pdf", 4);
+    ASSERT_FALSE(input.empty());
+    AddRow(input, true, true);
+    ASSERT_EQ(Row(0).Page, c.Page);
+    const CommandContext context = CurrentContext(Session);
+    EXPECT_FALSE(CommandEnabled(kCmdSetSecurity, context));
+    EXPECT_TRUE(CommandEnabled(kCmdRemoveSecurity, context));
+
+    EXPECT_TRUE(RunCommand(Session, Desktop, kCmdSetSecurity));
+    EXPECT_TRUE(Desktop.Jobs.empty());
+    EXPECT_TRUE(Desktop.Unscripted.empty());  // the security dialog was not shown
+
+    Desktop.PasswordAnswers.push_back("o");
+    EXPECT_TRUE(RunCommand(Session, Desktop, kCmdRemoveSecurity));
+    EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{c.Done});
+    ASSERT_EQ(Desktop.Jobs.size(), 1u);
+    EXPECT_EQ(Desktop.Jobs[0].OperationWord, "Decrypt");
+    EXPECT_EQ(Names(), name + "-r.pdf*");
+    EXPECT_EQ(Pages(), "[4]");
+    const std::string output = PathOf(name + "-r.pdf");
+    EXPECT_TRUE(testing::CheckWithQpdf(output).Clean);
+    EXPECT_NE(testing::RunCommand("qpdf --is-encrypted " + testing::Quoted(output)).ExitCode, 0);
+    EXPECT_EQ(testing::PageText(output, 4), testing::PageText(input, 4, "u"));
+  }
 }
 
 TEST_F(OperationCommands, IdsOfTheWindowAndTheSplitterAreLeftToThem) {
