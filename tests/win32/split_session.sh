@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tomlet.exe under Wine: the list-file and path command lines split a file into page files beside it,
-# each judged by qpdf and pdftotext against its source page; the page-input form is answered in its
+# each judged by qpdf and pdftotext against its source page, and every list file handed over is
+# deleted once read; the page-input form is answered in its
 # dialog; the run forms post one notice per file; and Folvex.exe runs Tomlet.exe over several
 # selected files, file after file as the notices come back. Usage: tests/win32/split_session.sh BUILD_WIN_DIR SCREENS_DIR
 # Needs DISPLAY (run alone: xvfb-run -a tests/win32/split_session.sh build-win screens) and uses
@@ -68,6 +69,11 @@ run_tomlet() {
   timeout 60 wine "$tomlet" "$@" >/dev/null 2>&1 || true
 }
 
+# Tomlet deletes the list file it was handed once it has read it.
+list_file_gone() {
+  [ ! -e "$tmp_unix/$1" ] || fail "list file $1 left behind"
+}
+
 tmp_windows=$(wine cmd /c 'echo %TMP%' 2>/dev/null | tr -d '\r')
 tmp_unix=$(winepath -u "$tmp_windows" 2>/dev/null)
 mkdir -p "$tmp_unix"
@@ -77,6 +83,7 @@ make_pdf "$work/report.pdf" 12
 input_windows=$(winepath -w "$work/report.pdf")
 printf '/d150f /p1 /nt \n%s\n' "$input_windows" >"$tmp_unix/~tpfdA001.tmp"
 run_tomlet -Bu '~tpfdA001.tmp'
+list_file_gone '~tpfdA001.tmp'
 for page in $(seq 1 12); do judge "$work/report_$(printf %02d "$page").pdf" "$work/report.pdf" "$page"; done
 grep -q '/XYZ null null 1.500000' "$work/report_05.pdf" || fail "list-file options not applied"
 grep -q '/PageLayout /OneColumn' "$work/report_05.pdf" || fail "list-file layout not applied"
@@ -114,6 +121,7 @@ else
   kill "$pid" 2>/dev/null || true
 fi
 timeout 60 tail --pid="$pid" -f /dev/null || true
+list_file_gone '~tpfdA002.tmp'
 judge "$work/pick_3.pdf" "$work/pick.pdf" 3
 judge "$work/pick_1.pdf" "$work/pick.pdf" 1
 [ ! -e "$work/pick_2.pdf" ] || fail "page 2 written though not asked for"
@@ -131,12 +139,15 @@ if [ -f "$receiver" ]; then
   }
   printf '\n%s\n' "$(winepath -w "$work/run1.pdf")" >"$tmp_unix/~tpfdA003.tmp"
   notices '~tpfdA003.tmp' 0
+  list_file_gone '~tpfdA003.tmp'
   for page in 1 2 3; do judge "$work/run1_$page.pdf" "$work/run1.pdf" "$page"; done
   printf '\n%s\n' "$(winepath -w "$work/run2.pdf")" >"$tmp_unix/~tpfdA004.tmp"
   notices '~tpfdA004.tmp' 3
+  list_file_gone '~tpfdA004.tmp'
   if qpdf --allow-weak-crypto --encrypt user owner 128 --use-aes=n -- "$work/run1.pdf" "$work/run3.pdf" 2>/dev/null; then
     printf '\n%s\n' "$(winepath -w "$work/run3.pdf")" >"$tmp_unix/~tpfdA005.tmp"
     notices '~tpfdA005.tmp' 2
+    list_file_gone '~tpfdA005.tmp'
   fi
   notices '~tpfd-none.tmp' -10
   got=$(timeout 90 wine "$receiver" "$tomlet" "/us-Ac%H $(winepath -w "$work/run1.pdf")" 2>/dev/null | tr -d '\r' | grep -c '^notice 0' || true)
@@ -165,6 +176,8 @@ desktop_run() {
   done
   printf '[General]\r\n[Processing]\r\nPageDisp=Off\r\n[File Setting]\r\nDispScale=W\r\n[Tomlet]\r\nTomlet=%s\r\n' \
     "$(winepath -w "$tomlet")" >"$app/Folvex.ini"
+  local lists_before
+  lists_before=$(find "$tmp_unix" -maxdepth 1 -name '~tpfd*' | wc -l)
   (cd "$app" && exec wine "$folvex_exe" /us >/dev/null 2>&1) &
   local pid=$! main=""
   for _ in $(seq 1 150); do
@@ -201,6 +214,8 @@ desktop_run() {
   done
   import -window root "$screens/split-run-$name-end.png" 2>/dev/null || true
   [ -n "$done_box" ] || fail "$name: no closing message from the run"
+  [ "$(find "$tmp_unix" -maxdepth 1 -name '~tpfd*' | wc -l)" = "$lists_before" ] ||
+    fail "$name: the run left list files in TMP"
   i=0
   for pages in "$@"; do
     i=$((i + 1))

@@ -9,6 +9,7 @@
 #include "engine/core/document_texts.h"
 #include "engine/core/engine_state.h"
 #include "engine/core/open_file.h"
+#include "engine/core/output_file.h"
 
 namespace folvex::tomlet {
 
@@ -32,12 +33,16 @@ TomletOutcome RunTomlet(const SplitterCommand& command, bool japanese, const Tom
   TomletOutcome outcome;
   EngineState state;
   if (command.ListFile) {
-    const std::optional<std::string> text = ReadWholeFile(SplitListPath(command.Target));
+    const std::string listPath = SplitListPath(command.Target);
+    const std::optional<std::string> text = ReadWholeFile(listPath);
     const std::optional<SplitList> list = text ? ParseSplitListText(*text) : std::nullopt;
     if (!list) {
       outcome.Status = kStatusListFileUnreadable;
       return outcome;
     }
+    // The list file was made for this launch alone and the main program leaves it to us. A file
+    // that does not read as a list is not removed: it may be anyone's.
+    RemovePath(listPath);
     state.Settings = list->Settings;
     outcome.InputPath = list->InputPath;
   } else {

@@ -30,7 +30,8 @@ struct TomletOutcome {
   int Written = 0;
 };
 
-// Runs the command: the "-B" forms read their list file from TMP or the current directory.
+// Runs the command: the "-B" forms read their list file from TMP or the current directory and
+// delete it once read, before splitting. The input PDF is never removed.
 TomletOutcome RunTomlet(const SplitterCommand& command, bool japanese, const TomletIo& io);
 
 // The message for a status, in the language; empty for success.
