@@ -50,6 +50,8 @@ bool AskSecurityInputs(AppSession& session, Desktop& desktop) {
     question.Text = std::string(Text(TextId::SamePasswords, session.Japanese));
     question.Icon = MessageIcon::Question;
     question.Buttons = MessageButtons::YesNo;
+    // Enter must not take a file whose owner password counts as unset.
+    question.DefaultButton = MessageDefaultButton::Second;
     if (desktop.ShowMessage(question) == MessageAnswer::Yes) return true;
   }
 }

@@ -19,12 +19,16 @@ namespace folvex {
 enum class MessageIcon { Information, Error, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+// The button Enter presses: the first (Ok, Yes), or the second (Cancel, No) for a question whose
+// Yes should not be taken by accident.
+enum class MessageDefaultButton { First, Second };
 
 struct MessageRequest {
   std::string Text;
   std::string Caption = "Folvex";  // the splitter's run messages use "Tomlet"
   MessageIcon Icon = MessageIcon::Error;
   MessageButtons Buttons = MessageButtons::Ok;
+  MessageDefaultButton DefaultButton = MessageDefaultButton::First;
   bool StayOnTop = false;  // kept above every other window (the splitter run's messages)
 };
 

@@ -31,6 +31,10 @@ UINT ButtonStyle(MessageButtons buttons) {
   return MB_OK;
 }
 
+UINT DefaultButtonStyle(MessageDefaultButton button) {
+  return button == MessageDefaultButton::Second ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
+}
+
 // The explorer-style dialogs are centred once their frame exists.
 UINT_PTR CALLBACK CentringHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
   if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE) {
@@ -92,7 +96,8 @@ MessageAnswer ShowMessageBox(HWND owner, const MessageRequest& request) {
   const std::wstring text = Utf8ToWide(request.Text);
   const std::wstring caption = Utf8ToWide(request.Caption);
   const int answer = MessageBoxW(owner, text.c_str(), caption.c_str(),
-                                 IconStyle(request.Icon) | ButtonStyle(request.Buttons) | MB_SETFOREGROUND |
+                                 IconStyle(request.Icon) | ButtonStyle(request.Buttons) |
+                                     DefaultButtonStyle(request.DefaultButton) | MB_SETFOREGROUND |
                                      (request.StayOnTop ? MB_TOPMOST : 0));
   switch (answer) {
     case IDCANCEL: return MessageAnswer::Cancel;

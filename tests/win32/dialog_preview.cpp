@@ -202,6 +202,7 @@ int wmain(int argc, wchar_t** argv) {
     request.Text = Get(in, "text", "Done");
     request.Icon = MessageIcon::Information;
     request.Buttons = Get(in, "buttons") == "yes-no" ? MessageButtons::YesNo : MessageButtons::Ok;
+    if (Get(in, "default") == "second") request.DefaultButton = MessageDefaultButton::Second;
     const MessageAnswer answer = ShowMessageBox(nullptr, request);
     Print("result", std::string(answer == MessageAnswer::Yes  ? "yes"
                                 : answer == MessageAnswer::No ? "no"

@@ -284,6 +284,14 @@ if open_dialog message en text=Overwrite? buttons=yes-no; then
   finish
   expect result=no
 fi
+# Enter presses the default button: Yes, or No when the question names the second button.
+for default in first second; do
+  if open_dialog message en text=Same? buttons=yes-no default=$default; then
+    keys Return
+    finish
+    if [ "$default" = second ]; then expect result=no; else expect result=yes; fi
+  fi
+done
 
 if [ "$failures" -ne 0 ]; then
   echo "dialogs_session: $failures failure(s)"

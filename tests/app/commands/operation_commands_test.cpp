@@ -143,6 +143,46 @@ TEST(SecurityDialog, CancelLeavesEveryValueAsItWas) {
   EXPECT_EQ(session.Passwords.OwnerPassword, "kept");
 }
 
+// Equal passwords ask first, with No as the button Enter presses; No shows the dialog again.
+TEST(SecurityDialog, EqualPasswordsQuestionDefaultsToNo) {
+  struct Case {
+    bool Japanese;
+    const char* Text;
+  };
+  for (const Case& c : {Case{false, "If Owner Password is the same as User Password,\nOwner Password is Not setting."},
+                        Case{true, "ユーザーパスワードと同じオーナーパスワードを入力すると、\nオーナーパスワード未設定とみなされます\n"
+                                   "よろしいですか"}}) {
+    SCOPED_TRACE(c.Japanese);
+    AppSession session;
+    session.Japanese = c.Japanese;
+    testing::ScriptedDesktop desktop;
+    SecurityDialogValues same;
+    same.OpenPassword = same.OwnerPassword = "same";
+    desktop.SecurityAnswers = {same, same};
+    desktop.MessageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+    EXPECT_TRUE(AskSecurityInputs(session, desktop));
+    ASSERT_EQ(desktop.Messages.size(), 2u);
+    for (const MessageRequest& question : desktop.Messages) {
+      EXPECT_EQ(question.Text, c.Text);
+      EXPECT_EQ(question.Icon, MessageIcon::Question);
+      EXPECT_EQ(question.Buttons, MessageButtons::YesNo);
+      EXPECT_EQ(question.DefaultButton, MessageDefaultButton::Second);
+    }
+    EXPECT_TRUE(desktop.SecurityAnswers.empty());
+  }
+  // Different passwords, or an empty user password, ask nothing.
+  for (const auto& [user, owner] : {std::pair{"u", "o"}, std::pair{"", ""}}) {
+    AppSession session;
+    testing::ScriptedDesktop desktop;
+    SecurityDialogValues values;
+    values.OpenPassword = user;
+    values.OwnerPassword = owner;
+    desktop.SecurityAnswers = {values};
+    EXPECT_TRUE(AskSecurityInputs(session, desktop));
+    EXPECT_TRUE(desktop.Messages.empty());
+  }
+}
+
 TEST(PasswordDialog, TextsAndFileNameInBothModes) {
   const PasswordDialogTexts remove = PasswordDialogTextsOf(PasswordDialogMode::Remove, false);
   EXPECT_EQ(remove.Caption, "Remove Security");
