@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/commands/menu_state.h"
 #include "app/jobs/job_drivers.h"
@@ -18,6 +19,9 @@ struct SplitterState {
   bool Available = false;
   int Version = -1;
   int Run = 0;  // nonzero while a run over several files is active
+  // The files of the current run, taken from the selection at its start: the selection may change
+  // while the run goes on.
+  std::vector<std::string> RunFiles;
   int DoneCount = 0;              // notices received in the current run
   bool LanguageForced = false;    // "/jp" or "/us" was given; passed on to the splitter
   std::uint64_t NotifyWindow = 0; // the main window's handle, given to the splitter in decimal

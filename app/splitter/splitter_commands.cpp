@@ -77,6 +77,7 @@ std::vector<int> UsableSelectedRows(const FileList& list) {
 
 void EndRun(AppSession& session, Desktop& desktop) {
   session.Splitter.Run = 0;
+  session.Splitter.RunFiles.clear();
   desktop.RefreshMenus();
   session.Splitter.DoneCount = 0;
 }
@@ -194,10 +195,13 @@ void RunSplitAll(AppSession& session, Desktop& desktop) {
     question.Buttons = MessageButtons::YesNo;
     if (desktop.ShowMessage(question) != MessageAnswer::Yes) return;
     if (!ExecutablePresent(session, desktop, TextId::SplitterNotFound)) return;
-    session.Splitter.Run = static_cast<int>(usable.size());
-    session.Splitter.DoneCount = 0;
-    const std::string& path = session.List.Rows[static_cast<std::size_t>(usable.front())].Path;
-    const LaunchOutcome outcome = Launch(session, desktop, SplitLaunch::RunFile, path);
+    SplitterState& splitter = session.Splitter;
+    splitter.RunFiles.clear();
+    for (const int row : usable) splitter.RunFiles.push_back(session.List.Rows[static_cast<std::size_t>(row)].Path);
+    splitter.Run = static_cast<int>(splitter.RunFiles.size());
+    splitter.DoneCount = 0;
+    const std::string first = splitter.RunFiles.front();
+    const LaunchOutcome outcome = Launch(session, desktop, SplitLaunch::RunFile, first);
     desktop.RefreshMenus();
     if (outcome == LaunchOutcome::Started) return;
     if (outcome == LaunchOutcome::ShellFailed) {
@@ -228,10 +232,9 @@ void HandleSplitterNotify(AppSession& session, Desktop& desktop, long status) {
   }
   if (status != 0 && status != 1 && splitter.Run > 0) splitter.Run = -splitter.Run;
 
-  const std::vector<int> usable = UsableSelectedRows(session.List);
   const auto next = static_cast<std::size_t>(splitter.DoneCount);
-  if (next < usable.size()) {
-    const std::string& path = session.List.Rows[static_cast<std::size_t>(usable[next])].Path;
+  if (next < splitter.RunFiles.size()) {
+    const std::string path = splitter.RunFiles[next];
     switch (Launch(session, desktop, SplitLaunch::RunFile, path)) {
       case LaunchOutcome::Started:
         return;

@@ -21,7 +21,8 @@ FileDialogRequest SplitterFileDialogRequest(bool japanese);
 void RunSplitAll(AppSession& session, Desktop& desktop);
 void RunSplitPageInput(AppSession& session, Desktop& desktop);
 
-// A SplitterNotify notice (WM_COMMAND 999) with the status of the file just finished.
+// A SplitterNotify notice (WM_COMMAND 999) with the status of the file just finished: the run goes
+// on with its next file, taken from the selection at the run's start (not the selection now).
 void HandleSplitterNotify(AppSession& session, Desktop& desktop, long status);
 
 }  // namespace folvex

@@ -113,7 +113,8 @@ void LayOut(MainWindow& window, int width, int height, WPARAM kind, LPARAM size)
 }
 
 LRESULT ListNotice(MainWindow& window, const NMHDR& notice) {
-  if (SplitRunActive(window)) return 0;
+  // The selection the user sees is always the model's, also during a splitter run: the run splits
+  // the files it took at its start.
   if (notice.code == LVN_ITEMCHANGED) {
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(notice);
     if (!window.ShowingRows && (change.uChanged & LVIF_STATE) != 0) {
@@ -122,6 +123,7 @@ LRESULT ListNotice(MainWindow& window, const NMHDR& notice) {
     }
     return 0;
   }
+  if (SplitRunActive(window)) return 0;
   EndDrag(window.Drag);
   switch (notice.code) {
     case NM_DBLCLK:

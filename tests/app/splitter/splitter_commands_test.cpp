@@ -9,8 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/commands/command_ids.h"
+#include "app/commands/operation_commands.h"
 #include "app/splitter/splitter_version.h"
 #include "tests/support/job_session.h"
+#include "tests/support/pdf_writer.h"
 
 namespace folvex {
 namespace {
@@ -373,6 +376,7 @@ TEST_F(SplitterCommands, OneFileRunReportsItsStatus) {
       missing.Selected = true;
       Session.List.Rows.push_back(missing);
       Session.Splitter.Run = 1;
+      Session.Splitter.RunFiles = {Row(0).Path};
       HandleSplitterNotify(Session, Desktop, c.Status);
       ASSERT_EQ(Desktop.Messages.size(), 1u);
       EXPECT_EQ(Desktop.Messages.back().Text, japanese ? c.Japanese : c.English);
@@ -399,6 +403,40 @@ TEST_F(SplitterCommands, NextLaunchFailureEndsTheRun) {
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(TmpFolder)) ++files;
   EXPECT_EQ(files, 1u);
+}
+
+// The selection changes while a run goes on (the list on screen passes every change on): the run
+// still splits exactly the files it took at its start, and the commands after it act on the
+// selection as it is now.
+TEST_F(SplitterCommands, SelectionChangedDuringARunKeepsTheRunsFiles) {
+  Configure(1000);
+  Session.Settings.OrgFileDelete = false;
+  Session.Settings.NewFileRecord = false;
+  for (int i = 0; i < 4; ++i) AddRow(Pdf("f" + std::to_string(i) + ".pdf", i + 2), i < 3);
+  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
+  RunSplitAll(Session, Desktop);
+  ASSERT_EQ(Session.Splitter.Run, 3);
+
+  // The user now selects f1 and f3 instead of f0, f1 and f2.
+  for (int i = 0; i < 4; ++i) Session.List.Rows[static_cast<std::size_t>(i)].Selected = i == 1 || i == 3;
+  Session.List.Rows[3].Focused = true;
+  for (int notice = 0; notice < 3; ++notice) HandleSplitterNotify(Session, Desktop, 0);
+  ASSERT_EQ(Desktop.ShellLaunched.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ListFileText(Desktop.ShellLaunched[i].second), "\n" + Row(static_cast<int>(i)).Path + "\n");
+  }
+  EXPECT_EQ(Desktop.MessageTexts().back(), "Done");
+  EXPECT_EQ(Session.Splitter.Run, 0);
+  EXPECT_TRUE(Session.Splitter.RunFiles.empty());
+  EXPECT_EQ(Names(), "f0.pdf f1.pdf* f2.pdf f3.pdf*");
+
+  // Merge Selected joins f1 (3 pages) and f3 (5 pages); Delete removes them.
+  Desktop.SaveFileAnswers.push_back(PathOf("merged.pdf"));
+  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdMergeSelect));
+  EXPECT_EQ(testing::PdfinfoPages(PathOf("merged.pdf")), 8);
+  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdDelete));
+  ASSERT_EQ(Session.List.Rows.size(), 2u);
+  EXPECT_EQ(Row(0).Name + " " + Row(1).Name, "f0.pdf f2.pdf");
 }
 
 }  // namespace
