@@ -57,12 +57,7 @@ bool UnwrapFileKey(int revision, std::string_view password, std::span<const Byte
 
 }  // namespace
 
-std::string Aes256PasswordBytes(std::string_view utf8) {
-  if (utf8.size() <= kMaxPasswordBytes) return std::string(utf8);
-  std::size_t cut = kMaxPasswordBytes;
-  while (cut > 0 && (static_cast<Byte>(utf8[cut]) & 0xC0) == 0x80) --cut;
-  return std::string(utf8.substr(0, cut));
-}
+std::string Aes256PasswordBytes(std::string_view utf8) { return std::string(utf8.substr(0, kMaxPasswordBytes)); }
 
 std::vector<std::string> Aes256PasswordForms(std::string_view utf8) {
   std::vector<std::string> forms{Aes256PasswordBytes(utf8)};

@@ -14,7 +14,7 @@
 namespace folvex {
 
 // The bytes of a password that these revisions hash: the UTF-8 bytes as typed, cut to at most 127
-// bytes at a character boundary.
+// bytes (at byte 127 even inside a character, as the other readers and writers cut them).
 std::string Aes256PasswordBytes(std::string_view utf8);
 
 // The forms of a typed password to try against a file's entries, in this order: its bytes as

@@ -79,7 +79,7 @@ TEST(Aes256Handler, NewEntriesOpenWithTheirPasswordsOnly) {
 }
 
 TEST(Aes256Handler, PasswordFormsAreTheBytesAsTypedThenTheSaslPrepForm) {
-  const std::string cutBeforeCharacter = std::string(126, 'a') + "\u00E4bc";
+  const std::string cutInsideCharacter = std::string(126, 'a') + "\u00E4bc";
   std::string halfwidth, fullwidth;
   for (int k = 0; k < 43; ++k) {
     halfwidth += "\uFF76";
@@ -106,8 +106,9 @@ TEST(Aes256Handler, PasswordFormsAreTheBytesAsTypedThenTheSaslPrepForm) {
       {"prohibited control character", "a\x01", {"a\x01"}},
       {"right-to-left beside latin", "\u05D0a", {"\u05D0a"}},
       {"not utf-8", "a\xC3", {"a\xC3"}},
-      {"cut before a split character", cutBeforeCharacter, {std::string(126, 'a')}},
-      {"each form cut on its own", halfwidth, {halfwidth.substr(0, 126), fullwidth.substr(0, 126)}},
+      // At byte 127, as the other readers cut, even inside a character.
+      {"cut inside a character", cutInsideCharacter, {cutInsideCharacter.substr(0, 127)}},
+      {"each form cut on its own", halfwidth, {halfwidth.substr(0, 127), fullwidth.substr(0, 127)}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Aes256PasswordForms(c.Typed), c.Forms) << c.Name;
