@@ -243,6 +243,55 @@ int ReadClassicForm(EngineState& state, DocumentSlot& slot) {
   return ReadClassicFormOf(state, slot, rebuild, protectedHybrid);
 }
 
+PageFacts AnalyzePages(EngineState& state, DocumentSlot& slot, bool repaired) {
+  const JobSettings job = state.Job;
+  std::string dispScale("N");
+  std::swap(dispScale, state.Settings.DispScale);
+  state.Job.KeepOutlines = 0;
+  int pages = Analyze(state, slot, nullptr);
+  if (pages < 0 && !repaired && !state.Cancelled()) {
+    // A table that parses can still miss objects (a /Prev chain that loops before the older
+    // sections): the repaired table is taken when its pages can be walked, else the table stays.
+    DocumentSlot before = slot;
+    const auto encryptRef = state.EncryptRef;
+    const auto fileId = state.FileId;
+    const int fileIdLength = state.FileIdLength, infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
+    Rebuild rebuild{false, ConversionLayout::InPlace};
+    if (RepairAfterAnalysis(state, slot, rebuild, nullptr) == 1) pages = Analyze(state, slot, nullptr);
+    if (pages >= 0 && state.InfoNumber == 0) {
+      // A rebuilt trailer may not name the information dictionary; the parsed one did.
+      state.InfoNumber = infoNumber;
+      state.InfoGeneration = infoGeneration;
+    } else if (pages < 0) {
+      slot = std::move(before);
+      state.EncryptRef = encryptRef;
+      state.FileId = fileId;
+      state.FileIdLength = fileIdLength;
+      state.InfoNumber = infoNumber;
+      state.InfoGeneration = infoGeneration;
+      state.NeedsConversion = 0;
+    }
+  }
+  PageFacts facts;
+  if (pages >= 0) {
+    facts.PageCount = state.PageCount;
+    facts.ListedPages = slot.PageList.size();
+  }
+  std::swap(dispScale, state.Settings.DispScale);
+  state.Job = job;
+  state.LastErrorCode = 0;
+  return facts;
+}
+
+int ReadClassicFormAndPages(EngineState& state, DocumentSlot& slot, PageFacts& facts) {
+  Rebuild rebuild{false, ConversionLayout::InPlace};
+  bool protectedHybrid = false;
+  if (ReadClassicFormOf(state, slot, rebuild, protectedHybrid) != 1) return 0;
+  // A hybrid file keeps its classic table: its objects are rewritten as that table lists them.
+  facts = AnalyzePages(state, slot, rebuild.Repaired || protectedHybrid);
+  return 1;
+}
+
 namespace {
 
 // Counts the pages of a protected slot after decrypt: -1 when decryption or the count fails.

@@ -69,6 +69,21 @@ int CountPages(EngineState& state, const std::string& path, const DecryptDocumen
 // LastErrorCode set (-1000 for a protected file with cross-reference streams).
 int ReadClassicForm(EngineState& state, DocumentSlot& slot);
 
+// What the pages of a slot come to as a page count finds them.
+struct PageFacts {
+  int PageCount = -1;          // the root /Count; -1 when the pages cannot be walked
+  std::size_t ListedPages = 0;  // the pages the tree lists
+};
+
+// ReadClassicForm, then the analysis of a page count (no open action, no outlines; the job
+// settings are left as they were), repaired once when the analysis of a table that was not
+// repaired fails, as the open sequence does: the table is then the one the reading path uses.
+// Returns 1 (facts set, PageCount -1 when even the repaired pages cannot be walked), or 0 as
+// ReadClassicForm.
+int ReadClassicFormAndPages(EngineState& state, DocumentSlot& slot, PageFacts& facts);
+// The analysis alone, for a slot that is in classic form (repaired tells whether it was rebuilt).
+PageFacts AnalyzePages(EngineState& state, DocumentSlot& slot, bool repaired);
+
 // The security writer called by ProtectImage with the image prepared in classic form, its table
 // and ProtectCatalogNumber/Generation in state. Returns 0 on success.
 using SecurityWriter = std::function<int(EngineState& state, FileImage& image, XrefTable& table,

@@ -277,12 +277,12 @@ int CheckPermissions(EngineState& state) {
 
 }  // namespace
 
-int Authenticate(EngineState& state, FileImage& image, const XrefTable& table) {
+int Authenticate(EngineState& state, FileImage& image, const XrefTable& table, PageFacts* pages) {
   if (int refused = ReadSupported(state, image, table); refused != 0) return refused;
   if (int found = FindPassword(state); found != 0) return found;
   if (int refused = CheckPermissions(state); refused != 0) return refused;
   const std::vector<Byte> key = state.Security.FileKey;
-  return TransformDocument(state, image, key, false);
+  return TransformDocument(state, image, key, false, pages);
 }
 
 DecryptDocument MakeCountDecryption() {

@@ -23,7 +23,8 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
 // prompt was declined or three wrong passwords were given; 6 the protection cannot be read or is
 // not supported (state.SecurityJobState.LastRefusal says why); 9 the owner password is required
 // and is missing or equals the user password; or a result of TransformDocument (5, 6, -1).
-int Authenticate(EngineState& state, FileImage& image, const XrefTable& table);
+// pages, when given, receives the pages of the input as a page count finds them.
+int Authenticate(EngineState& state, FileImage& image, const XrefTable& table, PageFacts* pages = nullptr);
 
 // The decryption step of OpenDocument for extract and merge: PasswordDialogMode 0, with
 // RememberedPassword as the owner password tried.

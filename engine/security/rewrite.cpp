@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <unordered_map>
@@ -55,6 +56,53 @@ bool EndstreamFollows(const Byte* p, const Byte* limit) {
 const Byte* FindText(const Byte* from, const Byte* limit, std::string_view text) {
   const Byte* found = std::search(from, limit, text.begin(), text.end());
   return found == limit ? nullptr : found;
+}
+
+// True when "number generation R" stands somewhere in [begin, end) other than as the value of an
+// /Info key (a trailer or a cross-reference stream names the information dictionary that way). A
+// reference inside stream data counts too: that only keeps an object that could have gone.
+bool ReferencedByAnObject(const Byte* begin, const Byte* end, int number, int generation) {
+  for (const Byte* r = begin; r < end;) {
+    r = static_cast<const Byte*>(std::memchr(r, 'R', static_cast<std::size_t>(end - r)));
+    if (r == nullptr) return false;
+    const Byte* p = r++;
+    if (r < end && !IsDelimiter(*r)) continue;
+    auto readBack = [&](long long& value) {
+      const Byte* digitsEnd = p;
+      while (p > begin && IsWhitespace(p[-1])) --p;
+      if (p == digitsEnd) return false;
+      digitsEnd = p;
+      while (p > begin && IsDigit(p[-1]) && digitsEnd - p < 10) --p;
+      if (p == digitsEnd || (p > begin && !IsDelimiter(p[-1]))) return false;
+      value = 0;
+      for (const Byte* d = p; d < digitsEnd; ++d) value = value * 10 + (*d - '0');
+      return true;
+    };
+    long long foundGeneration = 0, foundNumber = 0;
+    if (!readBack(foundGeneration) || !readBack(foundNumber)) continue;
+    if (foundNumber != number || foundGeneration != generation) continue;
+    while (p > begin && IsWhitespace(p[-1])) --p;
+    if (p - begin >= 5 && std::memcmp(p - 5, "/Info", 5) == 0) continue;
+    return true;
+  }
+  return false;
+}
+
+// The trailer's information dictionary is made afresh in its place only when it is a plain
+// dictionary that nothing but a trailer names; anything else is part of the document and stays.
+bool InformationIsReplaceable(const FileImage& image, const XrefTable& table, int catalogNumber, int infoNumber,
+                              int infoGeneration) {
+  if (infoNumber == catalogNumber) return false;
+  int error = 0;
+  const int offset = LookupObjectOffset(table, infoNumber, error);
+  if (offset <= 0) return true;
+  const Byte* body = LocateObject(image.Begin(), image.End(), offset, infoNumber, error);
+  if (body == nullptr || !StartsWith(body, image.End(), "<<")) return false;
+  const Byte* after = FindDictEnd(body + 2, image.End());
+  if (after == nullptr) return false;
+  after += 2;
+  if (SkipWhitespace(after, image.End(), error) >= 0 && StartsWith(after, image.End(), "stream")) return false;
+  return !ReferencedByAnObject(image.Begin(), image.End(), infoNumber, infoGeneration);
 }
 
 struct Rewriter {
@@ -295,8 +343,9 @@ struct Rewriter {
     return 0;
   }
 
-  void WriteInformation(const XrefEntry& entry) {
-    const std::string date = CreationDateText(CurrentDocumentTime());
+  void WriteInformation(int number, int generation) {
+    const XrefEntry entry{number, 0, generation, 'n'};
+    const std::string date = CreationDateText(State.Now());
     const std::string producer = ProducerText();
     AppendFormat(Out, "%d %d obj\n", entry.Number, entry.Generation);
     if (!Protect) {
@@ -404,7 +453,20 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
     long long Offset = -1;
     int Generation = 0;
   };
-  std::vector<Written> written(static_cast<std::size_t>(highest) + 1);
+  // Numbers behind the highest: the information dictionary when it cannot be made afresh in its
+  // place, then the /Encrypt dictionary.
+  int next = highest + 1;
+  int infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
+  const bool infoInPlace =
+      infoNumber <= 0 || InformationIsReplaceable(image, table, catalogNumber, infoNumber, infoGeneration);
+  if (!infoInPlace) {
+    infoNumber = next++;
+    infoGeneration = 0;
+  }
+  const int encryptNumber = protect ? next++ : 0;
+  const int size = next;
+
+  std::vector<Written> written(static_cast<std::size_t>(size));
   int catalogGeneration = 0;
   bool infoWritten = false;
   for (const XrefEntry& entry : table) {
@@ -413,8 +475,8 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
     if (!protect && entry.Number == state.Security.EncryptObjectNumber) continue;
     if (entry.Number == 0 || entry.Offset == 0 || entry.Type != 'n') continue;
     const long long offset = static_cast<long long>(writer.Out.size());
-    if (state.InfoNumber > 0 && entry.Number == state.InfoNumber) {
-      writer.WriteInformation(entry);
+    if (infoInPlace && entry.Number == infoNumber) {
+      writer.WriteInformation(entry.Number, entry.Generation);
       infoWritten = true;
     } else if (writer.WriteObject(entry) != 0) {
       return state.LastErrorCode;
@@ -427,20 +489,22 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
     return writer.Fail(kRewriteNoCatalog);
   }
 
-  const int encryptNumber = highest + 1;
-  long long encryptOffset = 0;
+  if (!infoInPlace) {
+    written[static_cast<std::size_t>(infoNumber)] = {static_cast<long long>(writer.Out.size()), 0};
+    writer.WriteInformation(infoNumber, 0);
+    infoWritten = true;
+  }
   if (protect) {
-    encryptOffset = static_cast<long long>(writer.Out.size());
+    written[static_cast<std::size_t>(encryptNumber)] = {static_cast<long long>(writer.Out.size()), 0};
     writer.WriteEncryptDictionary(encryptNumber);
   }
 
   std::string& out = writer.Out;
   const long long xrefOffset = static_cast<long long>(out.size());
-  const int size = protect ? highest + 2 : highest + 1;
   out.reserve(out.size() + static_cast<std::size_t>(size) * 20 + 512);
   AppendFormat(out, "xref\n0 %d\n0000000000 65535 f \n", size);
   char line[] = "0000000000 00000 n \n";
-  for (int number = 1; number <= highest; ++number) {
+  for (int number = 1; number < size; ++number) {
     const Written& entry = written[static_cast<std::size_t>(number)];
     if (entry.Offset < 0) {
       out += "0000000000 65535 f \n";
@@ -452,9 +516,8 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
       AppendFormat(out, "%010lld %05d n \n", entry.Offset, entry.Generation);
     }
   }
-  if (protect) AppendFormat(out, "%010lld 00000 n \n", encryptOffset);
   AppendFormat(out, "trailer\n<<\n/Size %d\n/Root %d %d R\n", size, catalogNumber, catalogGeneration);
-  if (infoWritten) AppendFormat(out, "/Info %d %d R\n", state.InfoNumber, state.InfoGeneration);
+  if (infoWritten) AppendFormat(out, "/Info %d %d R\n", infoNumber, infoGeneration);
   if (protect) {
     AppendFormat(out, "/Encrypt %d 0 R\n/ID [", encryptNumber);
     AppendHexString(out, state.Security.FileId);
@@ -476,7 +539,7 @@ namespace {
 // Decrypts a protected file with cross-reference streams: its object streams are decrypted and
 // taken apart by the conversion, then every other object is decrypted by the rewrite. Returns 0,
 // or 6 with LastErrorCode set.
-int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const Byte> key) {
+int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const Byte> key, PageFacts& pages) {
   int generation = 0;
   slot.HasXref = ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation) == 1;
   state.LastErrorCode = 0;
@@ -497,6 +560,11 @@ int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const B
   // The converted trailer does not name the information dictionary; the sections did.
   state.InfoNumber = convertedInfo != 0 ? convertedInfo : infoNumber;
   state.InfoGeneration = convertedInfo != 0 ? convertedInfoGeneration : infoGeneration;
+  pages = AnalyzePages(state, slot, false);
+  if (state.InfoNumber == 0) {
+    state.InfoNumber = convertedInfo != 0 ? convertedInfo : infoNumber;
+    state.InfoGeneration = convertedInfo != 0 ? convertedInfoGeneration : infoGeneration;
+  }
   int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, false, &decryption.PlainObjects);
   if (result == kRewriteBadObject || result == kRewriteBadString || result == kRewriteNoLength ||
       result == kRewriteNoCatalog) {
@@ -522,7 +590,10 @@ int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const B
 
 }  // namespace
 
-int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect) {
+int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect, PageFacts* facts) {
+  PageFacts ignored;
+  PageFacts& pages = facts != nullptr ? *facts : ignored;
+  pages = PageFacts{};
   DocumentSlot slot;
   slot.Image = std::move(image);
   auto finish = [&](int result) {
@@ -537,11 +608,11 @@ int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte
     if (!protect) {
       int generation = 0;
       ParseXrefChain(state, slot.Image, slot.Xref, slot.CatalogNumber, generation);
-      if (state.NeedsConversion == 1) return finish(DecryptXrefStreams(state, slot, key));
+      if (state.NeedsConversion == 1) return finish(DecryptXrefStreams(state, slot, key, pages));
       state.InfoNumber = 0;
       state.InfoGeneration = 0;
     }
-    if (ReadClassicForm(state, slot) != 1) return finish(state.LastErrorCode == -1000 ? 5 : 6);
+    if (ReadClassicFormAndPages(state, slot, pages) != 1) return finish(state.LastErrorCode == -1000 ? 5 : 6);
     if (protect && state.EncryptRef) return finish(5);
     if (state.NeedsConversion == 1) return finish(5);  // protected with cross-reference streams
     int result = RewriteWithKey(state, slot.Image, slot.Xref, slot.CatalogNumber, key, protect);

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "engine/core/engine_state.h"
+#include "engine/reading/open_document.h"
 
 namespace folvex {
 
@@ -29,11 +30,14 @@ constexpr int kRewriteCancelled = -330;
 int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
                    std::span<const Byte> key, bool protect, const std::unordered_set<int>* plainObjects = nullptr);
 
-// Brings image into classic form (converted or repaired when needed, repaired once more when an
-// object is not where its table says) and rewrites it with RewriteWithKey. Returns 0 with image
-// replaced, 5 (protect: the image is already protected; an image protected with cross-reference
-// streams), 6 (cannot be read or rewritten) or -1 (memory). On failure image holds the input,
-// possibly rebuilt.
-int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect);
+// Brings image into classic form with the table the reading path uses (converted or repaired
+// when needed, repaired when the page tree cannot be walked through the table as parsed, repaired
+// once more when an object is not where its table says) and rewrites it with RewriteWithKey.
+// facts, when given, receives the pages of the input as a page count finds them. Returns 0 with
+// image replaced, 5 (protect: the image is already protected; an image protected with
+// cross-reference streams), 6 (cannot be read or rewritten) or -1 (memory). On failure image
+// holds the input, possibly rebuilt.
+int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte> key, bool protect,
+                      PageFacts* facts = nullptr);
 
 }  // namespace folvex
