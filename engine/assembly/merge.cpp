@@ -141,7 +141,7 @@ class InputReader {
     State.ProgressMuted = true;
     const int pages = ReadOne(i, static_cast<int>(Job.Inputs.size()));
     State.ProgressMuted = false;
-    if (pages >= 0 && (pages != Job.Inputs[index].PageCount || !SameImage(index, State.Slots[index].Image))) {
+    if (pages >= 0 && (pages != Job.Inputs[index].PageCount || !SameInput(index, State.Slots[index].Image))) {
       Fail(kLoadFailed);
     } else if (pages >= 0) {
       return 1;
@@ -211,6 +211,9 @@ class InputReader {
       if (ReadEncryptDictionary(state, slot.Image, slot.Xref) != 0) return SecurityResult = -1;
       if (!(SavedSecurity::Of(state.Security) == *Saved)) return SecurityResult = kSecurityDiffers;
     }
+    // A protected input is told again by its bytes before decryption: the decrypted image holds
+    // an information dictionary made afresh at each opening.
+    LastProtectedImage = {ContentHash({slot.Image.Begin(), slot.Image.Size()}), slot.Image.Size()};
     const int result = MakeDecryptDocument()(state, slot);
     if (result == 9) return SecurityResult = 9;
     if (result == 4) return SecurityResult = 10;
@@ -238,9 +241,10 @@ class InputReader {
     const bool fits = fileSize >= 0 && static_cast<unsigned long long>(fileSize) <= imageSize &&
                       KeptRest + (imageSize - static_cast<std::size_t>(fileSize)) <= kMaxKeptRest;
     ReadAgain.push_back(!Saved && fits);
+    ProtectedImages.push_back(Saved ? LastProtectedImage : ImageFingerprint{});
     FileSizes.push_back(ReadAgain.back() ? static_cast<std::size_t>(fileSize) : imageSize);
     const std::size_t size = FileSizes.back();
-    Hashes.push_back(ContentHash({slot.Image.Begin(), size}));
+    Hashes.push_back(Saved ? 0 : ContentHash({slot.Image.Begin(), size}));
     Rests.emplace_back();
     AppendBytes(Rests.back(), slot.Image.Begin() + size, imageSize - size);
     if (!ReadAgain.back()) {
@@ -267,9 +271,13 @@ class InputReader {
     return true;
   }
 
-  bool SameImage(std::size_t index, const FileImage& image) const {
+  // Whether an input opened again gives the image the first pass saw: a protected input by its
+  // bytes before decryption and its size after, any other by its image.
+  bool SameInput(std::size_t index, const FileImage& image) const {
+    if (image.Size() != ImageSizes[index]) return false;
+    if (ProtectedImages[index].Size != 0) return LastProtectedImage == ProtectedImages[index];
     const std::size_t size = FileSizes[index];
-    return image.Size() == ImageSizes[index] && ContentHash({image.Begin(), size}) == Hashes[index] &&
+    return ContentHash({image.Begin(), size}) == Hashes[index] &&
            std::equal(image.Begin() + size, image.End(), Rests[index].begin(), Rests[index].end());
   }
 
@@ -289,6 +297,13 @@ class InputReader {
   std::vector<uint64_t> Hashes;
   std::vector<ImageBytes> Rests;
   std::size_t KeptRest = 0;
+  struct ImageFingerprint {
+    uint64_t Hash = 0;
+    std::size_t Size = 0;
+    bool operator==(const ImageFingerprint&) const = default;
+  };
+  ImageFingerprint LastProtectedImage;            // of the protected input decrypted last
+  std::vector<ImageFingerprint> ProtectedImages;  // per input; Size 0 for an unprotected one
   static constexpr std::size_t kMaxKeptRest = std::size_t{64} << 20;
 };
 
@@ -406,17 +421,24 @@ int Merge(EngineState& state, MergeJob& job) {
   ResetDocumentState(state);
   job.JobResultIndex = -1;
   state.LastErrorCode = 0;
+  state.SecurityJobState.BackupMade = 0;
   const int n = static_cast<int>(job.Inputs.size());
   if (n == 0) {
     state.LastErrorCode = kLoadFailed;
     return kMergeFailed;
   }
+  std::vector<std::string> paths;
   for (int i = 0; i < n; ++i) {
-    if (!FileOpensForReading(job.Inputs[static_cast<std::size_t>(i)].Path)) {
+    paths.push_back(job.Inputs[static_cast<std::size_t>(i)].Path);
+    if (!FileOpensForReading(paths.back())) {
       state.LastErrorCode = 1;
       job.JobResultIndex = i;
       return kMergeInputMissing;
     }
+  }
+  if (!OutputReplacingAnInput(job.OutputPath, job.Backup, paths).empty()) {
+    state.LastErrorCode = kOutputReplacesInput;
+    return kMergeOutputFailed;
   }
   state.ProgressFileCount = n;
   PrepareDocumentSlots(state, n);
@@ -438,14 +460,16 @@ int Merge(EngineState& state, MergeJob& job) {
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   Writer writer{state, job, reader, copies, headers, firstPage, {}};
   std::optional<StagedFile> file;
-  StreamOutputTo(writer.Output, file, job.OutputPath, protect);
-  const bool built = writer.Build() == 1;
-  const bool stored = built && ProtectAndStore(state, writer.Output, protect, job.OutputPath) == 0;
+  bool backupMade = false;
+  const bool stored = StageOutput(state, writer.Output, file, job.OutputPath, protect) && writer.Build() == 1 &&
+                      ProtectAndStore(state, writer.Output, protect, *file, total,
+                                      job.Backup ? BackupName(job.OutputPath) : "", backupMade) == 0;
   ReleaseDocuments(state);
   if (!stored) {
     if (state.Cancelled()) return kMergeCancelled;
-    return state.LastErrorCode == -2000 ? kMergeOutputFailed : kMergeFailed;
+    return IsOutputFailure(state.LastErrorCode) ? kMergeOutputFailed : kMergeFailed;
   }
+  state.SecurityJobState.BackupMade = backupMade ? 1 : 0;
   job.JobResultIndex = total;
   return kMergeDone;
 }

@@ -12,7 +12,7 @@ namespace folvex {
 enum MergeResult : int {
   kMergeDone = 0,                // JobResultIndex: the page count of the new file
   kMergeInputMissing = 1,        // JobResultIndex: the input
-  kMergeOutputFailed = 2,        // LastErrorCode -2000
+  kMergeOutputFailed = 2,        // LastErrorCode -2000, -2001 or a read-back code
   kMergeCancelled = 3,
   kMergePasswordFailed = 5,      // the password prompt was declined, or three wrong passwords
   kMergeNotPermitted = 9,
@@ -34,13 +34,19 @@ struct MergeJob {
   std::string OutputPath;
   std::string CreationDateText;  // 14 digits
   std::string ProducerText;      // the body of a literal string
+  // Keep an existing output as its backup name (BackupName) once the new file is in place;
+  // state.SecurityJobState.BackupMade tells whether there was one.
+  bool Backup = false;
   int JobResultIndex = -1;       // see MergeResult
 };
 
 // Opens every input (their protection must agree; protected inputs are authenticated), then opens
 // each again as its pages are written, so that one input is held at a time; an input that changed
 // in between fails the merge. Writes the merged file, protected again with the inputs' key when
-// they were protected (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
+// they were protected (state.SecurityJobState.OutputEncrypted); it is in place only once it reads
+// back with every page. An output (or, with Backup, its backup name) that is an input fails with
+// kMergeOutputFailed and LastErrorCode kOutputReplacesInput before any input is opened. Settings
+// come from state.Settings.
 int RunMerge(EngineState& state, MergeJob& job);
 
 }  // namespace folvex

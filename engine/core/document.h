@@ -56,20 +56,27 @@ inline void AppendBytes(ImageBytes& bytes, const void* from, std::size_t length)
 }
 
 // A whole file in memory. The storage always holds one zero byte after the last byte of the file,
-// so a scanner that looks at *End() reads a zero.
+// so a scanner that looks at *End() reads a zero. An image can instead view bytes owned elsewhere
+// (a file mapped for reading back), which are followed by a zero byte too; it is then only read.
 struct FileImage {
   ImageBytes Storage;  // file bytes followed by one zero byte
+  std::span<const Byte> View{};
 
-  const Byte* Begin() const { return Storage.data(); }
-  const Byte* End() const { return Storage.data() + Size(); }
-  std::size_t Size() const { return Storage.empty() ? 0 : Storage.size() - 1; }
+  const Byte* Begin() const { return View.data() != nullptr ? View.data() : Storage.data(); }
+  const Byte* End() const { return Begin() + Size(); }
+  std::size_t Size() const {
+    if (View.data() != nullptr) return View.size();
+    return Storage.empty() ? 0 : Storage.size() - 1;
+  }
   bool Empty() const { return Size() == 0; }
 };
 
 // Takes the bytes of a file and adds the trailing zero byte.
 inline FileImage MakeFileImage(ImageBytes bytes) {
   bytes.push_back(0);
-  return FileImage{std::move(bytes)};
+  FileImage image;
+  image.Storage = std::move(bytes);
+  return image;
 }
 inline FileImage MakeFileImage(std::span<const Byte> bytes) {
   ImageBytes copy;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/document.h"
+#include "engine/core/document_texts.h"
 #include "engine/core/job_control.h"
 #include "engine/core/job_settings.h"
 #include "engine/core/security_state.h"
@@ -49,6 +50,8 @@ struct EngineState {
   int ProgressFileCount = 1;
 
   JobControl* Control = nullptr;  // null: no progress, never cancelled
+  // Where the job's dates come from: the time now (CurrentDocumentTime) unless a caller sets it.
+  std::function<DocumentTime()> Clock;
   // Set while a step runs that repeats work already reported (a merge opening an input again).
   bool ProgressMuted = false;
 
@@ -59,6 +62,7 @@ struct EngineState {
   std::function<void()> PageNodeScanHook;
 
   bool Cancelled() const { return Control != nullptr && Control->Cancelled(); }
+  DocumentTime Now() const { return Clock ? Clock() : CurrentDocumentTime(); }
   void ReportProgress(std::string_view english, std::string_view japanese, int percent) {
     if (Control != nullptr && !ProgressMuted) Control->ReportProgress(english, japanese, percent);
   }
