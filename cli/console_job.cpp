@@ -24,6 +24,14 @@ namespace {
 
 std::atomic<std::atomic<int>*> CancelTarget{nullptr};
 
+// The terminal's settings while a prompt has turned its echo off, for RestoreTerminal.
+std::atomic<bool> EchoOff{false};
+#ifdef _WIN32
+DWORD SavedConsoleMode = 0;
+#else
+termios SavedTerminal{};
+#endif
+
 extern "C" void OnInterrupt(int) {
   if (std::atomic<int>* flag = CancelTarget.load()) flag->store(3);
 }
@@ -79,23 +87,29 @@ bool PromptPassword(const std::string& prompt, std::string& password) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
   GetConsoleMode(input, &mode);
+  SavedConsoleMode = mode;
+  EchoOff.store(true);
   SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
   std::wstring line;
   wchar_t c = 0;
   DWORD read = 0;
   while (ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1 && c != L'\r' && c != L'\n') line.push_back(c);
   SetConsoleMode(input, mode);
+  EchoOff.store(false);
   password = WideToUtf8(line);
 #else
   termios saved{};
   const bool haveTerminal = tcgetattr(STDIN_FILENO, &saved) == 0;
   if (haveTerminal) {
+    SavedTerminal = saved;
+    EchoOff.store(true);
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
   std::getline(std::cin, password);
   if (haveTerminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  EchoOff.store(false);
 #endif
   std::fputc('\n', stderr);
   return true;
@@ -121,15 +135,24 @@ PasswordResult ObtainPassword(const PasswordOptions& options, bool japanese, std
   return PasswordResult::Obtained;
 }
 
+void RestoreTerminal() {
+  if (!EchoOff.load()) return;
+#ifdef _WIN32
+  SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), SavedConsoleMode);
+#else
+  tcsetattr(STDIN_FILENO, TCSANOW, &SavedTerminal);
+#endif
+}
+
 ConsoleJob::ConsoleJob(JobControl& control, bool quiet) {
   DrawsBar = !quiet && IsTerminal(stderr);
   if (DrawsBar) control.ProgressSink = DrawBar;
   CancelTarget.store(&control.CancelFlag);
-  std::signal(SIGINT, OnInterrupt);
+  PreviousInterrupt = std::signal(SIGINT, OnInterrupt);
 }
 
 ConsoleJob::~ConsoleJob() {
-  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGINT, PreviousInterrupt == SIG_ERR ? SIG_DFL : PreviousInterrupt);
   CancelTarget.store(nullptr);
   if (DrawsBar) {
     std::fputs("\r\033[K", stderr);

@@ -50,7 +50,11 @@ class ConsoleJob {
 
  private:
   bool DrawsBar = false;
+  void (*PreviousInterrupt)(int) = nullptr;
 };
+
+// Puts back the terminal's echo when a password prompt was interrupted. Safe in a signal handler.
+void RestoreTerminal();
 
 // The password text in the bytes the security handler pads: as typed on Linux, the ANSI code page
 // on Windows.

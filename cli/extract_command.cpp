@@ -55,10 +55,7 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
     err << settingsError << '\n';
     return kExitUsage;
   }
-  if (IsOneOfTheInputs(options.Output, {options.Input})) {
-    err << Text(TextId::CliOutputIsInput, japanese) << '\n';
-    return kExitUsage;
-  }
+  if (RefuseOutputReplacingInput(options.Output, options.Backup, {options.Input}, japanese, err)) return kExitUsage;
 
   // An open end ("20-") is closed with the document's page count, counted here.
   int pageCount = -1;
@@ -88,11 +85,11 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   job.PageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
+  job.Backup = options.Backup;
 
   JobRun run(state, options.Password, japanese, options.Quiet);
-  const Backup backup = MakeBackup(options.Output, options.Backup);
   const int result = run.Run([&] { return RunExtract(state, job); });
-  if (result != kExtractDone) RestoreBackup(backup, options.Output);
+  if (result == kExtractOutputFailed) ExplainOutputFailure(state, japanese, err);
 
   const Outcome outcome = OutcomeOf(result, state);
   if (outcome.Message && (result != kExtractDone || !options.Quiet)) {

@@ -1,30 +1,26 @@
 #include "cli/job_output.h"
 
 #include "app/text/texts.h"
+#include "engine/assembly/document_skeleton.h"
 #include "engine/core/output_file.h"
 
 namespace folvex::cli {
 
-bool IsOneOfTheInputs(const std::string& output, const std::vector<std::string>& inputs) {
-  for (const std::string& input : inputs) {
-    if (input == output || SameFile(input, output)) return true;
+bool RefuseOutputReplacingInput(const std::string& output, bool backup, const std::vector<std::string>& inputs,
+                                bool japanese, std::ostream& err) {
+  std::string written = output;
+  std::string input = OutputReplacingAnInput(output, false, inputs);
+  if (input.empty() && backup) {
+    written = BackupName(output);
+    input = OutputReplacingAnInput(written, false, inputs);
   }
-  return false;
+  if (input.empty()) return false;
+  err << Text(TextId::CliWouldReplace, japanese) << "\n  " << written << "\n  " << input << '\n';
+  return true;
 }
 
-Backup MakeBackup(const std::string& output, bool wanted) {
-  Backup backup;
-  if (!wanted || !PathExists(output)) return backup;
-  backup.Path = BackupName(output);
-  RemovePath(backup.Path);
-  backup.Made = RenamePath(output, backup.Path);
-  return backup;
-}
-
-void RestoreBackup(const Backup& backup, const std::string& output) {
-  if (!backup.Made) return;
-  RemovePath(output);
-  RenamePath(backup.Path, output);
+void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err) {
+  if (IsReadBackFailure(state.LastErrorCode)) err << Text(TextId::CliReadBackFailed, japanese) << '\n';
 }
 
 JobRun::JobRun(EngineState& state, const PasswordOptions& password, bool japanese, bool quiet)

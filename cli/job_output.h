@@ -1,5 +1,5 @@
-// What the extract and merge commands share: the output checks, the backup of an existing
-// output, and a job run with its progress bar, Ctrl+C and password prompt.
+// What the extract and merge commands share: the output checks, the output failures' reasons,
+// and a job run with its progress bar, Ctrl+C and password prompt.
 #pragma once
 
 #include <functional>
@@ -12,17 +12,14 @@
 
 namespace folvex::cli {
 
-// True when output names the same file as one of inputs.
-bool IsOneOfTheInputs(const std::string& output, const std::vector<std::string>& inputs);
+// When output (or, with backup, its backup name) names one of inputs: prints why, naming both
+// files, and returns true. Nothing may be written then.
+bool RefuseOutputReplacingInput(const std::string& output, bool backup, const std::vector<std::string>& inputs,
+                                bool japanese, std::ostream& err);
 
-// An existing output moved to its backup name (NAME.bak) before the job.
-struct Backup {
-  bool Made = false;
-  std::string Path;
-};
-Backup MakeBackup(const std::string& output, bool wanted);
-// After a failed job: the new output (if any) goes and the backup takes the output's name again.
-void RestoreBackup(const Backup& backup, const std::string& output);
+// After an output failure of extract or merge: why the new file is not there, when that is known
+// beyond "Can't Save".
+void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err);
 
 // A job run from the terminal. The password prompt gives --password / --password-file first,
 // then asks on the terminal when there is one.

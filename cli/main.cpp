@@ -13,6 +13,8 @@
 #include "cli/windows_console.h"
 #include "engine/core/large_buffers.h"
 #include "engine/core/open_file.h"
+#include "engine/core/termination.h"
+#include "cli/console_job.h"
 
 namespace {
 
@@ -52,6 +54,8 @@ int Run(std::vector<std::string> arguments) {
     int code = app.exit(e);
     return code == 0 ? folvex::cli::kExitSuccess : folvex::cli::kExitUsage;
   }
+  // A signal or a closed console removes what is half-written and gives the terminal its echo back.
+  folvex::CleanUpOnTermination(folvex::cli::RestoreTerminal);
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);

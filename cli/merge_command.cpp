@@ -53,21 +53,18 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
     err << settingsError << '\n';
     return kExitUsage;
   }
-  if (IsOneOfTheInputs(options.Output, options.Inputs)) {
-    err << Text(TextId::CliOutputIsInput, japanese) << '\n';
-    return kExitUsage;
-  }
+  if (RefuseOutputReplacingInput(options.Output, options.Backup, options.Inputs, japanese, err)) return kExitUsage;
 
   MergeJob job;
   for (const std::string& input : options.Inputs) job.Inputs.push_back({input});
   job.OutputPath = options.Output;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
+  job.Backup = options.Backup;
 
   JobRun run(state, options.Password, japanese, options.Quiet);
-  const Backup backup = MakeBackup(options.Output, options.Backup);
   const int result = run.Run([&] { return RunMerge(state, job); });
-  if (result != kMergeDone) RestoreBackup(backup, options.Output);
+  if (result == kMergeOutputFailed) ExplainOutputFailure(state, japanese, err);
 
   const Outcome outcome = OutcomeOf(result, state);
   if (outcome.Message && (result != kMergeDone || !options.Quiet)) {

@@ -104,7 +104,9 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   const char* suffix = operation == Operation::Protect ? "-s.pdf" : "-r.pdf";
   std::vector<SecurityFileRecord> records;
   for (const std::string& input : options.Inputs) {
-    records.push_back({input, SecurityOutputPath(input, options.Output.OutputDir, suffix)});
+    SecurityFileRecord& record = records.emplace_back();
+    record.InputPath = input;
+    record.OutputPath = SecurityOutputPath(input, options.Output.OutputDir, suffix);
   }
   state.SecurityJobState.FileBackUp = options.Output.Backup;
 
@@ -136,6 +138,10 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
     out << '\n';
     if (record.Result == kSecurityUnsupported) {
       if (std::optional<TextId> why = RefusalText(record.Refusal)) err << record.InputPath << ": " << Text(*why, japanese) << '\n';
+    }
+    if (!record.CollidesWith.empty()) {
+      err << record.InputPath << ": " << Text(TextId::CliWouldReplace, japanese) << "\n  " << record.Colliding << "\n  "
+          << record.CollidesWith << '\n';
     }
     if (record.Result == kSecurityPasswordFailed) askedForPassword = true;
     if (record.Result != kSecurityNotHandled) status = std::max(status, ExitStatusOf(record.Result));

@@ -64,23 +64,6 @@ void HandleFailure(AppSession& session, Desktop& desktop, int rowIndex, int resu
   ShowJobMessage(desktop, text);
 }
 
-bool ResultRestoresBackup(int result) {
-  switch (result) {
-    case kExtractPageBeyondEnd:
-    case kExtractOnePage:
-    case kExtractFailed:
-    case 10:
-    case kExtractInputMissing:
-    case kExtractOutputFailed:
-    case kExtractCancelled:
-    case kExtractPasswordFailed:
-    case kExtractNotPermitted:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 void RunExtractJob(AppSession& session, Desktop& desktop, int row, const std::vector<int>& pageIndexList) {
@@ -95,8 +78,8 @@ void RunExtractJob(AppSession& session, Desktop& desktop, int row, const std::ve
   job.PageIndexList = pageIndexList;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
+  job.Backup = session.Settings.FileBackUp;
 
-  const OutputBackup backup = BackUpOutput(job.OutputPath, session.Settings.FileBackUp, {job.InputPath});
   EngineState state;
   PrepareEngineState(session, state);
   JobRun run;
@@ -107,7 +90,6 @@ void RunExtractJob(AppSession& session, Desktop& desktop, int row, const std::ve
   run.PasswordQuestion = [&job] { return PasswordRequest{PasswordDialogMode::Engine, FileNameOf(job.InputPath)}; };
   const int result = RunJobBehindProgress(session, desktop, state, run).Result;
 
-  if (ResultRestoresBackup(result)) RestoreOutputBackup(backup);
   if (result == kExtractDone) {
     NewFile file;
     file.Path = job.OutputPath;

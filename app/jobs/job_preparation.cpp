@@ -3,28 +3,12 @@
 #include <utility>
 
 #include "app/commands/list_commands.h"
-#include "engine/core/output_file.h"
-#include "engine/reading/file_image.h"
 
 namespace folvex {
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsOneOf(const std::string& path, const std::vector<std::string>& inputs) {
-  for (const std::string& input : inputs) {
-    if (input == path || SameFile(input, path)) return true;
-  }
-  return false;
-}
-
-bool CopyWholeFile(const std::string& from, const std::string& to) {
-  FileImage image;
-  int error = 0;
-  if (LoadFileImage(from, image, error) == 0) return false;
-  return WriteWholeFile(to, std::string_view(reinterpret_cast<const char*>(image.Begin()), image.Size()));
-}
 
 }  // namespace
 
@@ -56,27 +40,6 @@ std::optional<std::string> ChooseOutputFile(AppSession& session, Desktop& deskto
     return chosen;
   }
   return std::nullopt;
-}
-
-OutputBackup BackUpOutput(const std::string& output, bool fileBackUp, const std::vector<std::string>& inputs) {
-  OutputBackup backup;
-  backup.Output = output;
-  if (!fileBackUp || !PathExists(output)) return backup;
-  backup.Backup = BackupName(output);
-  RemovePath(backup.Backup);
-  backup.Copied = IsOneOf(output, inputs);
-  backup.Made = backup.Copied ? CopyWholeFile(output, backup.Backup) : RenamePath(output, backup.Backup);
-  return backup;
-}
-
-void RestoreOutputBackup(const OutputBackup& backup) {
-  if (!backup.Made) return;
-  if (backup.Copied) {
-    RemovePath(backup.Backup);
-    return;
-  }
-  RemovePath(backup.Output);
-  RenamePath(backup.Backup, backup.Output);
 }
 
 void PrepareEngineState(const AppSession& session, EngineState& state) {

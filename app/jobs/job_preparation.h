@@ -27,23 +27,6 @@ std::string FolderOf(const std::string& path);
 // the new OutputFolder. Nothing when the user cancels.
 std::optional<std::string> ChooseOutputFile(AppSession& session, Desktop& desktop, bool askBeforeOverwrite);
 
-// An existing output kept under its backup name while the job runs.
-struct OutputBackup {
-  bool Made = false;    // BackupMade
-  bool Copied = false;  // the output is one of the inputs: the backup is a copy of it
-  std::string Output;
-  std::string Backup;
-};
-
-// With fileBackUp on and the output present: any old backup is deleted and the output takes the
-// backup name. When the output is one of the job's inputs it is copied instead, so that the
-// driver still reads it; the finished output then replaces it in one step.
-OutputBackup BackUpOutput(const std::string& output, bool fileBackUp, const std::vector<std::string>& inputs);
-
-// After a failed job: the backup takes the output's name again. A failed driver has not stored
-// its output, so a copied backup is simply deleted and the input it copies stays untouched.
-void RestoreOutputBackup(const OutputBackup& backup);
-
 // The engine state a job starts from: the output settings, FileBackUp and the run's remembered
 // password (also the owner password tried by extract and merge).
 void PrepareEngineState(const AppSession& session, EngineState& state);

@@ -33,22 +33,6 @@ std::optional<FailureRule> FailureRuleOf(int result, const EngineState& state) {
   }
 }
 
-bool ResultRestoresBackup(int result) {
-  switch (result) {
-    case kMergeFailed:
-    case 10:
-    case kMergeInputMissing:
-    case kMergeOutputFailed:
-    case kMergeCancelled:
-    case kMergePasswordFailed:
-    case kMergeNotPermitted:
-    case kMergeDifferentSecurity:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void HandleFailure(AppSession& session, Desktop& desktop, const std::vector<int>& inputRows, const MergeJob& job,
                    int result, const EngineState& state, int commandId) {
   const bool japanese = session.Japanese;
@@ -109,16 +93,12 @@ void RunMergeJob(AppSession& session, Desktop& desktop, bool selectedOnly) {
     return;
   }
   MergeJob job;
-  std::vector<std::string> inputPaths;
-  for (const int row : inputRows) {
-    job.Inputs.push_back(MergeInput{session.List.Rows[static_cast<std::size_t>(row)].Path});
-    inputPaths.push_back(job.Inputs.back().Path);
-  }
+  for (const int row : inputRows) job.Inputs.push_back(MergeInput{session.List.Rows[static_cast<std::size_t>(row)].Path});
   job.OutputPath = *output;
+  job.Backup = session.Settings.FileBackUp;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
 
-  const OutputBackup backup = BackUpOutput(job.OutputPath, session.Settings.FileBackUp, inputPaths);
   EngineState state;
   PrepareEngineState(session, state);
   JobRun run;
@@ -136,7 +116,6 @@ void RunMergeJob(AppSession& session, Desktop& desktop, bool selectedOnly) {
   const int result = RunJobBehindProgress(session, desktop, state, run).Result;
 
   KeepLearntPageCounts(session.List, inputRows, job);
-  if (ResultRestoresBackup(result)) RestoreOutputBackup(backup);
   if (result == kMergeDone) {
     NewFile file;
     file.Path = job.OutputPath;

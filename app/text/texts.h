@@ -45,7 +45,6 @@ enum class TextId {
   FileNotFound,
   CannotSave,
   ExtractNotPermitted,
-  CliOutputIsInput,
   CliSettingsUnreadable,
   MergeDone,
   MergeFailed,
@@ -73,6 +72,8 @@ enum class TextId {
   CliRefusedRevision,
   CliRefusedXrefStreams,
   CliWrongPassword,
+  CliWouldReplace,
+  CliReadBackFailed,
   // File list, history labels, menus, toolbar and help texts of the main window
   ColumnName,
   ColumnPath,

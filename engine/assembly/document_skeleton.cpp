@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/assembly/output_settings.h"
+#include "engine/core/file_identity.h"
 #include "engine/core/output_file.h"
 #include "engine/security/rewrite.h"
 
@@ -76,42 +77,73 @@ void AppendXrefAndTrailer(TransferOutput& output) {
   out += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
-void StreamOutputTo(TransferOutput& output, std::optional<StagedFile>& file, const std::string& path, bool protect) {
-  if (protect) return;
+bool StageOutput(EngineState& state, TransferOutput& output, std::optional<StagedFile>& file, const std::string& path,
+                 bool protect) {
   file.emplace(path);
-  if (file->IsOpen()) output.File = &*file;
+  if (!file->IsOpen()) {
+    state.LastErrorCode = -2000;
+    return false;
+  }
+  if (!protect) output.File = &*file;
+  return true;
 }
 
-int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path) {
+bool FinishInMemory(EngineState& state, TransferOutput& output, bool protect, FileImage& holder,
+                    std::string_view& bytes) {
+  bytes = output.Text;
+  if (!protect) return true;
+  ImageBytes plain;
+  plain.reserve(output.Text.size() + 1);
+  AppendBytes(plain, output.Text.data(), output.Text.size());
+  std::string().swap(output.Text);
+  holder = MakeFileImage(std::move(plain));
+  const std::vector<Byte> key = state.Security.FileKey;
+  if (TransformDocument(state, holder, key, true) != 0) {
+    if (state.LastErrorCode == 0) state.LastErrorCode = -1;
+    return false;
+  }
+  bytes = std::string_view(reinterpret_cast<const char*>(holder.Begin()), holder.Size());
+  return true;
+}
+
+ExpectedOutput ExpectedBuiltFile(const EngineState& state, int pages, bool protect) {
+  ExpectedOutput expected;
+  expected.PageCount = pages;
+  expected.ListedPages = static_cast<std::size_t>(pages);
+  if (protect) expected.Security = state.Security;
+  return expected;
+}
+
+int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, StagedFile& file, int pages,
+                    const std::string& backupPath, bool& backupMade) {
+  backupMade = false;
+  FileImage holder;
+  std::string_view rest;
   if (output.File != nullptr) {
-    const bool stored = output.File->Write(output.Text) && output.File->Commit();
-    output.File = nullptr;
-    if (!stored) {
-      state.LastErrorCode = -2000;
-      return -1;
-    }
-    return 0;
-  }
-  std::string_view bytes = output.Text;
-  FileImage protectedImage;
-  if (protect) {
-    ImageBytes plain;
-    plain.reserve(output.Text.size() + 1);
-    AppendBytes(plain, output.Text.data(), output.Text.size());
-    std::string().swap(output.Text);
-    protectedImage = MakeFileImage(std::move(plain));
-    const std::vector<Byte> key = state.Security.FileKey;
-    if (TransformDocument(state, protectedImage, key, true) != 0) {
-      if (state.LastErrorCode == 0) state.LastErrorCode = -1;
-      return -1;
-    }
-    bytes = std::string_view(reinterpret_cast<const char*>(protectedImage.Begin()), protectedImage.Size());
-  }
-  if (!StoreFile(path, bytes)) {
-    state.LastErrorCode = -2000;
+    rest = output.Text;
+  } else if (!FinishInMemory(state, output, protect, holder, rest)) {
     return -1;
   }
+  output.File = nullptr;
+  int reason = 0;
+  StoreOptions options;
+  options.BackupPath = backupPath;
+  options.ReadBack = ReadBackOf(ExpectedBuiltFile(state, pages, protect), &reason);
+  const StoreResult stored = file.Write(rest) ? file.Commit(options) : StoreResult::WriteFailed;
+  if (stored != StoreResult::Done) {
+    state.LastErrorCode = stored == StoreResult::ReadBackFailed && reason != 0 ? reason : -2000;
+    return -1;
+  }
+  backupMade = file.BackupMade();
   return 0;
+}
+
+std::string OutputReplacingAnInput(const std::string& output, bool backup, const std::vector<std::string>& inputs) {
+  OutputClaims claims;
+  for (const std::string& input : inputs) claims.AddInput(input);
+  std::string replaced = claims.Claim(output);
+  if (replaced.empty() && backup) replaced = claims.Claim(BackupName(output));
+  return replaced;
 }
 
 }  // namespace folvex

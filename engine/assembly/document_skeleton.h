@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/core/engine_state.h"
+#include "engine/security/read_back.h"
 #include "engine/transfer/page_objects.h"
 
 namespace folvex {
@@ -25,6 +26,12 @@ struct HeaderLines {
   std::size_t CommentEnd = 0;    // the comment line's end-of-line bytes (0: no comment line)
   std::size_t AfterComment = 0;  // behind them
 };
+
+// LastErrorCode of an output that cannot be stored, and of one that would replace an input.
+constexpr int kOutputNotStored = -2000;
+constexpr int kOutputReplacesInput = -2001;
+// The output could not be put in place: not stored, replacing an input, or not reading back right.
+inline bool IsOutputFailure(int code) { return code == kOutputNotStored || code == kOutputReplacesInput || IsReadBackFailure(code); }
 
 // Errors of ReadHeaderLines.
 constexpr int kBlankInput = -302;
@@ -50,13 +57,30 @@ void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWrit
 // Appends the cross-reference table for objects 1 .. NextObjectNumber - 1 and the trailer.
 void AppendXrefAndTrailer(TransferOutput& output);
 
-// Sends an unprotected output to a staged file for path (made in file) as it is built, when that
-// file can be opened; a protected one is encrypted whole at the end, so it stays in memory.
-void StreamOutputTo(TransferOutput& output, std::optional<StagedFile>& file, const std::string& path, bool protect);
+// Makes the staged file of path before the file is built, so that an output that cannot be
+// written is refused before the work. An unprotected output goes to it as it is built; a protected
+// one is encrypted whole at the end, so it stays in memory. Returns false with LastErrorCode -2000
+// when the staged file cannot be made.
+bool StageOutput(EngineState& state, TransferOutput& output, std::optional<StagedFile>& file, const std::string& path,
+                 bool protect);
 
-// Protects the finished file with the key and parameters in state.Security when protect is set,
-// then stores it at path; a streamed output has its rest written to its file, which is then put in
-// place. Returns 0, or sets LastErrorCode (-2000 when the file cannot be stored) and returns -1.
-int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, const std::string& path);
+// The finished bytes of a file built in memory: protected with the key and parameters in
+// state.Security when protect is set (holder then owns them). Returns false with LastErrorCode set.
+bool FinishInMemory(EngineState& state, TransferOutput& output, bool protect, FileImage& holder,
+                    std::string_view& bytes);
+
+// What a built file of pages pages must read back as; protected, with state.Security.
+ExpectedOutput ExpectedBuiltFile(const EngineState& state, int pages, bool protect);
+
+// Finishes the file (FinishInMemory, or the rest of a streamed output), reads it back and puts it
+// in place, keeping an existing output as backupPath when that is not empty (backupMade tells).
+// Returns 0, or sets LastErrorCode (-2000 when the file cannot be stored, a kReadBack code when it
+// does not read back right) and returns -1.
+int ProtectAndStore(EngineState& state, TransferOutput& output, bool protect, StagedFile& file, int pages,
+                    const std::string& backupPath, bool& backupMade);
+
+// The path of an output that would replace an input (or, with a backup, whose backup name names
+// an input), or the empty string.
+std::string OutputReplacingAnInput(const std::string& output, bool backup, const std::vector<std::string>& inputs);
 
 }  // namespace folvex

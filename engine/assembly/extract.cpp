@@ -107,21 +107,29 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   TransferOutput output;
   std::optional<StagedFile> file;
-  StreamOutputTo(output, file, job.OutputPath, protect);
+  if (!StageOutput(state, output, file, job.OutputPath, protect)) return kExtractOutputFailed;
   const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10, 90};
   if (BuildExtractedFile(state, slot, copies, job, progress, output) != 1) {
     return state.Cancelled() ? kExtractCancelled : kExtractFailed;
   }
-  if (ProtectAndStore(state, output, protect, job.OutputPath) != 0) {
+  bool backupMade = false;
+  const int pages = static_cast<int>(job.PageIndexList.size());
+  if (ProtectAndStore(state, output, protect, *file, pages, job.Backup ? BackupName(job.OutputPath) : "", backupMade) != 0) {
     if (state.Cancelled()) return kExtractCancelled;
-    return state.LastErrorCode == -2000 ? kExtractOutputFailed : kExtractFailed;
+    return IsOutputFailure(state.LastErrorCode) ? kExtractOutputFailed : kExtractFailed;
   }
+  state.SecurityJobState.BackupMade = backupMade ? 1 : 0;
   // Once stored, the file is there: a cancel that comes now is too late.
   return kExtractDone;
 }
 
 int Extract(EngineState& state, const ExtractJob& job) {
   PrepareJobSettings(state, JobOperation::Extract);
+  state.SecurityJobState.BackupMade = 0;
+  if (FileOpensForReading(job.InputPath) && !OutputReplacingAnInput(job.OutputPath, job.Backup, {job.InputPath}).empty()) {
+    state.LastErrorCode = kOutputReplacesInput;
+    return kExtractOutputFailed;
+  }
   int decryptResult = 0;
   const int opened = OpenCopyInput(state, job.InputPath, decryptResult);
   if (state.Cancelled()) {

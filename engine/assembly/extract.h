@@ -14,7 +14,7 @@ namespace folvex {
 enum ExtractResult : int {
   kExtractDone = 0,
   kExtractInputMissing = 1,
-  kExtractOutputFailed = 2,    // LastErrorCode -2000
+  kExtractOutputFailed = 2,    // LastErrorCode -2000, -2001 or a read-back code
   kExtractCancelled = 3,
   kExtractPasswordFailed = 4,  // the password prompt was declined, or three wrong passwords
   kExtractNotPermitted = 9,
@@ -31,11 +31,17 @@ struct ExtractJob {
   std::vector<int> PageIndexList;
   std::string CreationDateText;  // 14 digits
   std::string ProducerText;      // the body of a literal string
+  // Keep an existing output as its backup name (BackupName) once the new file is in place;
+  // state.SecurityJobState.BackupMade tells whether there was one.
+  bool Backup = false;
 };
 
-// Opens the input (authenticating a protected one), checks the page list, and writes the output
-// in one store at the end, protected again with the input's key when the input was protected
-// (state.SecurityJobState.OutputEncrypted). Settings come from state.Settings.
+// Opens the input (authenticating a protected one), checks the page list, and writes the output,
+// protected again with the input's key when the input was protected
+// (state.SecurityJobState.OutputEncrypted). The output is in place only once it reads back with
+// the pages written. An output (or, with Backup, its backup name) that is the input fails with
+// kExtractOutputFailed and LastErrorCode kOutputReplacesInput before the input is opened.
+// Settings come from state.Settings.
 int RunExtract(EngineState& state, const ExtractJob& job);
 
 // Opens path as the only input of a copy job into slot 0: a protected input is authenticated and

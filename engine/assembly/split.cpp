@@ -1,5 +1,6 @@
 #include "engine/assembly/split.h"
 
+#include <memory>
 #include <new>
 
 #include "engine/assembly/document_skeleton.h"
@@ -40,6 +41,77 @@ int ResultOfOpenFailure(EngineState& state, int decryptResult) {
   return kSplitFailed;
 }
 
+// Page files that are complete and read back, waiting to be put in place: they are flushed to the
+// disk together, then each takes the first free name of its page (never replacing a file), then
+// the folder is flushed once. Flushing every small file on its own would cost a disk commit each.
+class PendingPageFiles {
+ public:
+  PendingPageFiles(const std::string& folder, const std::string& base, int pageCount)
+      : Folder(folder), Base(base), PageCount(pageCount) {}
+
+  bool Full() const { return Files.size() >= 64 || Bytes >= (std::size_t{32} << 20); }
+
+  void Add(std::unique_ptr<StagedFile> file, int number, std::size_t size) {
+    Files.push_back({std::move(file), number});
+    Bytes += size;
+  }
+
+  // Returns true, or false with LastErrorCode -2000 at the first file that cannot be put in place
+  // (the ones before it are in place, the ones after it are dropped).
+  bool PutInPlace(EngineState& state, std::vector<std::string>& written) {
+    bool stored = true;
+    for (Pending& pending : Files) stored = stored && pending.File->FlushToDisk();
+    for (Pending& pending : Files) {
+      if (!stored) break;
+      StoreOptions options;
+      options.Rule = ReplaceRule::Never;
+      StoreResult result = StoreResult::NameTaken;
+      for (int attempt = 0; attempt < 1000 && result == StoreResult::NameTaken; ++attempt) {
+        pending.File->Retarget(SplitPageFilePath(Folder, Base, pending.Number, PageCount));
+        result = pending.File->PutInPlace(options);
+      }
+      stored = result == StoreResult::Done;
+      if (stored) written.push_back(pending.File->TargetPath());
+    }
+    if (!Files.empty()) FlushFolderOf(Files.front().File->TargetPath());
+    Files.clear();
+    Bytes = 0;
+    if (!stored) state.LastErrorCode = kOutputNotStored;
+    return stored;
+  }
+
+ private:
+  struct Pending {
+    std::unique_ptr<StagedFile> File;
+    int Number = 0;
+  };
+  std::string Folder;
+  std::string Base;
+  int PageCount = 0;
+  std::vector<Pending> Files;
+  std::size_t Bytes = 0;
+};
+
+// Builds the page file of one listing and stages it: complete and read back. Returns 1, 0 on a
+// failure of the build (LastErrorCode) or cancel, -1 when the file cannot be stored (-2000 or a
+// read-back code).
+int StagePageFile(EngineState& state, const DocumentSlot& slot, const PageDictCopies& copies, const ExtractJob& page,
+                  const TransferProgress& progress, TransferOutput& output, TransferWorkspace& workspace,
+                  bool protect, const std::string& path, std::unique_ptr<StagedFile>& file) {
+  if (BuildExtractedFile(state, slot, copies, page, progress, output, &workspace) != 1) return 0;
+  FileImage holder;
+  std::string_view bytes;
+  if (!FinishInMemory(state, output, protect, holder, bytes)) return 0;
+  file = std::make_unique<StagedFile>(path);
+  int reason = 0;
+  if (!file->IsOpen() || !file->Write(bytes) ||
+      !file->ReadBack(ReadBackOf(ExpectedBuiltFile(state, 1, protect), &reason))) {
+    state.LastErrorCode = reason != 0 ? reason : kOutputNotStored;
+    return -1;
+  }
+  return 1;
+}
+
 // Writes the chosen pages of the document open in slot 0.
 void WritePages(EngineState& state, const SplitJob& job, const std::vector<int>& pages, SplitOutcome& outcome) {
   const DocumentSlot& slot = state.Slots[0];
@@ -62,27 +134,32 @@ void WritePages(EngineState& state, const SplitJob& job, const std::vector<int>&
   page.PageIndexList.resize(1);
   TransferOutput output;
   TransferWorkspace workspace;
+  PendingPageFiles pending(folder, base, outcome.PageCount);
+  // Whatever ends the loop, the complete page files are put in place.
+  auto finish = [&](int result) {
+    const bool stored = pending.PutInPlace(state, outcome.Written);
+    outcome.Result = !stored && result != kSplitCancelled ? kSplitCannotCreate : result;
+  };
   for (int k = 0; k < n; ++k) {
-    if (state.Cancelled()) {
-      outcome.Result = kSplitCancelled;
-      return;
-    }
-    page.PageIndexList[0] = pages[static_cast<std::size_t>(k)];
+    if (state.Cancelled()) return finish(kSplitCancelled);
+    const int number = pages[static_cast<std::size_t>(k)] + 1;
+    page.PageIndexList[0] = number - 1;
     // Each page file takes its share of the bar, counted over the whole split.
     const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10 + 90 * k / n, 90 / n};
-    if (BuildExtractedFile(state, slot, copies, page, progress, output, &workspace) != 1) {
-      outcome.Result = state.Cancelled() ? kSplitCancelled : kSplitFailed;
+    std::unique_ptr<StagedFile> file;
+    const std::string path = SplitPageFilePath(folder, base, number, outcome.PageCount);
+    const int staged = StagePageFile(state, slot, copies, page, progress, output, workspace, protect, path, file);
+    if (staged == 0) return finish(state.Cancelled() ? kSplitCancelled : kSplitFailed);
+    if (staged < 0) return finish(kSplitCannotCreate);
+    const std::size_t size = static_cast<std::size_t>(file->WrittenSize());
+    pending.Add(std::move(file), number, size);
+    if (pending.Full() && !pending.PutInPlace(state, outcome.Written)) {
+      outcome.Result = kSplitCannotCreate;
       return;
     }
-    const std::string path = SplitPageFilePath(folder, base, page.PageIndexList[0] + 1, outcome.PageCount);
-    if (ProtectAndStore(state, output, protect, path) != 0) {
-      outcome.Result = state.LastErrorCode == -2000 ? kSplitCannotCreate : kSplitFailed;
-      return;
-    }
-    outcome.Written.push_back(path);
   }
   state.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
-  outcome.Result = kSplitDone;
+  finish(kSplitDone);
 }
 
 void Split(EngineState& state, const SplitJob& job, SplitOutcome& outcome) {

@@ -916,6 +916,12 @@ int ConvertXrefStreams(EngineState& state, FileImage& image, const XrefTable* cl
       // What the conversion wrote takes the place of the trailing zero byte, which then follows
       // it. The room comes first, so that running out of memory leaves the image as it was.
       ImageBytes& storage = image.Storage;
+      if (image.View.data() != nullptr) {
+        // A viewed image is never written: its bytes are copied first.
+        storage.clear();
+        AppendBytes(storage, image.View.data(), image.View.size() + 1);
+        image.View = {};
+      }
       const std::size_t needed = storage.size() + out.size();
       if (storage.capacity() < needed) {
         ImageBytes larger;

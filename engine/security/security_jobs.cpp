@@ -2,11 +2,13 @@
 
 #include <new>
 
+#include "engine/core/file_identity.h"
 #include "engine/core/output_file.h"
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 #include "engine/security/aes256_handler.h"
 #include "engine/security/authenticate.h"
+#include "engine/security/read_back.h"
 #include "engine/security/rewrite.h"
 #include "engine/security/standard_handler.h"
 
@@ -14,32 +16,20 @@ namespace folvex {
 
 namespace {
 
-// Stores image under output: written whole to a temporary name beside it first, then the backup
-// rule, then renamed. Returns 0, or 8 with the previous output (if any) back in place.
-int StoreOutput(EngineState& state, const std::string& output, const FileImage& image) {
+// Stores image under output once it reads back as expected; an existing output is kept as its
+// backup (FileBackUp) only then. Returns 0, or 8 with any previous output untouched.
+int StoreOutput(EngineState& state, const std::string& output, const FileImage& image, ExpectedOutput expected) {
   SecurityJob& job = state.SecurityJobState;
   job.BackupMade = 0;
-  std::string temporary = output + ".part";
-  for (int k = 1; k < 100 && PathExists(temporary); ++k) temporary = output + ".part" + std::to_string(k);
-  const std::string_view bytes(reinterpret_cast<const char*>(image.Begin()), image.Size());
-  if (!WriteWholeFile(temporary, bytes)) {
-    RemovePath(temporary);
+  StagedFile file(output);
+  if (!file.IsOpen() || !file.Write({reinterpret_cast<const char*>(image.Begin()), image.Size()})) {
     return kSecurityOutputFailed;
   }
-  const std::string backup = BackupName(output);
-  if (job.FileBackUp && PathExists(output)) {
-    RemovePath(backup);
-    if (!RenamePath(output, backup)) {
-      RemovePath(temporary);
-      return kSecurityOutputFailed;
-    }
-    job.BackupMade = 1;
-  }
-  if (!RenamePath(temporary, output)) {
-    RemovePath(temporary);
-    if (job.BackupMade) RenamePath(backup, output);
-    return kSecurityOutputFailed;
-  }
+  StoreOptions options;
+  if (job.FileBackUp) options.BackupPath = BackupName(output);
+  options.ReadBack = ReadBackOf(std::move(expected), &state.LastErrorCode);
+  if (file.Commit(options) != StoreResult::Done) return kSecurityOutputFailed;
+  job.BackupMade = file.BackupMade() ? 1 : 0;
   return kSecurityDone;
 }
 
@@ -77,7 +67,7 @@ int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int co
 
   const auto owner = ComputeOwnerEntry(job.OwnerPassword, job.OpenPassword, 3, 16);
   p.OwnerEntry.assign(owner.begin(), owner.end());
-  const auto id = NewFileId(CurrentDocumentTime());
+  const auto id = NewFileId(state.Now());
   p.FileId.assign(id.begin(), id.end());
   p.EncryptMetadata = 1;
   const auto user = ComputeUserEntry(3, job.OpenPassword, p);
@@ -86,16 +76,32 @@ int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int co
   return ProtectAndStore(state, record, image, index, count);
 }
 
+// What a copy must read back as: the input's pages, and, protected, the parameters and passwords
+// it was protected with.
+ExpectedOutput ExpectedCopy(const PageFacts& pages, const SecurityParameters* security,
+                            std::vector<ExpectedPassword> passwords) {
+  ExpectedOutput expected;
+  expected.PageCount = pages.PageCount;
+  expected.ListedPages = pages.ListedPages;
+  if (security != nullptr) expected.Security = *security;
+  expected.Passwords = std::move(passwords);
+  return expected;
+}
+
 // Protects image with state.Security and stores it as the record's output.
 int ProtectAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count) {
+  const SecurityJob& job = state.SecurityJobState;
   const std::vector<Byte> key = state.Security.FileKey;
-  const int transformed = TransformDocument(state, image, key, true);
+  PageFacts pages;
+  const int transformed = TransformDocument(state, image, key, true, &pages);
   if (state.Cancelled()) return kSecurityNotHandled;
   if (transformed != 0) return transformed;
 
   ReportStep(state, "Writing", "書き込み中", index, count, (index + 1) * 100 / count);
   if (state.Cancelled()) return kSecurityNotHandled;
-  return StoreOutput(state, record.OutputPath, image);
+  const std::string& owner = job.OwnerPassword.empty() ? job.OpenPassword : job.OwnerPassword;
+  return StoreOutput(state, record.OutputPath, image,
+                     ExpectedCopy(pages, &state.Security, {{job.OpenPassword, false}, {owner, true}}));
 }
 
 int UnprotectOne(EngineState& state, SecurityFileRecord& record, int index, int count) {
@@ -119,13 +125,14 @@ int UnprotectOne(EngineState& state, SecurityFileRecord& record, int index, int 
   if (!state.EncryptRef) return kSecurityWrongState;
   job.OutputEncrypted = 1;
   job.PasswordDialogMode = 1;
-  const int authenticated = Authenticate(state, slot.Image, slot.Xref);
+  PageFacts pages;
+  const int authenticated = Authenticate(state, slot.Image, slot.Xref, &pages);
   if (state.Cancelled()) return kSecurityNotHandled;
   if (authenticated != 0) return authenticated;
 
   ReportStep(state, "Writing", "書き込み中", index, count, (index + 1) * 100 / count);
   if (state.Cancelled()) return kSecurityNotHandled;
-  return StoreOutput(state, record.OutputPath, slot.Image);
+  return StoreOutput(state, record.OutputPath, slot.Image, ExpectedCopy(pages, nullptr, {}));
 }
 
 using FileOperation = int (*)(EngineState&, SecurityFileRecord&, int, int);
@@ -144,8 +151,29 @@ int RunOne(FileOperation operation, EngineState& state, SecurityFileRecord& reco
   return result;
 }
 
+// Before anything is written: an output (or its backup name) that is an input of the job, or
+// that an earlier file of the job writes, fails its file; CollidesWith names the other file.
+std::vector<bool> ClaimOutputs(const EngineState& state, std::vector<SecurityFileRecord>& records) {
+  OutputClaims files;
+  for (const SecurityFileRecord& record : records) files.AddInput(record.InputPath);
+  std::vector<bool> refused(records.size(), false);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    SecurityFileRecord& record = records[i];
+    record.Colliding = record.OutputPath;
+    record.CollidesWith = files.Claim(record.OutputPath);
+    if (record.CollidesWith.empty() && state.SecurityJobState.FileBackUp) {
+      record.Colliding = BackupName(record.OutputPath);
+      record.CollidesWith = files.Claim(record.Colliding);
+    }
+    refused[i] = !record.CollidesWith.empty();
+    if (!refused[i]) record.Colliding.clear();
+  }
+  return refused;
+}
+
 int RunFiles(FileOperation operation, EngineState& state, std::vector<SecurityFileRecord>& records) {
   const int count = static_cast<int>(records.size());
+  const std::vector<bool> refused = ClaimOutputs(state, records);
   int jobResult = kSecurityDone;
   bool cancelled = false;
   for (int index = 0; index < count; ++index) {
@@ -154,6 +182,11 @@ int RunFiles(FileOperation operation, EngineState& state, std::vector<SecurityFi
       cancelled = true;
       record.Result = kSecurityNotHandled;
       record.Refusal = SecurityRefusal::None;
+      continue;
+    }
+    if (refused[static_cast<std::size_t>(index)]) {
+      record.Result = kSecurityOutputFailed;
+      if (jobResult == kSecurityDone) jobResult = kSecurityOutputFailed;
       continue;
     }
     state.InfoNumber = 0;

@@ -147,7 +147,7 @@ TEST(ExtractCommand, FailuresLeaveNoOutputAndNameTheirReason) {
       {Quoted(TempDir() + "/absent.pdf") + " 1 -o " + Quoted(output), 2, "File Not Found"},
       {Quoted(WriteTempFile("cli-notes.txt", "plain words\n")) + " 1,2 -o " + Quoted(output), 3, "Failure - Page Extract"},
       {Quoted(input) + " 1 -o " + Quoted(TempDir() + "/no-such-folder/out.pdf"), 4, "Can't Save"},
-      {Quoted(input) + " 1 -o " + Quoted(input), 1, "The output file is an input file"},
+      {Quoted(input) + " 1 -o " + Quoted(input), 1, "the new file would replace a file of this job"},
   };
   const std::string before = testing::ReadFile(input);
   for (const Case& c : cases) {

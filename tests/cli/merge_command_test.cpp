@@ -171,7 +171,7 @@ TEST(MergeCommand, FailuresNameTheInputAndLeaveNoOutput) {
   const std::vector<Case> cases = {
       {{good, missing}, output, 2, "File Not Found\n  " + missing},
       {{good, notes}, output, 3, "Failure - Merge\n  " + notes},
-      {{good, good}, good, 1, "The output file is an input file"},
+      {{good, good}, good, 1, "the new file would replace a file of this job"},
       {{good, good}, TempDir() + "/no-such-folder/out.pdf", 4, "Can't Save"},
   };
   for (const Case& c : cases) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "app/text/texts.h"
+#include "engine/core/termination.h"
 #include "tools/tomlet/tomlet_job.h"
 
 namespace {
@@ -80,6 +81,8 @@ int main(int argc, char** argv) {
     lineOpen = true;
   };
   gControl = &control;
+  // SIGTERM and SIGHUP end the run without leaving a half-written page file; Ctrl+C cancels it.
+  folvex::CleanUpOnTermination(nullptr);
   std::signal(SIGINT, OnInterrupt);
 
   folvex::tomlet::TomletIo io;

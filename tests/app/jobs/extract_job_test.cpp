@@ -108,8 +108,8 @@ TEST_F(ExtractJobs, CancellingTheSaveDialogEndsTheCommandQuietly) {
   EXPECT_EQ(Session.Undo.UndoCount, 0);
 }
 
-// Every failure row, each with FileBackUp on and an output that existed: the backup comes back
-// unless the table says otherwise, and no other file changes.
+// Every failure row, each with FileBackUp on and an output that existed: the backup is made only
+// with a new file in place, so no file changes.
 TEST_F(ExtractJobs, EveryResultRowWithItsMessageListChangeAndBackup) {
   if (!testing::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
   struct Case {
@@ -122,26 +122,25 @@ TEST_F(ExtractJobs, EveryResultRowWithItsMessageListChangeAndBackup) {
     const char* Page;  // the source row afterwards
     int Icon;
     bool Committed;
-    bool Restored;
   };
   const Case cases[] = {
-      {"beyond", Pdf("eleven.pdf", 11), "10-12", {}, {}, {"Bad Page Input"}, "11", kIconPdf, true, true},
-      {"one page", Pdf("single.pdf", 1), "1", {}, {}, {"This File has only 1 Page"}, "1", kIconPdf, true, true},
+      {"beyond", Pdf("eleven.pdf", 11), "10-12", {}, {}, {"Bad Page Input"}, "11", kIconPdf, true},
+      {"one page", Pdf("single.pdf", 1), "1", {}, {}, {"This File has only 1 Page"}, "1", kIconPdf, true},
       // The engine's two "encrypted" failures: -1000 (protected in a way it cannot open), and a
       // protected input it refused.
       {"xref streams", ProtectedWithStreams("streams.pdf"), "1", -1, {}, {"This File is Encrypted"}, "Encrypted",
-       kIconEncrypted, true, true},
+       kIconEncrypted, true},
       {"refused", Protected("aes.pdf", "u", "o", "128 --use-aes=y"), "1", -1, {}, {"This File is Encrypted"}, "?",
-       kIconPdf, false, true},
+       kIconPdf, false},
       {"not pdf", Bytes("junk.pdf", "this is not a PDF file\n"), "1", {}, {}, {"Failure - Page Extract"}, "?",
-       kIconPdf, false, true},
-      {"missing", PathOf("gone.pdf"), "1", {}, {}, {"File Not Found"}, "X Not Found", kIconNotFound, true, true},
+       kIconPdf, false},
+      {"missing", PathOf("gone.pdf"), "1", {}, {}, {"File Not Found"}, "X Not Found", kIconNotFound, true},
       {"declined", Protected("locked.pdf", "u", "o", "128 --use-aes=n"), "1", {}, std::nullopt,
-       {"Failure - Page Extract"}, "?", kIconPdf, false, true},
+       {"Failure - Page Extract"}, "?", kIconPdf, false},
       {"not permitted", Protected("fixed.pdf", "", "", "128 --use-aes=n --modify=none"), "1", {}, {},
-       {"Extract is Not Permitted"}, "3 Encrypted", kIconEncrypted, true, true},
-      {"cancelled", Pdf("long.pdf", 4), "1", 3, {}, {}, "?", kIconPdf, false, true},
-      {"other", Pdf("other.pdf", 4), "1", 77, {}, {}, "?", kIconPdf, false, false},
+       {"Extract is Not Permitted"}, "3 Encrypted", kIconEncrypted, true},
+      {"cancelled", Pdf("long.pdf", 4), "1", 3, {}, {}, "?", kIconPdf, false},
+      {"other", Pdf("other.pdf", 4), "1", 77, {}, {}, "?", kIconPdf, false},
   };
   Session.Settings.FileBackUp = true;
   for (const Case& c : cases) {
@@ -173,12 +172,7 @@ TEST_F(ExtractJobs, EveryResultRowWithItsMessageListChangeAndBackup) {
     EXPECT_EQ(Row(0).Page, c.Page);
     EXPECT_EQ(Row(0).Icon, c.Icon);
     EXPECT_EQ(Session.Undo.UndoCount, c.Committed ? 1 : 0);
-    if (c.Restored) {
-      EXPECT_EQ(ChangedSince(before), std::set<std::string>{});
-    } else {
-      EXPECT_EQ(ChangedSince(before), (std::set<std::string>{"out.bak", "out.pdf"}));
-      EXPECT_EQ(testing::ReadFile(PathOf("out.bak")), "the old output\n");
-    }
+    EXPECT_EQ(ChangedSince(before), std::set<std::string>{});
   }
 }
 
@@ -212,15 +206,23 @@ TEST_F(ExtractJobs, CancelInTheMiddleLeavesTheOldOutputUnderItsOwnName) {
   EXPECT_EQ(Names(), "a.pdf*");
 }
 
-TEST_F(ExtractJobs, TheInputChosenAsOutputIsReplacedInOneStepAndKeptAsBackup) {
+// The input chosen as the output, or an output whose backup name is the input: nothing is
+// written over the input.
+TEST_F(ExtractJobs, AnOutputThatWouldReplaceTheInputIsRefused) {
   Session.Settings.FileBackUp = true;
-  const std::string input = Pdf("a.pdf", 3);
-  const std::string old = testing::ReadFile(input);
-  AddRow(input, true);
-  Extract("3,1", input);
-  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
-  EXPECT_EQ(testing::PdfinfoPages(input), 2);
-  EXPECT_EQ(testing::ReadFile(PathOf("a.bak")), old);
+  const struct {
+    std::string Input;
+    std::string Output;
+  } cases[] = {{Pdf("a.pdf", 3), PathOf("a.pdf")}, {Pdf("b.bak", 3), PathOf("b.pdf")}};
+  for (const auto& c : cases) {
+    Session.List.Rows.clear();
+    Desktop = testing::ScriptedDesktop();
+    AddRow(c.Input, true);
+    const auto before = Files();
+    Extract("3,1", c.Output);
+    EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Can't Save"}) << c.Output;
+    EXPECT_EQ(ChangedSince(before), std::set<std::string>{}) << c.Output;
+  }
 }
 
 TEST_F(ExtractJobs, APasswordTypedOnceOpensTheFileForTheRestOfTheRun) {

@@ -294,13 +294,13 @@ TEST_F(SettingsFileOnDisk, FailedSaveKeepsTheOldFile) {
   AppSettings old;
   old.bPrint = true;
   ASSERT_TRUE(SaveSettingsFile(path, old, false));
-  // A save that cannot replace the file (here: the temporary name is taken by a folder that the
-  // rename cannot move over the file) must leave the old settings whole and no stray file behind.
-  std::filesystem::create_directories(directory_ / "Folvex.ini.part" / "in-use");
-  for (int k = 1; k < 100; ++k) std::filesystem::create_directories(directory_ / ("Folvex.ini.part" + std::to_string(k)) / "x");
+  // A settings file made read-only is not replaced (even where the user could): the old settings
+  // stay whole and no stray file is left behind.
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   AppSettings changed;
   EXPECT_FALSE(SaveSettingsFile(path, changed, false));
   EXPECT_EQ(ReadWhole(path), SettingsText(old, false));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_), std::filesystem::directory_iterator()), 1);
 }
 
 }  // namespace
