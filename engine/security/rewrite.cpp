@@ -14,6 +14,7 @@
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/repair.h"
 #include "engine/reading/scanners.h"
+#include "engine/reading/stream_extent.h"
 #include "engine/reading/xref.h"
 #include "engine/reading/open_document.h"
 #include "engine/reading/xref_streams.h"
@@ -47,19 +48,8 @@ std::string_view TokenAt(const Byte* p, const Byte* limit) {
   return {reinterpret_cast<const char*>(p), static_cast<std::size_t>(q - p)};
 }
 
-// True when "endstream" follows p after at most some whitespace.
-bool EndstreamFollows(const Byte* p, const Byte* limit) {
-  while (p < limit && IsWhitespace(*p)) ++p;
-  return StartsWith(p, limit, "endstream");
-}
-
-const Byte* FindText(const Byte* from, const Byte* limit, std::string_view text) {
-  const Byte* found = std::search(from, limit, text.begin(), text.end());
-  return found == limit ? nullptr : found;
-}
-
 // True when "number generation R" stands somewhere in [begin, end) other than as the value of an
-// /Info key (a trailer or a cross-reference stream names the information dictionary that way). A
+// /Info or /Root key (the keys by which trailers and cross-reference streams name objects). A
 // reference inside stream data counts too: that only keeps an object that could have gone.
 bool ReferencedByAnObject(const Byte* begin, const Byte* end, int number, int generation) {
   for (const Byte* r = begin; r < end;) {
@@ -82,7 +72,7 @@ bool ReferencedByAnObject(const Byte* begin, const Byte* end, int number, int ge
     if (!readBack(foundGeneration) || !readBack(foundNumber)) continue;
     if (foundNumber != number || foundGeneration != generation) continue;
     while (p > begin && IsWhitespace(p[-1])) --p;
-    if (p - begin >= 5 && std::memcmp(p - 5, "/Info", 5) == 0) continue;
+    if (p - begin >= 5 && (std::memcmp(p - 5, "/Info", 5) == 0 || std::memcmp(p - 5, "/Root", 5) == 0)) continue;
     return true;
   }
   return false;
@@ -97,7 +87,9 @@ bool InformationIsReplaceable(const FileImage& image, const XrefTable& table, in
   const int offset = LookupObjectOffset(table, infoNumber, error);
   if (offset <= 0) return true;
   const Byte* body = LocateObject(image.Begin(), image.End(), offset, infoNumber, error);
-  if (body == nullptr || !StartsWith(body, image.End(), "<<")) return false;
+  // An object that is not where the table says holds nothing to keep.
+  if (body == nullptr) return true;
+  if (!StartsWith(body, image.End(), "<<")) return false;
   const Byte* after = FindDictEnd(body + 2, image.End());
   if (after == nullptr) return false;
   after += 2;
@@ -107,6 +99,7 @@ bool InformationIsReplaceable(const FileImage& image, const XrefTable& table, in
 
 struct Rewriter {
   EngineState& State;
+  const FileImage& Image;
   const Byte* Begin;
   const Byte* End;
   const XrefTable& Table;
@@ -145,12 +138,9 @@ struct Rewriter {
   }
 
   // Copies the tokens from p up to limit with every string encrypted or decrypted under key. When
-  // stopAtKeyword, stops at the keyword "endobj" or "stream" with p on it. With lengthOverride of
-  // 0 or more, the value of the outer dictionary's /Length is written as that integer.
-  int RewriteTokens(const Byte*& p, const Byte* limit, const ObjectCrypt& key, bool stopAtKeyword,
-                    long long lengthOverride = -1) {
+  // stopAtKeyword, stops at the keyword "endobj" or "stream" with p on it.
+  int RewriteTokens(const Byte*& p, const Byte* limit, const ObjectCrypt& key, bool stopAtKeyword) {
     const CryptMethod method = StringMethod(key);
-    int depth = 0;
     while (p < limit) {
       const Byte c = *p;
       if (c == '(' || (c == '<' && !(p + 1 < limit && p[1] == '<'))) {
@@ -164,7 +154,6 @@ struct Rewriter {
         }
         p = q;
       } else if (c == '<' || (c == '>' && p + 1 < limit && p[1] == '>')) {
-        depth += c == '<' ? 1 : -1;
         Append(Out, p, p + 2);
         p += 2;
       } else if (c == '%') {
@@ -173,20 +162,8 @@ struct Rewriter {
         Append(Out, p, q);
         p = q;
       } else if (c == '/') {
-        const std::string_view name = TokenAt(p + 1, limit);
-        const Byte* q = p + 1 + name.size();
-        if (lengthOverride >= 0 && depth == 1 && name == "Length") {
-          AppendFormat(Out, "/Length %lld", lengthOverride);
-          int number = 0, generation = 0, ignored = 0;
-          const Byte* value = q;
-          if (!ReadReference(value, limit, number, generation, ignored)) {
-            value = q;
-            if (ReadInteger(value, limit, ignored) < 0) value = q;
-          }
-          q = value;
-        } else {
-          Append(Out, p, q);
-        }
+        const Byte* q = p + 1 + TokenAt(p + 1, limit).size();
+        Append(Out, p, q);
         p = q;
       } else if (IsDelimiter(c)) {
         Out.push_back(static_cast<char>(c));
@@ -199,29 +176,6 @@ struct Rewriter {
       }
     }
     return 0;
-  }
-
-  // The declared /Length of the stream dictionary [start, end): a direct integer or the integer
-  // object a reference names (lengthObject then holds its number). -1 when there is none.
-  long long DeclaredLength(const Byte* start, const Byte* end, int& lengthObject) {
-    lengthObject = 0;
-    int error = 0;
-    const Byte* key = FindKey("/Length", start, end, error);
-    if (key == nullptr) return -1;
-    const Byte* p = key + 7;
-    int number = 0, generation = 0;
-    if (ReadReference(p, end, number, generation, error)) {
-      const int offset = LookupObjectOffset(Table, number, error);
-      if (offset <= 0) return -1;
-      const Byte* body = LocateObject(Begin, End, offset, number, error);
-      if (body == nullptr) return -1;
-      const int value = ReadInteger(body, End, error);
-      if (value < 0) return -1;
-      lengthObject = number;
-      return value;
-    }
-    p = key + 7;
-    return ReadInteger(p, end, error);
   }
 
   // True when the value of key in [start, end) is the name (with its slash).
@@ -269,30 +223,16 @@ struct Rewriter {
 
   int WriteStream(const Byte* body, const Byte* dictEnd, const Byte* keyword, const Byte* limit,
                   const ObjectCrypt& key) {
-    const Byte* dataStart = keyword + 6;
-    if (*dataStart == '\r' && dataStart + 1 < limit && dataStart[1] == '\n') {
-      dataStart += 2;
-    } else {
-      dataStart += 1;
-    }
-    int lengthObject = 0;
-    const long long declared = DeclaredLength(body + 2, dictEnd, lengthObject);
-    long long length = declared;
-    if (declared < 0 || declared > limit - dataStart || !EndstreamFollows(dataStart + declared, limit)) {
-      // The declared length is wrong or missing: the data ends at the line end before "endstream".
-      const Byte* endstream = FindText(dataStart, limit, "endstream");
-      if (endstream == nullptr || declared < 0) return Fail(kRewriteNoLength);
-      const Byte* dataEnd = endstream;
-      if (dataEnd > dataStart && dataEnd[-1] == '\n') --dataEnd;
-      if (dataEnd > dataStart && dataEnd[-1] == '\r') --dataEnd;
-      length = dataEnd - dataStart;
-    }
+    StreamExtent extent;
+    if (!FindStreamExtent(body, dictEnd, keyword, limit, &Image, &Table, extent)) return Fail(kRewriteNoLength);
+    const Byte* dataStart = extent.Data;
+    const long long declared = extent.Declared;
+    const long long length = extent.Length();
+    const int lengthObject = extent.LengthObject;
     int error = 0;
     if (FindKey("/XRef", body + 2, dictEnd, error) != nullptr) {
       // Cross-reference streams are never encrypted: copied as they are.
-      const Byte* endstream = FindText(dataStart + length, limit, "endstream");
-      if (endstream == nullptr) return Fail(kRewriteNoLength);
-      Append(Out, body, endstream + 9);
+      Append(Out, body, extent.After);
       Out += "\nendobj\n";
       return 0;
     }
@@ -301,11 +241,21 @@ struct Rewriter {
     StreamBytes.assign(dataStart, dataStart + length);
     if (length > 0) CryptInPlace(method, key, StreamBytes);
     const long long written = static_cast<long long>(StreamBytes.size());
+    // The dictionary with the length of the data as written: a /Length that differs is replaced,
+    // a missing one added.
     const Byte* p = body;
-    if (RewriteTokens(p, dictEnd + 2, key, false, written != declared ? written : -1) != 0) return State.LastErrorCode;
-    // A lone CR after "stream" is not a line end readers accept; it is written as LF.
+    if (extent.LengthValue == nullptr) {
+      if (RewriteTokens(p, dictEnd, key, false) != 0) return State.LastErrorCode;
+      AppendFormat(Out, "/Length %lld", written);
+    } else if (written != declared) {
+      if (RewriteTokens(p, extent.LengthValue, key, false) != 0) return State.LastErrorCode;
+      AppendFormat(Out, "%lld", written);
+      p = extent.LengthValueEnd;
+    }
+    if (RewriteTokens(p, dictEnd + 2, key, false) != 0) return State.LastErrorCode;
+    // Blanks or a lone CR after "stream" are not a line end every reader accepts: it is written as LF.
     Append(Out, dictEnd + 2, keyword + 6);
-    Out += dataStart - keyword == 8 ? "\r\n" : "\n";
+    Out += dataStart - keyword == 8 && keyword[6] == '\r' ? "\r\n" : "\n";
     if (lengthObject > 0 && written == declared) PendingLengths[lengthObject] = static_cast<int>(written);
 
     Append(Out, StreamBytes.data(), StreamBytes.data() + StreamBytes.size());
@@ -330,7 +280,7 @@ struct Rewriter {
       if (const Byte* dictEnd = FindDictEnd(body + 2, limit)) {
         const Byte* keyword = dictEnd + 2;
         if (SkipWhitespace(keyword, limit, error) >= 0 && StartsWith(keyword, limit, "stream") &&
-            keyword + 6 < limit && IsEndOfLine(keyword[6])) {
+            StreamDataStart(keyword, limit) != nullptr) {
           return WriteStream(body, dictEnd, keyword, limit, key);
         }
       }
@@ -431,7 +381,7 @@ struct Rewriter {
 int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
                    std::span<const Byte> key, bool protect, const std::unordered_set<int>* plainObjects) {
   state.LastErrorCode = 0;
-  Rewriter writer{state, image.Begin(), image.End(), table, key, protect, plainObjects, {}, {}, {}, {}, MakeIvSequence(), {}, {}};
+  Rewriter writer{state, image, image.Begin(), image.End(), table, key, protect, plainObjects, {}, {}, {}, {}, MakeIvSequence(), {}, {}};
   const Byte* begin = image.Begin();
   const Byte* end = image.End();
 

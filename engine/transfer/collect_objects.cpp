@@ -64,8 +64,17 @@ class Walk {
       int number = 0;
       bool parent = false;
       int& error = State.LastErrorCode;
+      StreamExtent stream;
+      frame.Stream.Found = &stream;
       const ReferenceScan scan = FindNextReference(frame.Cursor, frame.End, frame.Stream, start, number, parent, error);
       if (scan == ReferenceScan::Failed) return 0;
+      if (stream.After != nullptr && frame.Page < 0 && !stream.LengthIsTrue()) {
+        CollectedObject& object = Out.Objects[frame.Object];
+        object.LengthValue = stream.LengthValue;
+        object.LengthValueEnd = stream.LengthValueEnd;
+        object.DictionaryEnd = stream.DictionaryEnd;
+        object.TrueLength = stream.Length();
+      }
       if (scan == ReferenceScan::Nothing) continue;
       if (scan == ReferenceScan::ObjectEnd) {
         if (frame.Page < 0) Out.Objects[frame.Object].BodyEnd = frame.Cursor;

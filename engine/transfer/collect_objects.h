@@ -36,6 +36,12 @@ struct CollectedObject {
   const Byte* Body = nullptr;   // first token after the header
   const Byte* BodyEnd = nullptr;  // where "endobj" (or the next object's header) stands
   ReferenceChain References;
+  // A stream whose /Length does not give the length of its data: where the value stands (null
+  // LengthValue: there is no /Length) and the true length, which the copy writes instead.
+  const Byte* LengthValue = nullptr;
+  const Byte* LengthValueEnd = nullptr;
+  const Byte* DictionaryEnd = nullptr;
+  long long TrueLength = -1;
 };
 
 // One listing of the selection: its page dictionary copy's references and the objects first

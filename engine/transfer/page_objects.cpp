@@ -110,7 +110,17 @@ class PageWriter {
     const int number = Renumber[object.Index];
     Out.Text += std::to_string(number);
     Out.Text += " 0 obj\n";
-    CopyRewritten(object.Body, object.BodyEnd, object.References, 0);
+    if (object.TrueLength >= 0) {
+      // The stream's own /Length is wrong or missing: its true length is written in its place.
+      const Byte* valueStart = object.LengthValue != nullptr ? object.LengthValue : object.DictionaryEnd;
+      const Byte* valueEnd = object.LengthValue != nullptr ? object.LengthValueEnd : object.DictionaryEnd;
+      CopyRewritten(object.Body, valueStart, object.References, 0);
+      Out.Text += object.LengthValue != nullptr ? "" : "/Length ";
+      Out.Text += std::to_string(object.TrueLength);
+      CopyRewritten(valueEnd, object.BodyEnd, object.References, 0);
+    } else {
+      CopyRewritten(object.Body, object.BodyEnd, object.References, 0);
+    }
     Out.Text += "endobj\n";
     return Out.RecordOffset(number, mark) ? 1 : Fail(-334);
   }

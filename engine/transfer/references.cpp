@@ -52,69 +52,26 @@ const Byte* MatchAfterFirstRun(const Byte* firstEnd, const Byte* end, int& kind)
   return nullptr;
 }
 
-bool IsEndstream(const Byte* p, const Byte* end) {
-  if (!StartsWith(p, end, "endstream")) return false;
-  const Byte next = p + 9 < end ? p[9] : 0;
-  return IsWhitespace(next) || next == '(' || next == '<' || next == '[' || next == '{' || next == '%' ||
-         next == '/' || next == '>';
-}
-
-// The cursor stands on "stream": moves it after the stream's "endstream".
+// The cursor stands on "stream": moves it behind the stream's "endstream".
 bool SkipStream(const Byte*& cursor, const Byte* end, const StreamContext& stream) {
-  const Byte* data = cursor + 6;
-  while (data < end && (*data == ' ' || *data == '\t')) ++data;
-  if (data < end && *data == '\r') ++data;
-  if (data < end && *data == '\n') ++data;
-  if (data == cursor + 6) return false;
-
-  // The data ends where /Length says when "endstream" follows there; otherwise at the first
-  // "endstream" after the data start.
-  const long length = stream.Dictionary == nullptr ? -1 : FindStreamLength(stream, end);
-  if (length >= 0 && length <= end - data) {
-    const Byte* p = data + length;
-    while (p < end && IsWhitespace(*p)) ++p;
-    if (IsEndstream(p, end)) {
-      cursor = p + 9;
-      return true;
-    }
+  StreamExtent extent;
+  const Byte* dictEnd = nullptr;
+  if (stream.Dictionary != nullptr && StartsWith(stream.Dictionary, end, "<<")) {
+    dictEnd = FindDictEnd(stream.Dictionary + 2, end);
   }
-  for (const Byte* p = data; end - p >= 9;) {
-    const void* hit = std::memchr(p, 'e', static_cast<std::size_t>(end - p - 8));
-    if (hit == nullptr) break;
-    p = static_cast<const Byte*>(hit);
-    if (IsEndstream(p, end)) {
-      cursor = p + 9;
-      return true;
-    }
-    ++p;
+  if (dictEnd == nullptr || dictEnd > cursor) {
+    // No dictionary of its own: the data still ends at "endstream".
+    static const Byte kNoDictionary[] = "<<>>";
+    if (!FindStreamExtent(kNoDictionary, kNoDictionary + 2, cursor, end, nullptr, nullptr, extent)) return false;
+  } else if (!FindStreamExtent(stream.Dictionary, dictEnd, cursor, end, stream.Image, stream.Xref, extent)) {
+    return false;
   }
-  return false;
+  cursor = extent.After;
+  if (stream.Found != nullptr) *stream.Found = extent;
+  return true;
 }
 
 }  // namespace
-
-long FindStreamLength(const StreamContext& stream, const Byte* end) {
-  if (stream.Dictionary == nullptr || !StartsWith(stream.Dictionary, end, "<<")) return -1;
-  const Byte* close = FindDictEnd(stream.Dictionary + 2, end);
-  if (close == nullptr) return -1;
-  int error = 0;
-  const Byte* key = FindKey("/Length", stream.Dictionary + 2, close, error);
-  if (key == nullptr) return -1;
-  const Byte* p = key + 7;
-  int number = 0, generation = 0;
-  if (!ReadReference(p, close, number, generation, error)) {
-    p = key + 7;
-    const int value = ReadInteger(p, close, error);
-    return value < 0 ? -1 : value;
-  }
-  if (stream.Xref == nullptr || stream.Image == nullptr) return -1;
-  const int offset = LookupObjectOffset(*stream.Xref, number, error);
-  const Byte* body =
-      offset <= 0 ? nullptr : LocateObject(stream.Image->Begin(), stream.Image->End(), offset, number, error);
-  if (body == nullptr) return -1;
-  const int length = ReadInteger(body, stream.Image->End(), error);
-  return length < 0 ? -1 : length;
-}
 
 ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const StreamContext& stream,
                                 const Byte*& start, int& number, bool& parent, int& error) {

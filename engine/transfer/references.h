@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/core/document.h"
+#include "engine/reading/stream_extent.h"
 
 namespace folvex {
 
@@ -15,20 +16,19 @@ enum class ReferenceScan {
 };
 
 // Where the stream data of an object is measured: its dictionary and the document it lies in.
+// Found, when given, receives the extent of the stream stepped over.
 struct StreamContext {
   const Byte* Dictionary = nullptr;  // the object's first token (normally "<<"); null: no streams
   const FileImage* Image = nullptr;
   const XrefTable* Xref = nullptr;
+  StreamExtent* Found = nullptr;
 };
 
 // Passes at least one token of the text at cursor. The value of a /Parent key is reported as a
 // reference with parent set. Stream data is never searched: "stream" moves the cursor past the
-// matching "endstream".
+// matching "endstream" (FindStreamExtent).
 ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const StreamContext& stream,
                                 const Byte*& start, int& number, bool& parent, int& error);
 
-// The /Length of the stream whose dictionary starts at dictionary: a direct value or the integer
-// of the object it names. -1 when there is none or it cannot be read.
-long FindStreamLength(const StreamContext& stream, const Byte* end);
 
 }  // namespace folvex
