@@ -64,51 +64,58 @@ struct CopyContext {
   }
 };
 
-// A top-level key of the page dictionary that the copy leaves out with its value.
-bool IsDroppedKey(const Byte* p, const Byte* close, std::size_t& length) {
-  for (std::string_view key : {std::string_view("/Annots"), std::string_view("/B")}) {
-    if (StartsWith(p, close, key) && (p + key.size() == close || IsDelimiter(p[key.size()]))) {
-      length = key.size();
-      return true;
-    }
-  }
-  return false;
+// A key of the page dictionary that the copy leaves out with its value: [key, keyEnd) is the
+// key's name.
+bool IsDroppedKey(const Byte* key, const Byte* keyEnd) {
+  const std::string_view name(reinterpret_cast<const char*>(key), static_cast<std::size_t>(keyEnd - key));
+  return name == "/Annots" || name == "/B";
 }
 
-// Copies the dictionary [open, close) without its top-level /Annots and /B entries.
+void SkipBlanks(const Byte*& p, const Byte* end) {
+  while (p < end && (IsWhitespace(*p) || *p == '%')) {
+    if (*p == '%') {
+      while (p < end && !IsEndOfLine(*p)) ++p;
+    } else {
+      ++p;
+    }
+  }
+}
+
+// Copies the dictionary [open, close) without its /Annots and /B entries. Keys are told from
+// values by their place (a name that is a value, or one inside an array, is never a key).
 int CopyDictionary(CopyContext& context, const Byte* open, const Byte* close) {
   std::string& copy = context.Copy;
-  const Byte* end = context.Slot.Image.End();
-  const Byte* p = open;
-  int depth = 0;
   auto append = [&](const Byte* from, const Byte* to) { copy.append(reinterpret_cast<const char*>(from), to - from); };
+  append(open, open + 2);
+  const Byte* p = open + 2;
   while (p < close) {
-    const Byte c = *p;
     const Byte* start = p;
-    std::size_t keyLength = 0;
-    if (IsWhitespace(c)) {
-      ++p;
-    } else if (c == '%') {
-      while (p < close && !IsEndOfLine(*p)) ++p;
-    } else if (c == '(') {
-      if (!SkipLiteralString(p, close)) return context.Fail(-503);
-    } else if ((c == '<' || c == '>') && p + 1 < close && p[1] == c) {
-      depth += c == '<' ? 1 : -1;
-      p += 2;
-    } else if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == ')') {
-      ++p;
-    } else if (c == '/' && depth == 1 && IsDroppedKey(p, close, keyLength)) {
-      p += keyLength;
-      int ignored = 0;
-      if (SkipWhitespace(p, end, ignored) < 0) return context.Fail(-503);
-      // A key without a value (the dictionary closes right after it) goes alone.
-      if (p < close && !SkipObjectValue(p, close)) return context.Fail(-503);
+    SkipBlanks(p, close);
+    if (p >= close) {
+      append(start, p);
+      break;
+    }
+    if (*p != '/') {
+      // Not a key where a key belongs: copied as it stands, one value at a time.
+      if (!SkipObjectValue(p, close)) return context.Fail(-503);
+      append(start, p);
+      continue;
+    }
+    const Byte* keyEnd = p + 1;
+    while (keyEnd < close && !IsDelimiter(*keyEnd)) ++keyEnd;
+    const bool dropped = IsDroppedKey(p, keyEnd);
+    const Byte* valueEnd = keyEnd;
+    SkipBlanks(valueEnd, close);
+    // A key without a value (the dictionary closes right after it) stands alone.
+    if (valueEnd < close && !SkipObjectValue(valueEnd, close)) return context.Fail(-503);
+    if (dropped) {
+      append(start, p);
+      p = valueEnd;
       while (p < close && IsWhitespace(*p)) ++p;
       continue;
-    } else {
-      SkipToken(p, close);
     }
-    append(start, p);
+    append(start, valueEnd);
+    p = valueEnd;
   }
   return 1;
 }
