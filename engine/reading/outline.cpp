@@ -24,10 +24,8 @@
 //   -1624          a name-tree node that is not in the cross-reference table, or a leaf that cannot be read
 //   -1625          a leaf's /Names that is not an array (direct or referenced) or has no closing "]"
 //   -1626          the catalog's /Dests is neither a dictionary nor a reference to one
-//   -1627          a /Dests entry that is not a name followed by an array, a dictionary with /D, or a
-//                  reference to either
-//   -1628          a /Dests array whose first element is not a page reference
-//   -1629          the value behind a name-tree name that an item uses cannot be read as a destination
+//   -1627          a /Dests entry that is not a name followed by an array, a dictionary or a reference
+// A named destination whose value cannot be read as a destination leaves its items unresolved.
 // Negative codes of FindKidsArray are passed on unchanged.
 
 namespace folvex {
@@ -318,18 +316,17 @@ void SetTarget(const OutlineScan& scan, const Destination& target, OutlineItem& 
   record.ViewLength = target.ViewLength;
 }
 
-// Resolves the value behind name-tree record index for record. Returns 0 or -1629.
+// Resolves the value behind name-tree record index for record. A value that is no destination
+// leaves the record unresolved, as any other destination that cannot be resolved.
 int ResolveNamedValue(const OutlineScan& scan, int index, OutlineItem& record) {
   const NameRecord& name = scan.NameTree[index];
   const Byte* p = scan.Begin + name.Position + name.Length + 1;
   int ignored = 0;
-  if (SkipWhitespace(p, scan.End, ignored) < 0) return -1629;
-  if (StartsWith(p, scan.End, "null")) return 0;
+  if (SkipWhitespace(p, scan.End, ignored) < 0 || StartsWith(p, scan.End, "null")) return 0;
   const Byte* limit = scan.End;
   p = FollowReference(scan, p, limit);
   Destination target;
-  if (p == nullptr || ReadDestinationAt(scan, p, limit, target) != DestinationRead::Found) return -1629;
-  SetTarget(scan, target, record);
+  if (p != nullptr && ReadDestinationAt(scan, p, limit, target) == DestinationRead::Found) SetTarget(scan, target, record);
   return 0;
 }
 
@@ -627,14 +624,10 @@ int ReadDestsTable(OutlineScan& scan, const DictRange& catalog) {
       int number = 0, generation = 0;
       if (!ReadReference(p, dests.End, number, generation, error)) return -1627;
       value = ObjectBody(scan, number);
-      if (value == nullptr) return -1627;
       limit = scan.End;
     }
-    switch (ReadDestinationAt(scan, value, limit, record.Target)) {
-      case DestinationRead::Found: break;
-      case DestinationRead::NoPageReference: return -1628;
-      case DestinationRead::NotDestination: return -1627;
-    }
+    // An entry that is no destination resolves nothing: the items that name it stay unresolved.
+    if (value == nullptr || ReadDestinationAt(scan, value, limit, record.Target) != DestinationRead::Found) continue;
     scan.DestsIndex.emplace(scan.Text(name, record.NameLength), static_cast<int>(scan.Dests.size()));
     scan.Dests.push_back(record);
   }

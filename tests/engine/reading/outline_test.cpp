@@ -369,11 +369,9 @@ TEST(OutlineTest, StructuralFailuresSetTheirCodes) {
       {"names not an array", names, with(stringItem, 20, "<< /Names 7 >>"), -1625},
       {"kid missing", names, with(stringItem, 20, "<< /Kids [29 0 R] >>"), -1624},
       {"kid entry not a reference", names, with(stringItem, 20, "<< /Kids [(a)] >>"), -1623},
-      {"named value missing", names, with(stringItem, 20, "<< /Names [(x) 29 0 R] >>"), -1629},
       {"catalog names unreadable", "/Outlines 10 0 R /Names 29 0 R", stringItem, -1621},
       {"dests unreadable", "/Outlines 10 0 R /Dests [1]", nameItem, -1626},
       {"dests value unreadable", "/Outlines 10 0 R /Dests << /x (y) >>", nameItem, -1627},
-      {"dests without page reference", "/Outlines 10 0 R /Dests << /x [0 /Fit] >>", nameItem, -1628},
       {"header of another object", "/Outlines 10 0 R", {{10, "<< /Type /Outlines >>"}}, -152},
   };
   for (const Case& c : cases) {
@@ -384,6 +382,21 @@ TEST(OutlineTest, StructuralFailuresSetTheirCodes) {
     EXPECT_EQ(a.Result, -1) << c.Name;
     EXPECT_EQ(a.State.LastErrorCode, c.Code) << c.Name;
     EXPECT_TRUE(a.Slot.OutlineItems.empty()) << c.Name;
+  }
+
+  // A named destination whose value is no destination is not a failure: its item is unresolved.
+  const std::vector<Case> unresolved = {
+      {"named value missing", names, with(stringItem, 20, "<< /Names [(x) 29 0 R] >>"), 0},
+      {"named value not an array", names, with(with(stringItem, 20, "<< /Names [(x) 21 0 R] >>"), 21, "(y)"), 0},
+      {"dests without page reference", "/Outlines 10 0 R /Dests << /x [0 /Fit] >>", nameItem, 0},
+      {"dests value missing", "/Outlines 10 0 R /Dests << /x 29 0 R >>", nameItem, 0},
+  };
+  for (const Case& c : unresolved) {
+    Analysis a;
+    ASSERT_TRUE(Analyze(a, Document(c.CatalogEntries, c.Bodies))) << c.Name;
+    EXPECT_GE(a.Result, 1) << c.Name;
+    ASSERT_EQ(a.Slot.OutlineItems.size(), 2u) << c.Name;
+    EXPECT_EQ(a.Slot.OutlineItems[1].PageIndex, -1) << c.Name;
   }
 }
 
