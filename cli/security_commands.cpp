@@ -143,6 +143,7 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
       err << record.InputPath << ": " << Text(TextId::CliWouldReplace, japanese) << "\n  " << record.Colliding << "\n  "
           << record.CollidesWith << '\n';
     }
+    if (record.ReadBackFailed) err << record.InputPath << ": " << Text(TextId::CliReadBackFailed, japanese) << '\n';
     if (record.Result == kSecurityPasswordFailed) askedForPassword = true;
     if (record.Result != kSecurityNotHandled) status = std::max(status, ExitStatusOf(record.Result));
   }

@@ -27,8 +27,12 @@ int StoreOutput(EngineState& state, const std::string& output, const FileImage& 
   }
   StoreOptions options;
   if (job.FileBackUp) options.BackupPath = BackupName(output);
-  options.ReadBack = ReadBackOf(std::move(expected), &state.LastErrorCode);
-  if (file.Commit(options) != StoreResult::Done) return kSecurityOutputFailed;
+  int reason = 0;
+  options.ReadBack = ReadBackOf(std::move(expected), &reason);
+  if (file.Commit(options) != StoreResult::Done) {
+    state.LastErrorCode = reason;
+    return kSecurityOutputFailed;
+  }
   job.BackupMade = file.BackupMade() ? 1 : 0;
   return kSecurityDone;
 }
@@ -147,6 +151,7 @@ int RunOne(FileOperation operation, EngineState& state, SecurityFileRecord& reco
   }
   ReleaseDocuments(state);
   record.Result = result;
+  record.ReadBackFailed = result == kSecurityOutputFailed && IsReadBackFailure(state.LastErrorCode);
   record.Refusal = result == kSecurityUnsupported ? state.SecurityJobState.LastRefusal : SecurityRefusal::None;
   return result;
 }

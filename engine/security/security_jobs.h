@@ -33,6 +33,8 @@ struct SecurityFileRecord {
   // Nothing was written for this record then.
   std::string Colliding{};
   std::string CollidesWith{};
+  // When Result is kSecurityOutputFailed because the written copy did not read back as it should.
+  bool ReadBackFailed = false;
 };
 
 // The inputs are in state.SecurityJobState: protect takes OpenPassword (user), OwnerPassword,
