@@ -90,6 +90,7 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunExtract(state, job); });
   if (result == kExtractOutputFailed) ExplainOutputFailure(state, japanese, err);
+  if (result == kExtractFailed) ExplainReadFailure(state, japanese, err);
 
   const Outcome outcome = OutcomeOf(result, state);
   if (outcome.Message && (result != kExtractDone || !options.Quiet)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/model/page_text.h"
+#include "app/text/texts.h"
 #include "cli/exit_codes.h"
 #include "engine/core/engine_state.h"
 #include "engine/reading/open_document.h"
@@ -10,7 +11,7 @@
 
 namespace folvex::cli {
 
-int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& out) {
+int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& out, std::ostream& err) {
   int status = kExitSuccess;
   for (const std::string& path : paths) {
     EngineState state;
@@ -18,6 +19,7 @@ int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& 
     int result = CountPages(state, path, MakeCountDecryption());
     PageState pageState = PageStateOf(result, state.EncryptRef.has_value(), state.LastErrorCode);
     out << PageText(pageState, result, japanese) << '\t' << path << '\n';
+    if (result < 0 && state.StreamLimitPassed) err << path << ": " << Text(TextId::CliStreamTooLarge, japanese) << '\n';
     if (pageState == PageState::NotFound) status = std::max(status, kExitNotFound);
     if (pageState == PageState::NotPdf || pageState == PageState::EncryptedUncounted) {
       status = std::max(status, result == -10 ? kExitInternal : kExitUnreadable);

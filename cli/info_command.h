@@ -7,6 +7,6 @@
 namespace folvex::cli {
 
 // Prints one line per file: its Page text, a tab, the path. Returns the exit status.
-int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& out);
+int RunInfo(const std::vector<std::string>& paths, bool japanese, std::ostream& out, std::ostream& err);
 
 }  // namespace folvex::cli

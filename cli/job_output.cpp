@@ -19,6 +19,10 @@ bool RefuseOutputReplacingInput(const std::string& output, bool backup, const st
   return true;
 }
 
+void ExplainReadFailure(const EngineState& state, bool japanese, std::ostream& err) {
+  if (state.StreamLimitPassed) err << Text(TextId::CliStreamTooLarge, japanese) << '\n';
+}
+
 void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err) {
   if (IsReadBackFailure(state.LastErrorCode)) err << Text(TextId::CliReadBackFailed, japanese) << '\n';
 }

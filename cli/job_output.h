@@ -21,6 +21,9 @@ bool RefuseOutputReplacingInput(const std::string& output, bool backup, const st
 // beyond "Can't Save".
 void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err);
 
+// After a job that could not read an input: why, when that is known beyond the job's message.
+void ExplainReadFailure(const EngineState& state, bool japanese, std::ostream& err);
+
 // A job run from the terminal. The password prompt gives --password / --password-file first,
 // then asks on the terminal when there is one.
 class JobRun {

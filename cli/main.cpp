@@ -57,7 +57,7 @@ int Run(std::vector<std::string> arguments) {
   // A signal or a closed console removes what is half-written and gives the terminal its echo back.
   folvex::CleanUpOnTermination(folvex::cli::RestoreTerminal);
   bool japanese = language == "ja";
-  if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout);
+  if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout, std::cerr);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);
   if (merge->parsed()) return folvex::cli::RunMergeCommand(mergeOptions, japanese, std::cerr);
   if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);

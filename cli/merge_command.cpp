@@ -65,6 +65,7 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunMerge(state, job); });
   if (result == kMergeOutputFailed) ExplainOutputFailure(state, japanese, err);
+  if (result == kMergeFailed) ExplainReadFailure(state, japanese, err);
 
   const Outcome outcome = OutcomeOf(result, state);
   if (outcome.Message && (result != kMergeDone || !options.Quiet)) {

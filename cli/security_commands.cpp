@@ -151,6 +151,7 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   if (askedForPassword && noTerminal) {
     err << Text(passwordGiven ? TextId::CliWrongPassword : TextId::CliNoPassword, japanese) << '\n';
   }
+  if (state.StreamLimitPassed) err << Text(TextId::CliStreamTooLarge, japanese) << '\n';
   if (!options.Output.Quiet) err << Text(JobText(operation, result, records.size() > 1), japanese) << '\n';
   return status;
 }

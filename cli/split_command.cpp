@@ -100,6 +100,7 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
     }
   }
   if (split.Result == kSplitEncrypted) run.ExplainPasswordFailure(err);
+  if (split.Result == kSplitFailed) ExplainReadFailure(state, japanese, err);
   return outcome.Status;
 }
 

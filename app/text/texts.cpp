@@ -85,6 +85,11 @@ constexpr TextRow kTexts[] = {
      "新しいファイルがこのジョブのファイルを置き換えてしまうため、何も書き込みませんでした。"},
     {TextId::CliReadBackFailed, "The new file did not read back as written, so it was not saved.",
      "新しいファイルが書いたとおりに読み戻せなかったため、保存しませんでした。"},
+    {TextId::CliStreamTooLarge,
+     "A compressed stream of the file expands beyond the limit (256 MiB for an object stream, 1 GiB for all of "
+     "them), so the file is not read.",
+     "ファイル内の圧縮ストリームが上限 (オブジェクトストリーム 1 つにつき 256 MiB、全体で 1 GiB) を超えて展開されるため、"
+     "ファイルを読み込みません。"},
 
     {TextId::ColumnName, "Name", "ファイル名"},
     {TextId::ColumnPath, "Path", "パス名"},

@@ -74,6 +74,7 @@ enum class TextId {
   CliWrongPassword,
   CliWouldReplace,
   CliReadBackFailed,
+  CliStreamTooLarge,
   // File list, history labels, menus, toolbar and help texts of the main window
   ColumnName,
   ColumnPath,

@@ -10,28 +10,6 @@
 
 namespace folvex {
 
-int ReadHeaderLines(const FileImage& image, HeaderLines& lines) {
-  const Byte* begin = image.Begin();
-  const Byte* end = image.End();
-  const Byte* p = begin;
-  while (p < end && (*p == 0 || *p == 9 || *p == 10 || *p == 12 || *p == 13 || *p == 32)) ++p;
-  if (p >= end) return kBlankInput;
-  if (!StartsWith(p, end, "%PDF-")) return kNoHeader;
-  lines = HeaderLines{};
-  lines.Start = static_cast<std::size_t>(p - begin);
-  // Passes a line and its end-of-line bytes; false when the image ends first.
-  auto passLine = [&](std::size_t& lineEnd, std::size_t& after) {
-    while (p < end && !IsEndOfLine(*p)) ++p;
-    lineEnd = static_cast<std::size_t>(p - begin);
-    while (p < end && IsEndOfLine(*p)) ++p;
-    after = static_cast<std::size_t>(p - begin);
-    return p < end;
-  };
-  if (!passLine(lines.FirstEnd, lines.AfterFirst)) return kHeaderRunsOut;
-  if (*p == '%' && !passLine(lines.CommentEnd, lines.AfterComment)) return kHeaderRunsOut;
-  return 0;
-}
-
 void AppendInformationObject(TransferOutput& output, std::string_view creationDate, std::string_view producer) {
   output.RecordOffset(kInformationNumber, output.Position());
   output.Text += "2 0 obj\n<<\n/CreationDate (D:";

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/core/engine_state.h"
+#include "engine/reading/header_lines.h"
 #include "engine/security/read_back.h"
 #include "engine/transfer/page_objects.h"
 
@@ -17,29 +18,11 @@ namespace folvex {
 constexpr int kCatalogNumber = 1;
 constexpr int kInformationNumber = 2;
 
-// Where the header lines of an input stand: the "%PDF-" line after any leading whitespace and,
-// when the next line starts with "%", that comment line. Offsets from the image begin.
-struct HeaderLines {
-  std::size_t Start = 0;         // the "%PDF-"
-  std::size_t FirstEnd = 0;      // the first line's end-of-line bytes
-  std::size_t AfterFirst = 0;    // behind them
-  std::size_t CommentEnd = 0;    // the comment line's end-of-line bytes (0: no comment line)
-  std::size_t AfterComment = 0;  // behind them
-};
-
 // LastErrorCode of an output that cannot be stored, and of one that would replace an input.
 constexpr int kOutputNotStored = -2000;
 constexpr int kOutputReplacesInput = -2001;
 // The output could not be put in place: not stored, replacing an input, or not reading back right.
 inline bool IsOutputFailure(int code) { return code == kOutputNotStored || code == kOutputReplacesInput || IsReadBackFailure(code); }
-
-// Errors of ReadHeaderLines.
-constexpr int kBlankInput = -302;
-constexpr int kNoHeader = -303;
-constexpr int kHeaderRunsOut = -304;
-
-// Returns 0, or one of the errors above.
-int ReadHeaderLines(const FileImage& image, HeaderLines& lines);
 
 // Appends object 2 with the creation date (14 digits) and the producer (a literal string's body).
 void AppendInformationObject(TransferOutput& output, std::string_view creationDate, std::string_view producer);

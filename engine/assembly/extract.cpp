@@ -44,11 +44,14 @@ struct Writer {
     const std::size_t estimate = std::min(2 * average * static_cast<std::size_t>(n), size + size / 8);
     ReserveLarge(Output.Text, Output.TextReserve(std::max<std::size_t>(estimate, 32768)));
 
-    // The input's own header line and comment line, with anything before them.
+    // The input's own header line (when sound) and comment line, with anything before them.
     HeaderLines header;
     if (int result = ReadHeaderLines(image, header); result != 0) return Fail(result);
-    const std::size_t headerLength = header.CommentEnd != 0 ? header.AfterComment : header.AfterFirst;
-    Output.Text.assign(reinterpret_cast<const char*>(image.Begin()), headerLength);
+    Output.Text = OutputHeaderLine(image, header);
+    if (header.CommentEnd != 0) {
+      Output.Text.append(reinterpret_cast<const char*>(image.Begin()) + header.AfterFirst,
+                         header.AfterComment - header.AfterFirst);
+    }
     if (State.Cancelled()) return 0;
 
     std::string catalog;

@@ -49,31 +49,23 @@ struct SavedSecurity {
 struct InputHeader {
   int Result = 0;                       // of ReadHeaderLines
   std::pair<long, long> Version{-1, -1};
-  std::string FirstLine;                // behind "%PDF-", up to the end of the line
+  std::string FirstLine;                // behind "%PDF-", up to the end of the line (when sound)
   std::optional<std::string> Comment;   // the second line when it is a comment
 };
-
-std::pair<long, long> VersionOf(const FileImage& image, const HeaderLines& lines) {
-  const Byte* p = image.Begin() + lines.Start + 5;
-  const Byte* end = image.Begin() + lines.FirstEnd;
-  auto number = [&]() {
-    long value = 0;
-    while (p < end && IsDigit(*p) && value < 100000) value = value * 10 + (*p++ - '0');
-    return value;
-  };
-  const long major = number();
-  if (p < end && *p == '.') ++p;
-  return {major, number()};
-}
 
 InputHeader HeaderOf(const FileImage& image) {
   InputHeader header;
   HeaderLines lines;
   header.Result = ReadHeaderLines(image, lines);
   if (header.Result != 0) return header;
-  header.Version = VersionOf(image, lines);
+  header.Version = HeaderVersion(image, lines);
   const char* bytes = reinterpret_cast<const char*>(image.Begin());
-  header.FirstLine.assign(bytes + lines.Start + 5, lines.FirstEnd - lines.Start - 5);
+  if (IsSoundHeader(image, lines)) {
+    header.FirstLine.assign(bytes + lines.Start + 5, lines.FirstEnd - lines.Start - 5);
+  } else {
+    const std::string line = OutputHeaderLine(image, lines);  // "%PDF-M.m" and a line feed
+    header.FirstLine = line.substr(5, line.size() - 6);
+  }
   if (lines.CommentEnd != 0) header.Comment.emplace(bytes + lines.AfterFirst, lines.CommentEnd - lines.AfterFirst);
   return header;
 }

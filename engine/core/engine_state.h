@@ -27,6 +27,8 @@ struct EngineState {
   int FileIdLength = 0;
   int NeedsConversion = 0;
   int PageCount = 0;
+  // A compressed stream expanded beyond its limit (see ConvertXrefStreams) while the job read.
+  bool StreamLimitPassed = false;
   // The open sequence's stage that failed last (see OpenDocument).
   int OpenFailedStage = 0;
   // The catalog of the image prepared for the security writer.

@@ -105,8 +105,9 @@ int InflateToVector(const Byte* source, std::size_t sourceLength, std::vector<By
     Output target{out.data(), out.size(), &out, limit};
     std::size_t produced = 0;
     int rc = Run(source, sourceLength, target, produced);
-    // Data that ends early keeps what it produced; the caller decides whether to use it.
-    out.resize(rc == 0 || rc == -5 ? produced : 0);
+    // Data that ends early, or that would pass the limit, keeps what it produced; the caller
+    // decides whether to use it.
+    out.resize(rc == 0 || rc == -5 || rc == -10 ? produced : 0);
     return rc;
   } catch (const std::bad_alloc&) {
     out.clear();

@@ -15,7 +15,7 @@ int InflateBuffer(const Byte* source, std::size_t sourceLength, Byte* destinatio
 
 // Inflates source into out (replacing its contents), growing it as the data comes, in one pass.
 // Returns the codes of InflateBuffer; -10 when the data would grow beyond limit bytes. With -5
-// (data ending early) out keeps the bytes produced so far.
+// (data ending early) and -10, out keeps the bytes produced so far.
 int InflateToVector(const Byte* source, std::size_t sourceLength, std::vector<Byte>& out, std::size_t limit);
 
 }  // namespace folvex

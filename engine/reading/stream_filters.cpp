@@ -197,12 +197,16 @@ int DecodeAscii85(const Byte* data, std::size_t length, std::vector<Byte>& out) 
 }
 
 int DecodeFilters(const Byte* data, std::size_t length, const std::vector<StreamFilter>& filters,
-                  std::vector<Byte>& out, std::size_t& budget) {
+                  std::vector<Byte>& out, std::size_t& budget, std::size_t lastStageLimit) {
   try {
     std::vector<Byte> stage(data, data + length);
-    for (StreamFilter filter : filters) {
+    for (std::size_t i = 0; i < filters.size(); ++i) {
       std::vector<Byte> next;
-      if (int rc = DecodeOne(filter, stage.data(), stage.size(), next, budget)) return rc;
+      const bool last = i + 1 == filters.size();
+      const std::size_t limit = last ? std::min(budget, lastStageLimit) : budget;
+      const int rc = DecodeOne(filters[i], stage.data(), stage.size(), next, limit);
+      const bool cut = rc == -10 && last && limit < budget && filters[i] == StreamFilter::Flate;
+      if (rc != 0 && !cut) return rc;
       if (next.size() > budget) return -10;
       budget -= next.size();
       stage = std::move(next);

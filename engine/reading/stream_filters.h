@@ -21,9 +21,10 @@ int DecodeAscii85(const Byte* data, std::size_t length, std::vector<Byte>& out);
 
 // Applies filters in order. Each stage's output is taken from budget; Flate data that ends
 // without its end marker keeps what it inflated. Returns 0, or -2/-3 (no memory), -4 (corrupt
-// data), -10 (beyond the budget).
+// data), -10 (beyond the budget). A last Flate stage that would produce more than lastStageLimit
+// (below the budget) stops there and keeps what it inflated.
 int DecodeFilters(const Byte* data, std::size_t length, const std::vector<StreamFilter>& filters,
-                  std::vector<Byte>& out, std::size_t& budget);
+                  std::vector<Byte>& out, std::size_t& budget, std::size_t lastStageLimit = SIZE_MAX);
 
 struct PredictorParms {
   int Predictor = 1;  // 1 none, 2 TIFF, 10 to 15 PNG

@@ -25,8 +25,11 @@ namespace {
 // table and the written image huge).
 constexpr int kMaxSize = 8388607;
 constexpr int kSmallSizeLimit = 1 << 20;
-// All streams decompressed by one conversion together may not produce more than this.
-constexpr std::size_t kDecodedBudget = std::size_t{512} << 20;
+// An object stream may not decompress to more than this, and all object streams of one file
+// together not to more than the budget: a stream that passes either fails the conversion at once.
+// A cross-reference stream is decompressed only as far as its rows (/Size or /Index) reach.
+constexpr std::size_t kObjectStreamLimit = std::size_t{256} << 20;
+constexpr std::size_t kDecodedBudget = std::size_t{1} << 30;
 // Offsets are written as 32-bit numbers, so neither image may grow beyond this.
 constexpr std::int64_t kMaxImageSize = INT32_MAX;
 // Cross-reference stream fields wider than this cannot hold a meaningful value.
@@ -344,15 +347,19 @@ struct Converter {
 
   // Decodes when filtered; data and length then describe decoded, else the stream itself. A
   // predictor is undone with parms.
-  int Decode(const StreamData& stream, const StreamForm& form, const PredictorParms& parms,
-             std::vector<Byte>& decoded, const Byte*& data, std::size_t& length) {
+  // Decodes within limit; the last stage stops at lastStageLimit and keeps what it decoded.
+  int Decode(const StreamData& stream, const StreamForm& form, const PredictorParms& parms, std::size_t limit,
+             std::size_t lastStageLimit, std::vector<Byte>& decoded, const Byte*& data, std::size_t& length) {
     if (form.Filters.empty()) {
       data = stream.Data;
       length = stream.Length;
       return 0;
     }
-    int rc = DecodeFilters(stream.Data, stream.Length, form.Filters, decoded, DecodedBudget);
-    if (rc == -10) return -38;
+    int rc = DecodeFilters(stream.Data, stream.Length, form.Filters, decoded, limit, lastStageLimit);
+    if (rc == -10) {
+      State.StreamLimitPassed = true;
+      return -38;
+    }
     if (rc == -2 || rc == -3) return -37;
     if (rc != 0) return -36;
     if (UndoPredictor(decoded, parms) != 0) return -36;
@@ -374,6 +381,17 @@ struct Converter {
     }
     if (widths[0] + widths[1] + widths[2] == 0) return -26;
     return 0;
+  }
+
+  // The most a cross-reference stream can decode to: a row (and a predictor byte) for every
+  // entry that /Size or /Index names.
+  std::size_t RowsLimit(const std::vector<std::pair<std::int64_t, std::int64_t>>& subsections, int rowWidth,
+                        bool predictorBytes) const {
+    std::int64_t rows = Size;
+    std::int64_t listed = 0;
+    for (const auto& [first, count] : subsections) listed += std::min<std::int64_t>(count, kMaxSize);
+    rows = std::max(rows, std::min<std::int64_t>(listed, kMaxSize));
+    return static_cast<std::size_t>(rows) * static_cast<std::size_t>(rowWidth + (predictorBytes ? 1 : 0));
   }
 
   // subsections holds the (first number, count) pairs of /Index. Rows run through them in order;
@@ -458,7 +476,11 @@ struct Converter {
     std::vector<Byte> decoded;
     const Byte* data = nullptr;
     std::size_t dataLength = 0;
-    if (int rc = Decode(stream, form, parms, decoded, data, dataLength)) return rc;
+    // Rows beyond the ones the table can hold would be dropped: the data is not decoded that far.
+    if (int rc = Decode(stream, form, parms, kObjectStreamLimit, RowsLimit(subsections, rowWidth, parms.Predictor >= 10),
+                        decoded, data, dataLength)) {
+      return rc;
+    }
     return StoreRows(data, dataLength, widths, subsections);
   }
 
@@ -704,7 +726,11 @@ struct Converter {
     std::vector<Byte> decoded;
     const Byte* data = nullptr;
     std::size_t dataLength = 0;
-    if (int rc = Decode(stream, form, form.Parms, decoded, data, dataLength)) return rc;
+    if (int rc = Decode(stream, form, form.Parms, std::min(kObjectStreamLimit, DecodedBudget), SIZE_MAX, decoded, data,
+                        dataLength)) {
+      return rc;
+    }
+    if (!decoded.empty()) DecodedBudget -= std::min(DecodedBudget, decoded.size());
     const Byte* dataEnd = data + dataLength;
 
     struct Pair {

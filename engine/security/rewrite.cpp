@@ -11,6 +11,7 @@
 
 #include "engine/core/document_texts.h"
 #include "engine/core/large_buffers.h"
+#include "engine/reading/header_lines.h"
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/repair.h"
 #include "engine/reading/scanners.h"
@@ -393,11 +394,18 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   std::sort(writer.Offsets.begin(), writer.Offsets.end());
   if (highest >= kHighestWritableNumber) return writer.Fail(kRewriteTooManyObjects);
 
+  // The header line (when sound; else "%PDF-" and its version) and the comment lines behind it.
   const Byte* first = begin;
   if (SkipWhitespace(first, end, state.LastErrorCode) < 0) return writer.Fail(kRewriteNoHeader);
   state.LastErrorCode = 0;
   ReserveLarge(writer.Out, image.Size() + image.Size() / 8 + 1024);
-  Append(writer.Out, begin, first);
+  HeaderLines header;
+  if (ReadHeaderLines(image, header) == 0 && begin + header.AfterFirst <= first) {
+    writer.Out += OutputHeaderLine(image, header);
+    Append(writer.Out, begin + header.AfterFirst, first);
+  } else {
+    Append(writer.Out, begin, first);
+  }
 
   struct Written {
     long long Offset = -1;

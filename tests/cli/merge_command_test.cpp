@@ -80,7 +80,9 @@ TEST(MergeCommand, HeaderComesFromTheNewestVersionAndTheFirstCommentLine) {
   const std::vector<Case> cases = {
       {{{"1.3", ""}, {"1.4", "%\xE2\xE3\xCF\xD3"}}, "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n2 0 obj\n"},
       {{{"1.4", ""}, {"1.3", "%first comment"}}, "%PDF-1.4\n%first comment\n2 0 obj\n"},
-      {{{"1.4 tail", "%a"}, {"1.4", "%b"}}, "%PDF-1.4 tail\n%a\n2 0 obj\n"},
+      // A header line with more than the version is written as the version alone.
+      {{{"1.4 tail", "%a"}, {"1.4", "%b"}}, "%PDF-1.4\n%a\n2 0 obj\n"},
+      {{{"1.6" + std::string(2000, ' ') + "x", ""}, {"1.5", ""}}, "%PDF-1.6\n2 0 obj\n"},
       {{{"1.10", ""}, {"1.9", ""}}, "%PDF-1.10\n2 0 obj\n"},
   };
   int count = 0;
