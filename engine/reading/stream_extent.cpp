@@ -86,6 +86,7 @@ bool FindStreamExtent(const Byte* dictionary, const Byte* dictEnd, const Byte* k
                       const FileImage* image, const XrefTable* table, StreamExtent& extent) {
   extent = StreamExtent{};
   extent.DictionaryEnd = dictEnd;
+  extent.Keyword = keyword;
   extent.Data = StreamDataStart(keyword, end);
   if (extent.Data == nullptr) return false;
   ReadDeclaredLength(dictionary, dictEnd, image, table, extent);

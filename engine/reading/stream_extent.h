@@ -8,6 +8,7 @@ namespace folvex {
 
 struct StreamExtent {
   const Byte* DictionaryEnd = nullptr;   // the ">>" of the stream's dictionary
+  const Byte* Keyword = nullptr;         // "stream"
   const Byte* Data = nullptr;            // the first data byte
   const Byte* DataEnd = nullptr;         // behind the last data byte
   const Byte* After = nullptr;           // behind "endstream"
@@ -18,6 +19,10 @@ struct StreamExtent {
 
   long long Length() const { return DataEnd - Data; }
   bool LengthIsTrue() const { return Declared == Length(); }
+  // "stream" followed by CR LF or LF alone, as every reader takes it.
+  bool KeywordLineIsPlain() const {
+    return (Data - Keyword == 7 && Keyword[6] == '\n') || (Data - Keyword == 8 && Keyword[6] == '\r' && Keyword[7] == '\n');
+  }
 };
 
 // Where the data of the keyword "stream" at p begins: behind blanks and one line end (CR LF, LF

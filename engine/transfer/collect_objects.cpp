@@ -68,11 +68,14 @@ class Walk {
       frame.Stream.Found = &stream;
       const ReferenceScan scan = FindNextReference(frame.Cursor, frame.End, frame.Stream, start, number, parent, error);
       if (scan == ReferenceScan::Failed) return 0;
-      if (stream.After != nullptr && frame.Page < 0 && !stream.LengthIsTrue()) {
+      if (stream.After != nullptr && frame.Page < 0 && (!stream.LengthIsTrue() || !stream.KeywordLineIsPlain())) {
         CollectedObject& object = Out.Objects[frame.Object];
+        object.StreamFixed = true;
         object.LengthValue = stream.LengthValue;
         object.LengthValueEnd = stream.LengthValueEnd;
         object.DictionaryEnd = stream.DictionaryEnd;
+        object.Keyword = stream.Keyword;
+        object.Data = stream.Data;
         object.TrueLength = stream.Length();
       }
       if (scan == ReferenceScan::Nothing) continue;

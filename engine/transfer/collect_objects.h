@@ -36,11 +36,15 @@ struct CollectedObject {
   const Byte* Body = nullptr;   // first token after the header
   const Byte* BodyEnd = nullptr;  // where "endobj" (or the next object's header) stands
   ReferenceChain References;
-  // A stream whose /Length does not give the length of its data: where the value stands (null
-  // LengthValue: there is no /Length) and the true length, which the copy writes instead.
+  // A stream whose /Length does not give the length of its data, or whose keyword "stream" is not
+  // followed by a plain line end, is copied with the true length (in place of the value, or
+  // added when LengthValue is null) and "stream" and a line feed before its data.
+  bool StreamFixed = false;
   const Byte* LengthValue = nullptr;
   const Byte* LengthValueEnd = nullptr;
   const Byte* DictionaryEnd = nullptr;
+  const Byte* Keyword = nullptr;
+  const Byte* Data = nullptr;
   long long TrueLength = -1;
 };
 

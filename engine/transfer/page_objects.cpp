@@ -110,14 +110,15 @@ class PageWriter {
     const int number = Renumber[object.Index];
     Out.Text += std::to_string(number);
     Out.Text += " 0 obj\n";
-    if (object.TrueLength >= 0) {
-      // The stream's own /Length is wrong or missing: its true length is written in its place.
+    if (object.StreamFixed) {
       const Byte* valueStart = object.LengthValue != nullptr ? object.LengthValue : object.DictionaryEnd;
       const Byte* valueEnd = object.LengthValue != nullptr ? object.LengthValueEnd : object.DictionaryEnd;
       CopyRewritten(object.Body, valueStart, object.References, 0);
       Out.Text += object.LengthValue != nullptr ? "" : "/Length ";
       Out.Text += std::to_string(object.TrueLength);
-      CopyRewritten(valueEnd, object.BodyEnd, object.References, 0);
+      CopyRewritten(valueEnd, object.Keyword, object.References, 0);
+      Out.Text += "stream\n";
+      Out.Text.append(reinterpret_cast<const char*>(object.Data), object.BodyEnd - object.Data);
     } else {
       CopyRewritten(object.Body, object.BodyEnd, object.References, 0);
     }

@@ -145,6 +145,12 @@ TEST(RewriteWithKey, StreamLengths) {
       {"length too short, CRLF", "4 0 obj\n<< /Length 3 >>\nstream\r\n" + data + "\r\nendstream\nendobj\n", "/Length "},
       {"CR alone after stream", "4 0 obj\n<< /Length " + length + " >>\nstream\r" + data + "\nendstream\nendobj\n",
        "stream\n"},
+      {"blanks after stream", "4 0 obj\n<< /Length " + length + " >>\nstream  \r\n" + data + "\nendstream\nendobj\n",
+       "stream\n"},
+      {"no length", "4 0 obj\n<< /Filter [] >>\nstream\n" + data + "\nendstream\nendobj\n", "/Length "},
+      {"negative length", "4 0 obj\n<< /Length -7 >>\nstream\n" + data + "\nendstream\nendobj\n", "/Length "},
+      {"length naming its own stream", "4 0 obj\n<< /Length 4 0 R >>\nstream\n" + data + "\nendstream\nendobj\n",
+       "/Length "},
   };
   for (const auto& test : cases) {
     PdfWriter w;
@@ -175,6 +181,7 @@ TEST(RewriteWithKey, StreamLengths) {
     } else if (std::string(test.Written) == "stream\n") {
       EXPECT_NE(text.find(">>\nstream\n"), std::string::npos) << test.Name;
       EXPECT_EQ(text.find("stream\r"), std::string::npos) << test.Name;
+      EXPECT_EQ(text.find("stream "), std::string::npos) << test.Name;
     } else {
       EXPECT_NE(text.find("/Length " + length), std::string::npos) << test.Name << "\n" << text.substr(0, 600);
     }
@@ -220,6 +227,44 @@ TEST(RewriteWithKey, InformationDictionaryMadeAfresh) {
   for (char c : std::string("Folvex Ver 1.061")) expected += std::string(1, '\0') + c;
   EXPECT_EQ(std::string(decoded.begin(), decoded.end()), expected);
   EXPECT_EQ(ProducerText().substr(0, 16), "\\376\\377\\0\\106\\0");
+}
+
+// An /Info that is part of the document (the page tree, a form dictionary the catalog names, an
+// array) stays as it is; the fresh information dictionary comes behind the highest object and
+// /Encrypt behind that.
+TEST(RewriteWithKey, InformationThatIsPartOfTheDocumentStays) {
+  const struct {
+    const char* Name;
+    const char* Catalog;
+    const char* Info;  // object 4, named by the trailer's /Info
+    bool Kept;
+  } cases[] = {
+      {"a plain dictionary", "<< /Type /Catalog /Pages 2 0 R >>", "<< /Title (Old) >>", false},
+      {"named by the catalog", "<< /Type /Catalog /Pages 2 0 R /AcroForm 4 0 R >>", "<< /Fields [] /Title (Old) >>",
+       true},
+      {"not a dictionary", "<< /Type /Catalog /Pages 2 0 R /Names [4 0 R] >>", "[(Old)]", true},
+  };
+  for (const auto& c : cases) {
+    PdfWriter w;
+    w.Object(1, c.Catalog);
+    w.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    w.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>");
+    w.Object(4, c.Info);
+    w.Finish("/Root 1 0 R /Info 4 0 R");
+    EngineState state;
+    const std::vector<Byte> key = SetUpProtection(state);
+    FileImage image = testing::ImageOf(w.Bytes());
+    ASSERT_EQ(TransformDocument(state, image, key, true), 0) << c.Name;
+    const std::string text = Text(image);
+    EXPECT_EQ(text.find("xref\n0 " + std::string(c.Kept ? "7" : "6")) != std::string::npos, true) << c.Name;
+    EXPECT_NE(text.find(c.Kept ? "/Info 5 0 R\n/Encrypt 6 0 R" : "/Info 4 0 R\n/Encrypt 5 0 R"), std::string::npos)
+        << c.Name;
+    if (HaveTool("qpdf")) {
+      const std::string path = WriteTempFile("kept-info.pdf", text);
+      EXPECT_TRUE(CheckWithQpdf(path, "u").Clean) << c.Name;
+      EXPECT_EQ(testing::RunCommand("qpdf --show-npages --password=u " + testing::Quoted(path)).Output, "1\n") << c.Name;
+    }
+  }
 }
 
 }  // namespace
