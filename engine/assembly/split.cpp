@@ -42,8 +42,9 @@ int ResultOfOpenFailure(EngineState& state, int decryptResult) {
 }
 
 // Page files that are complete and read back, waiting to be put in place: they are flushed to the
-// disk together, then each takes the first free name of its page (never replacing a file), then
-// the folder is flushed once. Flushing every small file on its own would cost a disk commit each.
+// disk together (one commit of their file system), then each takes the first free name of its
+// page (never replacing a file), then the folder is flushed once. Flushing every small file on its
+// own would cost a disk commit each.
 class PendingPageFiles {
  public:
   PendingPageFiles(const std::string& folder, const std::string& base, int pageCount)
@@ -60,7 +61,9 @@ class PendingPageFiles {
   // (the ones before it are in place, the ones after it are dropped).
   bool PutInPlace(EngineState& state, std::vector<std::string>& written) {
     bool stored = true;
-    for (Pending& pending : Files) stored = stored && pending.File->FlushToDisk();
+    if (!Files.empty() && !FlushFileSystemOf(Files.front().File->TargetPath())) {
+      for (Pending& pending : Files) stored = stored && pending.File->FlushToDisk();
+    }
     for (Pending& pending : Files) {
       if (!stored) break;
       StoreOptions options;

@@ -177,6 +177,7 @@ StoreResult Rename(const std::string& from, const std::string& to, const std::st
 
 void KeepPermissions(int, const std::string&) {}
 void FlushFolder(const std::string&) {}
+bool FlushFileSystem(const std::string&) { return false; }
 
 #else
 
@@ -270,6 +271,14 @@ void FlushFolder(const std::string& folder) {
   if (handle < 0) return;
   fsync(handle);
   close(handle);
+}
+
+bool FlushFileSystem(const std::string& folder) {
+  const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (handle < 0) return false;
+  const bool flushed = syncfs(handle) == 0;
+  close(handle);
+  return flushed;
 }
 
 #endif
@@ -389,6 +398,8 @@ StoreResult StoreFile(const std::string& path, std::string_view bytes, const Sto
 }
 
 void FlushFolderOf(const std::string& path) { FlushFolder(FolderPart(FollowLinks(path))); }
+
+bool FlushFileSystemOf(const std::string& path) { return FlushFileSystem(FolderPart(FollowLinks(path))); }
 
 void RemoveStagedFilesNow() {
   for (StagedSlot& slot : StagedSlots) {

@@ -104,6 +104,11 @@ inline bool StoreFile(const std::string& path, std::string_view bytes) {
 // Makes the renames in folder (the folder of an output) durable.
 void FlushFolderOf(const std::string& path);
 
+// Flushes everything written to the file system that holds path's folder in one commit, for a
+// caller that stores many small files together. False where the system cannot (each file is then
+// flushed on its own).
+bool FlushFileSystemOf(const std::string& path);
+
 // Removes every staging file of the process that is not yet in place. Safe to call from a
 // signal handler or a console control handler: it only removes the names registered by the
 // living StagedFile objects.
