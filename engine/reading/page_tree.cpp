@@ -57,12 +57,19 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
   int& error = state.LastErrorCode;
   error = 0;
   facts = NodeFacts{};
-  const Byte *start = nullptr, *dictEnd = nullptr;
-  if (int code = OpenNodeDictionary(state, begin, end, offset, number, start, dictEnd); code < 0) return code;
-  // The keys a node is read for, found in one pass over its dictionary.
+  const Byte* start = LocateObject(begin, end, offset, number, error);
+  if (start == nullptr) return error = -102;
+  if (!StartsWith(start, end, "<<")) return error = -103;
+  start += 2;
+  // The keys a node is read for and the dictionary's end, found in one pass; a dictionary that
+  // pass cannot close (an unclosed string, say) is measured as every other one is.
   static constexpr std::string_view kNodeKeys[6] = {"/Resources", "/MediaBox", "/CropBox", "/Rotate", "/Type", "/Kids"};
   const Byte* keys[6];
-  FindKeys(kNodeKeys, start, dictEnd, keys);
+  if (FindKeysAndDictEnd(kNodeKeys, start, end, keys) == nullptr) {
+    const Byte* dictEnd = FindDictEnd(start, end);
+    if (dictEnd == nullptr) return error = -104;
+    FindKeys(kNodeKeys, start, dictEnd, keys);
+  }
   const Byte* type = keys[4];
   if (type == nullptr) return error = -105;
   error = 0;

@@ -262,7 +262,11 @@ const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, in
   }
 }
 
-void FindKeys(std::span<const std::string_view> keys, const Byte* start, const Byte* end, std::span<const Byte*> found) {
+// The keys at the outer level of [start, end); with toDictEnd, the scan goes on to the ">>" that
+// closes the dictionary and returns it (null when end comes first), else it stops once every key
+// is found.
+static const Byte* ScanKeys(std::span<const std::string_view> keys, const Byte* start, const Byte* end,
+                            std::span<const Byte*> found, bool toDictEnd) {
   std::size_t shortest = SIZE_MAX;
   std::size_t missing = 0;
   for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -271,18 +275,21 @@ void FindKeys(std::span<const std::string_view> keys, const Byte* start, const B
     shortest = std::min(shortest, keys[i].size());
     ++missing;
   }
-  if (missing == 0 || end - start < static_cast<std::ptrdiff_t>(shortest)) return;
-  // The tokens are those FindKey passes over; a key is looked for only where it still fits.
-  const Byte* limit = end - shortest;
+  // The tokens are those FindKey passes over; a key is looked for only where it still fits, and
+  // the dictionary's end only where ">>" fits.
+  const std::size_t needed = toDictEnd ? 2 : shortest;
+  if ((missing == 0 && !toDictEnd) || end - start < static_cast<std::ptrdiff_t>(needed)) return nullptr;
+  const Byte* limit = end - needed;
   const Byte* p = start;
   int depth = 0;
   for (;;) {
     for (;;) {
-      if (p > limit) return;
+      if (p > limit) return nullptr;
       Byte c = *p;
       if (IsWhitespace(c) || c == '[' || c == ']' || c == '{' || c == '}') {
         ++p;
       } else if ((c == '<' || c == '>') && p[1] == c) {
+        if (c == '>' && depth == 0 && toDictEnd) return p;
         depth += c == '<' ? 1 : -1;
         p += 2;
       } else if (c == '<' && AtHexString(p, end)) {
@@ -292,12 +299,12 @@ void FindKeys(std::span<const std::string_view> keys, const Byte* start, const B
       } else if (c == '%') {
         while (p < end && !IsEndOfLine(*p)) ++p;
       } else if (c == '(') {
-        if (!SkipLiteralString(p, end)) return;
+        if (!SkipLiteralString(p, end)) return nullptr;
       } else {
         break;
       }
     }
-    if (depth == 0) {
+    if (depth == 0 && missing != 0) {
       for (std::size_t i = 0; i < keys.size(); ++i) {
         const std::string_view key = keys[i];
         if (found[i] != nullptr || key.empty() || end - p < static_cast<std::ptrdiff_t>(key.size())) continue;
@@ -305,15 +312,24 @@ void FindKeys(std::span<const std::string_view> keys, const Byte* start, const B
         if (*p == static_cast<Byte>(key[0]) && (key.size() < 2 || p[1] == static_cast<Byte>(key[1])) &&
             std::memcmp(p, key.data(), key.size()) == 0 && EndsKey(p[key.size()])) {
           found[i] = p;
-          if (--missing == 0) return;
+          if (--missing == 0 && !toDictEnd) return nullptr;
           break;
         }
       }
     }
     ++p;
     while (p < end && !IsDelimiter(*p)) ++p;
-    if (p > limit) return;
+    if (p > limit) return nullptr;
   }
+}
+
+void FindKeys(std::span<const std::string_view> keys, const Byte* start, const Byte* end, std::span<const Byte*> found) {
+  ScanKeys(keys, start, end, found, false);
+}
+
+const Byte* FindKeysAndDictEnd(std::span<const std::string_view> keys, const Byte* start, const Byte* end,
+                               std::span<const Byte*> found) {
+  return ScanKeys(keys, start, end, found, true);
 }
 
 int LookupObjectOffset(const XrefTable& table, int number, int& lastError) {

@@ -41,6 +41,10 @@ const Byte* FindKey(std::string_view key, const Byte* start, const Byte* end, in
 // FindKey for several keys in one pass: found[i] becomes what FindKey(keys[i], start, end)
 // returns. found must have keys.size() elements.
 void FindKeys(std::span<const std::string_view> keys, const Byte* start, const Byte* end, std::span<const Byte*> found);
+// FindKeys over the dictionary that starts at start and runs to its closing ">>", found in the
+// same pass and returned (null when end comes first; found is then incomplete).
+const Byte* FindKeysAndDictEnd(std::span<const std::string_view> keys, const Byte* start, const Byte* end,
+                               std::span<const Byte*> found);
 
 // Offset of object number in the table, or a negative code (-95 when the number is absent).
 int LookupObjectOffset(const XrefTable& table, int number, int& lastError);
