@@ -48,7 +48,9 @@ TEST(StagedFile, AFailedStoreLeavesTheOldOutputAndNothingElse) {
       ASSERT_TRUE(file.IsOpen()) << c.Name;
       ASSERT_TRUE(file.Write("new bytes")) << c.Name;
       EXPECT_EQ(FilesIn(dir), 2u) << c.Name;  // the output and the hidden staging file
-      if (!c.Discarded) EXPECT_EQ(file.Commit(c.Options), c.Result) << c.Name;
+      if (!c.Discarded) {
+        EXPECT_EQ(file.Commit(c.Options), c.Result) << c.Name;
+      }
     }
     EXPECT_EQ(ReadFile(output), "old output\n") << c.Name;
     EXPECT_EQ(FilesIn(dir), 1u) << c.Name;
