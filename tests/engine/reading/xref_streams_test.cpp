@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -849,6 +851,40 @@ TEST(ConvertXrefStreams, FailuresAndCancellingLeaveTheImageUnchanged) {
     EXPECT_EQ(state.LastErrorCode, c.Code) << c.Name;
     EXPECT_TRUE(Text(image) == c.Text) << c.Name;
   }
+}
+
+// Decompression stops at its limit: an object stream that would pass 256 MiB fails at once (and
+// says so); a cross-reference stream is read only as far as its /Size reaches, so rows beyond it
+// cost nothing.
+TEST(ConvertXrefStreams, DecompressionStopsAtItsLimit) {
+  XrefStreamPdf bomb;
+  bomb.Object(3, kPage);
+  bomb.Object(4, kContents + "\nendstream");
+  const std::string objects = "1 0 2 40 7 80 " + kCatalog + std::string(40 - kCatalog.size(), ' ') + kPages;
+  std::string padded = objects + std::string((std::size_t{257} << 20) - objects.size(), ' ');
+  const std::string data = testing::Deflate(padded);
+  std::string().swap(padded);
+  bomb.Object(5, "<< /Type /ObjStm /N 3 /First 14 /Filter /FlateDecode /Length " + std::to_string(data.size()) +
+                     " >>\nstream\n" + data + "\nendstream");
+  bomb.Entries[1] = {2, 5, 0};
+  bomb.Entries[2] = {2, 5, 1};
+  bomb.Entries[7] = {2, 5, 2};
+  bomb.XrefStream(6, "/Size 8 /Root 1 0 R", bomb.Rows(0, 7, 6));
+  EngineState state;
+  FileImage image = ImageOf(bomb.Text);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ConvertXrefStreams(state, image, nullptr), -38);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(state.StreamLimitPassed);
+
+  // /Size 8 with rows for 2000 more objects behind it: the rows that fit are read.
+  XrefStreamPdf longRows = OnePageDocument();
+  std::vector<Row> rows = longRows.Rows(0, 7, 6);
+  rows.resize(2008, Row{0, 0, 0});
+  longRows.XrefStream(6, "/Size 8 /Root 1 0 R", rows);
+  const Opened doc = Convert(longRows.Text);
+  ASSERT_EQ(doc.Code, 0);
+  ExpectObjectsOfOnePageDocument(doc);
 }
 
 // Files of the public corpus that need the conversion.
