@@ -345,11 +345,14 @@ bool StagedFile::ReadBack(const ReadBackCheck& check) {
 }
 
 StoreResult StagedFile::PutInPlace(const StoreOptions& options) {
-  if (Handle < 0) return StoreResult::CannotCreate;
+  if (Staging.empty()) return StoreResult::CannotCreate;
   if (Failed) return StoreResult::WriteFailed;
-  if (options.Rule == ReplaceRule::Replace) KeepPermissions(Handle, Target);
-  CloseHandleOf(Handle);
-  Handle = -1;
+  // Closed at the first attempt; a later one (under another name) renames the closed file.
+  if (Handle >= 0) {
+    if (options.Rule == ReplaceRule::Replace) KeepPermissions(Handle, Target);
+    CloseHandleOf(Handle);
+    Handle = -1;
+  }
   const StoreResult result = Rename(Staging, Target, options.BackupPath, options.Rule, Backup);
   if (result == StoreResult::Done) {
     UnregisterStaged(Registration);

@@ -88,6 +88,21 @@ TEST(StagedFile, CommitReadsBackThenKeepsTheBackup) {
   }
 }
 
+// A file that must not replace anything takes another name when its own is taken meanwhile.
+TEST(StagedFile, ANameTakenMeanwhileGivesWayToTheNext) {
+  const std::string dir = Folder("taken");
+  StagedFile file(dir + "/page_1.pdf");
+  ASSERT_TRUE(file.Write("page") && file.ReadBack([](std::span<const Byte>) { return true; }));
+  WriteTempFile("staged-taken/page_1.pdf", "somebody else's");
+  const StoreOptions never{ReplaceRule::Never, "", {}};
+  EXPECT_EQ(file.PutInPlace(never), StoreResult::NameTaken);
+  file.Retarget(dir + "/page_1 (2).pdf");
+  EXPECT_EQ(file.PutInPlace(never), StoreResult::Done);
+  EXPECT_EQ(ReadFile(dir + "/page_1.pdf"), "somebody else's");
+  EXPECT_EQ(ReadFile(dir + "/page_1 (2).pdf"), "page");
+  EXPECT_EQ(FilesIn(dir), 2u);
+}
+
 TEST(StagedFile, ASignalHandlerRemovesEveryLiveStagingFile) {
   const std::string dir = Folder("signal");
   StagedFile first(dir + "/a.pdf");
