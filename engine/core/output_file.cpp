@@ -295,20 +295,6 @@ void RemovePath(const std::string& path) {
   fs::remove(PathOf(path), error);
 }
 
-bool SameFile(const std::string& first, const std::string& second) {
-  std::error_code error;
-  const bool same = fs::equivalent(PathOf(first), PathOf(second), error);
-  return !error && same;
-}
-
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
-}
-
 std::string BackupName(const std::string& output) {
   return output.size() >= 3 ? output.substr(0, output.size() - 3) + "bak" : output + ".bak";
 }

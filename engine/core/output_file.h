@@ -15,11 +15,6 @@ namespace folvex {
 
 bool PathExists(const std::string& utf8Path);
 void RemovePath(const std::string& utf8Path);
-// True when both paths name the same existing file.
-bool SameFile(const std::string& first, const std::string& second);
-
-// Writes bytes to path as they are, replacing any file there. False when not every byte was stored.
-bool WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // The backup name of an output: its last three characters replaced by "bak" (x.pdf gives x.bak).
 std::string BackupName(const std::string& output);
