@@ -304,7 +304,9 @@ TEST(DataSafety, ProtectedMergeDoesNotDependOnTheClock) {
     state.Control = &control;
     EXPECT_EQ(RunMerge(state, job), change ? kMergeFailed : kMergeDone) << change;
     EXPECT_EQ(fs::exists(job.OutputPath), !change);
-    if (!change) EXPECT_EQ(QpdfPages(job.OutputPath, "o"), "3\n");
+    if (!change) {
+      EXPECT_EQ(QpdfPages(job.OutputPath, "o"), "3\n");
+    }
     fs::remove(job.OutputPath);
   }
 }
