@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/text/texts.h"
 
 namespace folvex {

@@ -1,6 +1,6 @@
 #include "app/commands/extract_command.h"
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/list_commands.h"
 #include "app/commands/page_ranges.h"
 #include "app/jobs/extract_job.h"

@@ -1,7 +1,7 @@
 // The Extract command: the page-range dialog, its messages, and the extract job.
 #pragma once
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 
 namespace folvex {

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
+#include "app/session/list_display.h"
 #include "app/model/desktop.h"
 
 namespace folvex {
@@ -20,12 +21,5 @@ void DragRows(AppSession& session, Desktop& desktop, int target);
 // Runs a list command by its id. Returns false for ids that are not list commands (the document
 // operations, the splitter, Exit and the General Setting dialog are handled elsewhere).
 bool RunListCommand(AppSession& session, Desktop& desktop, int id);
-
-// The status bar's normal text: the hint and the row counts.
-std::string StatusText(const FileList& list, bool japanese);
-
-// Brings the window up to date after the list or the history changed: the list, the status bar
-// and the Undo and Redo tooltips.
-void ShowListChange(const AppSession& session, Desktop& desktop);
 
 }  // namespace folvex

@@ -1,11 +1,11 @@
 #include "app/commands/operation_commands.h"
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/extract_command.h"
 #include "app/commands/list_commands.h"
 #include "app/jobs/job_preparation.h"
 #include "app/jobs/merge_job.h"
-#include "app/jobs/security_jobs.h"
+#include "app/commands/security_commands.h"
 
 namespace folvex {
 

@@ -2,7 +2,7 @@
 // its refusal rules.
 #pragma once
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 
 namespace folvex {

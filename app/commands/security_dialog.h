@@ -2,7 +2,7 @@
 // asked when both passwords are the same.
 #pragma once
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 
 namespace folvex {

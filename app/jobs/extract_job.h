@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 
 namespace folvex {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/commands/list_commands.h"
+#include "app/session/list_display.h"
 
 namespace folvex {
 

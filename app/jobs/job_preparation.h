@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 #include "app/text/texts.h"
 #include "engine/core/engine_state.h"

@@ -1,6 +1,6 @@
 #include "app/jobs/merge_job.h"
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/jobs/job_preparation.h"
 #include "app/jobs/new_file.h"
 #include "app/model/page_text.h"

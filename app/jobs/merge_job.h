@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 #include "engine/assembly/merge.h"
 

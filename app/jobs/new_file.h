@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 #include "app/text/texts.h"
 

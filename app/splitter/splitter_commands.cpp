@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/command_ids.h"
-#include "app/commands/list_commands.h"
-#include "app/commands/menu_state.h"
+#include "app/session/command_ids.h"
+#include "app/session/list_display.h"
+#include "app/session/menu_state.h"
 #include "app/splitter/split_list_file.h"
 #include "app/splitter/splitter_protocol.h"
 #include "app/splitter/splitter_version.h"

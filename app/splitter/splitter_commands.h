@@ -2,7 +2,7 @@
 // Setting dialog that configures it, the two split commands and the notices it sends back.
 #pragma once
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 
 namespace folvex {

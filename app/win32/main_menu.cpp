@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/command_table.h"
 #include "app/win32/wide_text.h"
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/commands/menu_state.h"
+#include "app/session/menu_state.h"
 
 namespace folvex::win32 {
 

@@ -5,10 +5,11 @@
 
 #include <string>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/command_table.h"
 #include "app/commands/language_choice.h"
 #include "app/commands/list_commands.h"
+#include "app/session/list_display.h"
 #include "app/commands/operation_commands.h"
 #include "app/splitter/splitter_commands.h"
 #include "app/win32/dialogs.h"

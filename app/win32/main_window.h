@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/win32/drag_reorder.h"
 #include "app/win32/list_view.h"
 #include "app/win32/toolbar.h"

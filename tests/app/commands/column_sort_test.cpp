@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/command_table.h"
 
 namespace folvex {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "tests/support/pdf_writer.h"
 #include "tests/support/scripted_desktop.h"
 

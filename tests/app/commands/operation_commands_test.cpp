@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/password_dialog.h"
 #include "app/commands/security_dialog.h"
 #include "tests/support/job_session.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/operation_commands.h"
 #include "tests/support/job_session.h"
 #include "tests/support/pdf_writer.h"

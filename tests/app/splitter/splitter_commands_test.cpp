@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/operation_commands.h"
 #include "app/splitter/splitter_version.h"
 #include "tests/support/job_session.h"

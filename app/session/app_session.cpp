@@ -1,4 +1,4 @@
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 
 namespace folvex {
 

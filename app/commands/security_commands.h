@@ -2,7 +2,7 @@
 // rows, the rows changed by each file's result, and the message that sums it up.
 #pragma once
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "app/model/desktop.h"
 
 namespace folvex {

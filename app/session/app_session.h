@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/menu_state.h"
-#include "app/jobs/job_drivers.h"
+#include "app/session/menu_state.h"
+#include "app/session/job_drivers.h"
 #include "app/model/file_list.h"
 #include "app/model/history.h"
 #include "app/model/list_order.h"

@@ -1,6 +1,6 @@
-#include "app/commands/menu_state.h"
+#include "app/session/menu_state.h"
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 
 namespace folvex {
 

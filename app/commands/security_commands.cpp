@@ -1,6 +1,6 @@
-#include "app/jobs/security_jobs.h"
+#include "app/commands/security_commands.h"
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/password_dialog.h"
 #include "app/commands/security_dialog.h"
 #include "app/jobs/job_preparation.h"

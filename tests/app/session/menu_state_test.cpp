@@ -1,11 +1,11 @@
-#include "app/commands/menu_state.h"
+#include "app/session/menu_state.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 
 namespace folvex {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/commands/command_ids.h"
+#include "app/session/command_ids.h"
 #include "app/commands/operation_commands.h"
 #include "app/jobs/security_rows.h"
 #include "tests/support/job_session.h"
