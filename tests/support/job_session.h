@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "app/commands/app_session.h"
+#include "app/session/app_session.h"
 #include "tests/support/scripted_desktop.h"
 
 namespace folvex::testing {
