@@ -120,12 +120,22 @@ def Log(message):
 
 def Run(command, log_path=None, env=None, cwd=None):
     """Runs command; returns (exit status, output). The output also goes to log_path."""
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env, cwd=cwd,
-                            text=True, errors="replace")
+    # A session of its own, so that an interruption stops the compilers and tests below it too.
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env, cwd=cwd,
+                               text=True, errors="replace", start_new_session=True)
+    try:
+        output, _ = process.communicate()
+    except BaseException:
+        try:
+            os.killpg(process.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        process.wait()
+        raise
     if log_path:
         with open(log_path, "w", encoding="utf-8") as handle:
-            handle.write("$ " + " ".join(command) + "\n" + result.stdout)
-    return result.returncode, result.stdout
+            handle.write("$ " + " ".join(command) + "\n" + output)
+    return process.returncode, output
 
 
 def Nice(command):
@@ -144,11 +154,13 @@ def ClassifyBuildFailure(output):
     """A build that fails on a test's own source, or on a test program that cannot list its tests,
     has been caught by the tests; any other failing build means the fault does not compile."""
     steps = [a or b for a, b in FAILED_STEP.findall(output)]
+    # make also reports the targets above the failing step ("x.dir/all", "all").
+    steps = [step.split()[0] for step in steps if not re.search(r"(^|/)all$", step.strip())]
     if "Error running test executable" in output:
         return CAUGHT, "test program fails when listing its tests"
-    if steps and all(re.search(r"\.dir/tests/.*\.o(bj)?\b", step) for step in steps):
-        return CAUGHT, "test code does not compile: " + steps[0].split()[0]
-    error = re.search(r"^.*\berror\b.*$", output, re.M)
+    if steps and all(re.search(r"\.dir/tests/.*\.o(bj)?$", step) for step in steps):
+        return CAUGHT, "test code does not compile: " + os.path.basename(steps[0])
+    error = re.search(r"^\S+:\d+(:\d+)?: (fatal )?error: .*$|^.*undefined reference to .*$", output, re.M)
     return INVALID, (error.group(0).strip() if error else (steps[0] if steps else "build failed"))[:160]
 
 
