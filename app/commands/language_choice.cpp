@@ -1,20 +1,15 @@
 #include "app/commands/language_choice.h"
+#include "engine/core/path_text.h"
 
 namespace folvex {
-
-namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 LanguageChoice ChooseLanguage(int userLanguageId, std::string_view commandLine) {
   constexpr int kJapaneseLanguageId = 1041;
   LanguageChoice choice;
   choice.Japanese = userLanguageId == kJapaneseLanguageId;
   if (commandLine.size() < 3 || commandLine[0] != '/') return choice;
-  const char first = Lower(commandLine[1]);
-  const char second = Lower(commandLine[2]);
+  const char first = AsciiLower(commandLine[1]);
+  const char second = AsciiLower(commandLine[2]);
   if (first == 'u' && second == 's') {
     choice.Japanese = false;
     choice.Forced = true;

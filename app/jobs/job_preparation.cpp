@@ -3,14 +3,9 @@
 #include <utility>
 
 #include "app/session/list_display.h"
+#include "engine/core/path_text.h"
 
 namespace folvex {
-
-namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-}  // namespace
 
 bool OperationAllowed(const AppSession& session, int commandId) {
   return session.Splitter.Run == 0 && CommandEnabled(commandId, CurrentContext(session));
@@ -18,7 +13,7 @@ bool OperationAllowed(const AppSession& session, int commandId) {
 
 std::string FolderOf(const std::string& path) {
   std::size_t last = path.size();
-  while (last > 0 && !IsSeparator(path[last - 1])) --last;
+  while (last > 0 && !IsPathSeparator(path[last - 1])) --last;
   if (last == 0) return std::string();
   std::string folder = path.substr(0, last - 1);
   // "C:" and "" are roots: they keep their separator.

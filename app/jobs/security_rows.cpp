@@ -4,6 +4,7 @@
 
 #include "app/jobs/job_preparation.h"
 #include "app/jobs/output_names.h"
+#include "engine/core/path_text.h"
 
 namespace folvex {
 
@@ -31,13 +32,6 @@ void BecomeNewFile(AppSession& session, Desktop& desktop, ListEntry& row, const 
   fresh.Focused = row.Focused;
   row = std::move(fresh);
   RecountRow(session, desktop, row);
-}
-
-// folder and name joined as SecurityOutputPath joins them.
-std::string JoinedPath(const std::string& folder, const std::string& name) {
-  const char last = folder.back();
-  if (last == '\\' || last == '/') return folder + name;
-  return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + name;
 }
 
 }  // namespace

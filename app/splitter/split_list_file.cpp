@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/core/open_file.h"
+#include "engine/core/path_text.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -26,17 +27,9 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 std::string WithSeparator(std::string folder) {
-  if (folder.empty() || !IsSeparator(folder.back())) folder += kSeparator;
+  if (folder.empty() || !IsPathSeparator(folder.back())) folder += kSeparator;
   return folder;
-}
-
-std::string CurrentDirectory() {
-  std::error_code error;
-  const std::u8string text = std::filesystem::current_path(error).u8string();
-  return std::string(text.begin(), text.end());
 }
 
 std::filesystem::path NativePath(const std::string& utf8) {

@@ -12,6 +12,7 @@
 #include "app/splitter/splitter_version.h"
 #include "app/text/texts.h"
 #include "engine/core/output_file.h"
+#include "engine/core/path_text.h"
 
 namespace folvex {
 
@@ -125,14 +126,7 @@ void RunGeneralSetting(AppSession& session, Desktop& desktop) {
     settings.PageDisp = typed.PageDisp;
     const std::string& path = typed.SplitterPath;
     if (path.empty()) return true;
-    constexpr std::string_view kName = "tomlet.exe";
-    bool named = path.size() >= kName.size();
-    for (std::size_t i = 0; named && i < kName.size(); ++i) {
-      char c = path[path.size() - kName.size() + i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      named = c == kName[i];
-    }
-    if (!named) {
+    if (!EndsWithIgnoringCase(path, "tomlet.exe")) {
       Show(session, desktop, TextId::SplitterNotTomlet, MessageIcon::Error);
       return false;
     }

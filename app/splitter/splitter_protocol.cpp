@@ -5,20 +5,11 @@
 
 #include "app/splitter/splitter_version.h"
 #include "engine/assembly/output_settings.h"
+#include "engine/core/path_text.h"
 
 namespace folvex {
 
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -155,9 +146,9 @@ std::string SplitListText(const OutputSettings& settings, std::string_view input
 std::optional<SplitterCommand> ParseSplitterCommandLine(std::string_view commandLine) {
   std::string_view rest = Trimmed(commandLine);
   SplitterCommand command;
-  if (StartsWithNoCase(rest, "/jp") || StartsWithNoCase(rest, "/us")) {
+  if (StartsWithIgnoringCase(rest, "/jp") || StartsWithIgnoringCase(rest, "/us")) {
     command.LanguageForced = true;
-    command.Japanese = StartsWithNoCase(rest, "/jp");
+    command.Japanese = StartsWithIgnoringCase(rest, "/jp");
     rest.remove_prefix(3);
   }
   struct Form {

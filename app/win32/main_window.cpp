@@ -18,6 +18,7 @@
 #include "app/win32/status_bar.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_desktop.h"
+#include "engine/core/path_text.h"
 
 namespace folvex::win32 {
 
@@ -32,14 +33,6 @@ bool SplitRunActive(const MainWindow& window) { return window.Session.Splitter.R
 
 void ShowNormalStatus(MainWindow& window) {
   SetStatusBarText(window.Status, StatusText(window.Session.List, window.Session.Japanese));
-}
-
-std::string CurrentDirectory() {
-  const DWORD length = GetCurrentDirectoryW(0, nullptr);
-  std::wstring folder(length, L'\0');
-  const DWORD written = GetCurrentDirectoryW(length, folder.data());
-  folder.resize(written);
-  return Narrow(folder);
 }
 
 void RunWindowCommand(MainWindow& window, int id, LPARAM data) {

@@ -11,12 +11,11 @@
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
 #include "engine/transfer/page_dicts.h"
+#include "engine/core/path_text.h"
 
 namespace folvex {
 
 namespace {
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 int DigitsOf(int value) {
   int digits = 1;
@@ -126,7 +125,7 @@ void WritePages(EngineState& state, const SplitJob& job, const std::vector<int>&
   }
   const std::string folder = job.OutputFolder.empty()
                                  ? SplitFolderOf(job.InputPath)
-                                 : (IsSeparator(job.OutputFolder.back()) ? job.OutputFolder : job.OutputFolder + "/");
+                                 : (IsPathSeparator(job.OutputFolder.back()) ? job.OutputFolder : job.OutputFolder + "/");
   const std::string base = SplitBaseName(job.InputPath);
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
   const int n = static_cast<int>(pages.size());
@@ -216,21 +215,16 @@ void Split(EngineState& state, const SplitJob& job, SplitOutcome& outcome) {
 
 std::string SplitBaseName(const std::string& inputPath) {
   std::size_t start = inputPath.size();
-  while (start > 0 && !IsSeparator(inputPath[start - 1])) --start;
+  while (start > 0 && !IsPathSeparator(inputPath[start - 1])) --start;
   std::string name = inputPath.substr(start);
-  if (name.size() > 4) {
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (tail == ".pdf") name.resize(name.size() - 4);
-  }
+  // A name that is only ".pdf" keeps it.
+  if (name.size() > 4 && EndsWithIgnoringCase(name, ".pdf")) name.resize(name.size() - 4);
   return name;
 }
 
 std::string SplitFolderOf(const std::string& inputPath) {
   std::size_t end = inputPath.size();
-  while (end > 0 && !IsSeparator(inputPath[end - 1])) --end;
+  while (end > 0 && !IsPathSeparator(inputPath[end - 1])) --end;
   return inputPath.substr(0, end);
 }
 
