@@ -5,6 +5,7 @@
 #include <span>
 
 #include "app/text/texts.h"
+#include "engine/assembly/output_settings.h"
 
 namespace folvex {
 
@@ -37,17 +38,6 @@ int PositionOfValue(std::span<const int> values, int stored) {
   return 0;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The leading decimal digits of text, as a number (text is at most 8 characters, so it fits).
-long LeadingNumber(const std::string& text) {
-  long value = 0;
-  for (char c : text) {
-    if (!IsDigit(c)) break;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
 
 }  // namespace
 
@@ -85,7 +75,7 @@ FileSettingForm FileSettingFormOf(OutputSettings& settings, bool& scaleAutoFit, 
     form.ScalePosition = 2 + static_cast<int>(letter);
   } else if (IsDigit(scale[0])) {
     form.ScalePosition = kScaleSet;
-    settings.ScaleText = std::to_string(LeadingNumber(scale.substr(0, 8)));
+    settings.ScaleText = std::to_string(DispScalePercentage(scale.substr(0, 8)));
     scaleAutoFit = scale.back() == 'F' || scale.back() == 'f';
   } else {
     settings.DispScale = "N";
@@ -100,7 +90,7 @@ FileSettingForm FileSettingFormOf(OutputSettings& settings, bool& scaleAutoFit, 
   form.PanelExtract = PanelPositionOf(settings.PageModeE);
   form.KeepMerge = OutlineKeepingPositionOf(settings.OutlineKeepM);
   form.PanelMerge = PanelPositionOf(settings.PageModeM);
-  form.SplitRowOffered = splitterVersion >= kSplitRowSplitterVersion;
+  form.SplitRowOffered = splitterVersion >= kSplitterListFileVersion;
   form.KeepSplit = form.SplitRowOffered ? OutlineKeepingPositionOf(settings.OutlineKeepS) : -1;
   form.PanelSplit = form.SplitRowOffered ? PanelPositionOf(settings.PageModeS) : -1;
 
@@ -123,7 +113,7 @@ FileSettingEnabling FileSettingEnablingOf(const FileSettingForm& form) {
 }
 
 std::string DispScaleOfSetScale(const std::string& editText, bool autoFit) {
-  const long value = LeadingNumber(editText.substr(0, 8));
+  const long value = DispScalePercentage(editText.substr(0, 8));
   if (value == 0) return "N";
   return std::to_string(value) + (autoFit ? "F" : "");
 }
@@ -132,7 +122,7 @@ void StoreFileSettingForm(const FileSettingForm& form, OutputSettings& settings,
   if (form.ScalePosition == kScaleSet) {
     settings.DispScale = DispScaleOfSetScale(form.ScaleEdit, form.AreaAutoFit);
     if (settings.DispScale != "N") {
-      settings.ScaleText = std::to_string(LeadingNumber(form.ScaleEdit.substr(0, 8)));
+      settings.ScaleText = std::to_string(DispScalePercentage(form.ScaleEdit.substr(0, 8)));
       scaleAutoFit = form.AreaAutoFit;
     }
   } else if (form.ScalePosition >= 2 && form.ScalePosition <= 5) {

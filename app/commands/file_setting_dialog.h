@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core/job_settings.h"
+#include "app/splitter/splitter_version.h"
 
 namespace folvex {
 
@@ -37,10 +38,6 @@ struct FileSettingForm {
   bool LowerLevels = false;
   bool OutlineClosed = false;
 };
-
-// The splitter's list-file command lines (version 1000 on) are the first to carry the split
-// row's settings.
-constexpr int kSplitRowSplitterVersion = 1000;
 
 // The controls as the dialog opens. A DispScale that starts with none of N, A, W, H, O or a digit
 // is reset to "N" in settings. scaleAutoFit is the "Area AutoFit" state remembered from the last

@@ -8,7 +8,8 @@ namespace folvex {
 
 constexpr int kSplitterMinimumVersion = 860;   // below: not usable
 constexpr int kSplitterRunVersion = 910;       // several files in one run
-constexpr int kSplitterListFileVersion = 1000; // list-file command lines with output options
+constexpr int kSplitterListFileVersion = 1000; // list-file command lines, the first to carry output options
+                                                // (the File Setting dialog's split row)
 constexpr int kSplitterNewestVersion = 99999;
 
 // The release a size in bytes belongs to: a listed release size gives its version; any other size

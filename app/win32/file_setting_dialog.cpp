@@ -162,7 +162,7 @@ void ChooseOutlineColour(HWND dialog, OutputSettings& settings) {
 INT_PTR CALLBACK FileSettingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = StateOf<FileSettingState>(dialog, message, lParam);
   if (state == nullptr) return FALSE;  // messages before WM_INITDIALOG
-  const bool splitRowOffered = state->SplitterVersion >= kSplitRowSplitterVersion;
+  const bool splitRowOffered = state->SplitterVersion >= kSplitterListFileVersion;
   switch (message) {
     case WM_INITDIALOG:
       Fill(dialog, *state);

@@ -3,6 +3,7 @@
 #include "app/win32/dialog_controls.h"
 #include "app/win32/dialogs.h"
 #include "app/win32/resources/dialog_ids.h"
+#include "app/splitter/splitter_commands.h"
 
 namespace folvex::win32 {
 
@@ -18,13 +19,9 @@ struct GeneralState {
 };
 
 void ChooseSplitter(HWND dialog, bool japanese) {
-  FileDialogRequest request;
-  request.Title = Text(TextId::SplitterRefTitle, japanese);
-  request.FilterName = "Tomlet.exe";
-  request.FilterPattern = "Tomlet.exe";
-  request.DefaultExtension = "exe";
-  request.MustExist = true;
-  if (auto path = ShowOpenFileDialog(dialog, request)) SetControlText(dialog, IDC_PATH_EDIT, *path);
+  if (auto path = ShowOpenFileDialog(dialog, SplitterFileDialogRequest(japanese))) {
+    SetControlText(dialog, IDC_PATH_EDIT, *path);
+  }
 }
 
 INT_PTR CALLBACK GeneralProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
