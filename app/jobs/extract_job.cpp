@@ -26,7 +26,6 @@ void HandleFailure(AppSession& session, Desktop& desktop, int rowIndex, int resu
       message = TextId::OnlyOnePage;
       break;
     case kExtractFailed:
-    case 10:
       if (state.LastErrorCode == -1000) {
         row.Icon = kIconEncrypted;
         row.Page = std::string(Text(TextId::PageEncrypted, japanese));

@@ -22,7 +22,6 @@ struct FailureRule {
 std::optional<FailureRule> FailureRuleOf(int result, const EngineState& state) {
   switch (result) {
     case kMergeFailed:
-    case 10:
       if (state.LastErrorCode == -1000) return FailureRule{TextId::FileEncryptedAt, true, false, true};
       return FailureRule{TextId::MergeFailed, false, false, false};
     case kMergeInputMissing: return FailureRule{TextId::FileNotFoundAt, false, true, true};

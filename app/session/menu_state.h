@@ -33,8 +33,8 @@ struct CommandContext {
 bool ExtractRuleMet(const ListCounts& counts);
 
 // The enabled state of a menu command (also the test a toolbar click must pass). During a splitter
-// run only Exit, Help and File Setting stay enabled. Ids outside the menus (accelerator-only and
-// the program's own) are always enabled.
+// run only Exit, Help and File Setting are enabled, whatever the id. Otherwise ids outside the
+// menus (accelerator-only and the program's own) are always enabled.
 bool CommandEnabled(int id, const CommandContext& context);
 
 // The enabled state of an item of the list's context menu.

@@ -18,6 +18,9 @@ namespace folvex {
 constexpr int kCatalogNumber = 1;
 constexpr int kInformationNumber = 2;
 
+// LastErrorCode of a page copy that failed (WritePageObjects).
+constexpr int kPageCopyFailed = -315;
+
 // LastErrorCode of an output that cannot be stored, and of one that would replace an input.
 constexpr int kOutputNotStored = -2000;
 constexpr int kOutputReplacesInput = -2001;

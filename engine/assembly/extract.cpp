@@ -19,7 +19,6 @@ namespace folvex {
 
 namespace {
 
-constexpr int kPagesFailed = -315;
 
 struct Writer {
   EngineState& State;
@@ -62,13 +61,13 @@ struct Writer {
 
     PageTreeLayout tree;
     if (int result = LayOutPageTree(n, tree); result != 0) return Fail(result);
-    AppendPagesObjects(Output.Text, Output.Offsets, tree);
+    AppendPagesObjects(Output, tree);
 
     Output.NextObjectNumber = tree.LastNumber + 1;
     const PageSelection selection{Job.PageIndexList, tree.PageNumbers, tree.ParentNumbers};
     if (WritePageObjects(State, Slot, Copies, selection, Progress, Output, Workspace) != 1) {
       if (State.Cancelled()) return 0;
-      return Fail(kPagesFailed);
+      return Fail(kPageCopyFailed);
     }
 
     AppendCatalogAtEnd(Output, catalog);

@@ -25,11 +25,6 @@ constexpr int kSecurityDiffers = -3001;
 constexpr int kLoadFailed = -12345;
 constexpr int kRebuildFailed = -12346;
 constexpr int kPagesUnreadable = -12347;
-constexpr int kPagesFailed = -315;
-
-std::string Counted(const char* label, int index, int count) {
-  return std::string(label) + std::to_string(index + 1) + "/" + std::to_string(count);
-}
 
 // The protection of the first protected input, which every later input must share.
 struct SavedSecurity {
@@ -157,19 +152,19 @@ class InputReader {
     options.Progress = [i, n](EngineState& state, OpenStage stage) {
       switch (stage) {
         case OpenStage::Reading:
-          return state.ReportProgress(Counted("Reading/Analyzing File:", i, n), Counted("読み込み/解析中 ファイル:", i, n),
+          return state.ReportProgress(CountedLabel("Reading/Analyzing File:", i, n), CountedLabel("読み込み/解析中 ファイル:", i, n),
                                       8 * i / n);
         case OpenStage::Parsing:
-          return state.ReportProgress(Counted("Reading/Analyzing File:", i, n), Counted("読み込み/解析中 ファイル:", i, n),
+          return state.ReportProgress(CountedLabel("Reading/Analyzing File:", i, n), CountedLabel("読み込み/解析中 ファイル:", i, n),
                                       (8 * i + 4) / n);
         case OpenStage::Converting:
-          return state.ReportProgress(Counted("Convert/Analyzing File:", i, n), Counted("変換/解析中 ファイル:", i, n),
+          return state.ReportProgress(CountedLabel("Convert/Analyzing File:", i, n), CountedLabel("変換/解析中 ファイル:", i, n),
                                       8 * i / n);
         case OpenStage::Repairing:
-          return state.ReportProgress(Counted("Repair/Analyzing File:", i, n), Counted("修復/解析中 ファイル:", i, n),
+          return state.ReportProgress(CountedLabel("Repair/Analyzing File:", i, n), CountedLabel("修復/解析中 ファイル:", i, n),
                                       8 * i / n);
         case OpenStage::Analyzing:
-          return state.ReportProgress(Counted("Reading/Analyzing File:", i, n), Counted("読み込み/解析中 ファイル:", i, n),
+          return state.ReportProgress(CountedLabel("Reading/Analyzing File:", i, n), CountedLabel("読み込み/解析中 ファイル:", i, n),
                                       2 * i / n + 6);
       }
     };
@@ -354,15 +349,15 @@ struct Writer {
     AppendInformationObject(Output, Job.CreationDateText, Job.ProducerText);
     PageTreeLayout tree;
     if (int result = LayOutPageTree(total, tree); result != 0) return Fail(result);
-    AppendPagesObjects(Output.Text, Output.Offsets, tree);
+    AppendPagesObjects(Output, tree);
     Output.NextObjectNumber = tree.LastNumber + 1;
 
     for (std::size_t i = 0; i < n; ++i) {
       if (i > 0 && Reader.Reopen(static_cast<int>(i)) != 1) return 0;
       const int first = FirstPage[i];
       const int count = Job.Inputs[i].PageCount;
-      const auto progress = TransferProgress{Counted("Creating  File:", static_cast<int>(i), static_cast<int>(n)) + " Page:",
-                                             Counted("作成中  ファイル:", static_cast<int>(i), static_cast<int>(n)) + " ページ:",
+      const auto progress = TransferProgress{CountedLabel("Creating  File:", static_cast<int>(i), static_cast<int>(n)) + " Page:",
+                                             CountedLabel("作成中  ファイル:", static_cast<int>(i), static_cast<int>(n)) + " ページ:",
                                              10 + first * 90 / total, count * 90 / total};
       std::vector<int> pageIndex(static_cast<std::size_t>(count));
       for (int k = 0; k < count; ++k) pageIndex[static_cast<std::size_t>(k)] = k;
@@ -373,7 +368,7 @@ struct Writer {
       if (WritePageObjects(State, Slot(i), Copies[i], selection, progress, Output) != 1) {
         if (State.Cancelled()) return 0;
         Job.JobResultIndex = static_cast<int>(i);
-        return Fail(kPagesFailed);
+        return Fail(kPageCopyFailed);
       }
       KeepOutlineTextsOnly(State.Slots[i]);
     }

@@ -23,11 +23,6 @@ int64_t PowerOfTen(int exponent) {
   return p;
 }
 
-void RecordOffset(std::vector<uint32_t>& offsets, int number, std::size_t offset) {
-  if (offsets.size() < static_cast<std::size_t>(number)) offsets.resize(number);
-  offsets[number - 1] = static_cast<uint32_t>(offset);
-}
-
 }  // namespace
 
 int FirstPageNumber(int pageCount) {
@@ -98,11 +93,12 @@ int LayOutPageTree(int pageCount, PageTreeLayout& layout) {
   return 0;
 }
 
-void AppendPagesObjects(std::string& out, std::vector<uint32_t>& offsets, const PageTreeLayout& layout) {
+void AppendPagesObjects(TransferOutput& output, const PageTreeLayout& layout) {
+  std::string& out = output.Text;
   for (int number = kPageTreeRootNumber; number <= layout.LastNumber; ++number) {
     const PageTreeNode& node = layout.Nodes[number];
     if (node.Kids.empty()) continue;
-    RecordOffset(offsets, number, out.size());
+    output.RecordOffset(number, output.Position());
     out += std::to_string(number) + " 0 obj\n<<\n/Type /Pages\n/Kids [ ";
     for (int kid : node.Kids) out += std::to_string(kid) + " 0 R ";
     out += "]\n/Count " + std::to_string(node.PageCount) + "\n";

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/transfer/page_objects.h"
+
 namespace folvex {
 
 // Errors of LayOutPageTree. None occurs for a page count of at least 1.
@@ -38,7 +40,7 @@ int FirstPageNumber(int pageCount);
 int LayOutPageTree(int pageCount, PageTreeLayout& layout);
 
 // Appends a /Pages object for every node from the root to layout.LastNumber that has kids, in
-// increasing order, recording each object's offset in offsets (entry m - 1 for object m).
-void AppendPagesObjects(std::string& out, std::vector<uint32_t>& offsets, const PageTreeLayout& layout);
+// increasing order, recording each object's offset in the output.
+void AppendPagesObjects(TransferOutput& output, const PageTreeLayout& layout);
 
 }  // namespace folvex

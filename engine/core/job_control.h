@@ -2,12 +2,25 @@
 #pragma once
 
 #include <atomic>
+#include <charconv>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 namespace folvex {
+
+// A progress label with its count: label, then "k/n" for item index (0-based) of count.
+inline std::string CountedLabel(std::string_view label, int index, int count) {
+  char numbers[32];
+  char* at = std::to_chars(numbers, numbers + 12, index + 1).ptr;
+  *at++ = '/';
+  at = std::to_chars(at, numbers + sizeof numbers, count).ptr;
+  std::string text;
+  text.reserve(label.size() + static_cast<std::size_t>(at - numbers));
+  text.append(label).append(numbers, at);
+  return text;
+}
 
 struct JobControl {
   std::atomic<int> CancelFlag{0};  // 0 go on; nonzero stop (the progress dialog sets 3)

@@ -16,7 +16,7 @@ constexpr int kRewriteNoLength = -311;      // a stream without a usable /Length
 constexpr int kRewriteBadString = -312;     // a string that does not close
 constexpr int kRewriteBadObject = -313;     // an object that is not where the table says
 constexpr int kRewriteTooManyObjects = -314;
-constexpr int kRewriteNoCatalog = -315;       // the trailer's /Root names no object of the table
+constexpr int kRewriteNoCatalog = -316;       // the trailer's /Root names no object of the table
 constexpr int kRewriteCancelled = -330;
 
 // Rewrites image object by object in the order of table under key (the file key): strings and

@@ -37,15 +37,12 @@ int StoreOutput(EngineState& state, const std::string& output, const FileImage& 
   return kSecurityDone;
 }
 
-std::string StepLabel(const char* word, int index, int count) {
-  return std::string(word) + " " + std::to_string(index + 1) + "/" + std::to_string(count);
-}
-
 void ReportStep(EngineState& state, const char* english, const char* japanese, int index, int count, int percent) {
-  state.ReportProgress(StepLabel(english, index, count), StepLabel(japanese, index, count), percent);
+  state.ReportProgress(CountedLabel(std::string(english) + " ", index, count),
+                       CountedLabel(std::string(japanese) + " ", index, count), percent);
 }
 
-int ProtectAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count);
+int ProtectCopyAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count);
 
 int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int count) {
   SecurityJob& job = state.SecurityJobState;
@@ -61,7 +58,7 @@ int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int co
   if (job.Aes256) {
     ReportStep(state, "Analyzing", "解析中", index, count, (200 * index + 100) / (2 * count));
     MakeAes256Parameters(job.OpenPassword, job.OwnerPassword, PermissionsFromSelection(job.PermissionSelection), p);
-    return ProtectAndStore(state, record, image, index, count);
+    return ProtectCopyAndStore(state, record, image, index, count);
   }
   p.EncryptVersion = 2;
   p.EncryptRevision = 3;
@@ -77,7 +74,7 @@ int ProtectOne(EngineState& state, SecurityFileRecord& record, int index, int co
   const auto user = ComputeUserEntry(3, job.OpenPassword, p);
   p.UserEntry.assign(user.begin(), user.end());
 
-  return ProtectAndStore(state, record, image, index, count);
+  return ProtectCopyAndStore(state, record, image, index, count);
 }
 
 // What a copy must read back as: the input's pages, and, protected, the parameters and passwords
@@ -93,7 +90,7 @@ ExpectedOutput ExpectedCopy(const PageFacts& pages, const SecurityParameters* se
 }
 
 // Protects image with state.Security and stores it as the record's output.
-int ProtectAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count) {
+int ProtectCopyAndStore(EngineState& state, SecurityFileRecord& record, FileImage& image, int index, int count) {
   const SecurityJob& job = state.SecurityJobState;
   const std::vector<Byte> key = state.Security.FileKey;
   PageFacts pages;

@@ -13,7 +13,7 @@ namespace folvex {
 
 constexpr uint32_t kNoRecord = UINT32_MAX;
 // Target of a reference to a number the cross-reference table does not list (the null object).
-constexpr uint32_t kUnlistedTarget = UINT32_MAX;
+constexpr uint32_t kUnlistedTarget = UINT32_MAX - 1;
 
 // One reference occurrence in a scanned text: the text "n g R" from Start to End.
 struct ReferenceRecord {

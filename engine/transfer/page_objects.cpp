@@ -33,19 +33,8 @@ void AppendNumberReference(std::string& out, int number) {
   out.append(text, at + 4);
 }
 
-// The label with its count: the English label's first word becomes "Analyzing" while objects are
-// collected, the Japanese one's 作成 becomes 解析.
-std::string Counted(const std::string& label, int k, int n) {
-  char count[32];
-  char* at = std::to_chars(count, count + 12, k + 1).ptr;
-  *at++ = '/';
-  at = std::to_chars(at, count + sizeof count, n).ptr;
-  std::string text;
-  text.reserve(label.size() + static_cast<std::size_t>(at - count));
-  text.append(label).append(count, at);
-  return text;
-}
-
+// The label of the collecting step: the English label's first word becomes "Analyzing" while
+// objects are collected, the Japanese one's 作成 becomes 解析.
 std::string AnalyzingForm(std::string label, bool japanese) {
   if (!japanese) return label.size() >= 9 ? "Analyzing" + label.substr(9) : label;
   const std::string creating = "作成", analyzing = "解析";
@@ -188,7 +177,7 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
   const std::string analyzingJapanese = AnalyzingForm(progress.Japanese, true);
   Collection collection;
   const WalkProgress walkProgress = [&](int k, int count) {
-    state.ReportProgress(Counted(analyzingEnglish, k, count), Counted(analyzingJapanese, k, count),
+    state.ReportProgress(CountedLabel(analyzingEnglish, k, count), CountedLabel(analyzingJapanese, k, count),
                          progress.Base + static_cast<int>((int64_t{progress.Span} * k * 75 / 90) / count));
   };
   if (CollectObjects(state, slot, copies, selection.PageIndex, renumber, walkProgress, collection,
@@ -204,7 +193,7 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
   std::size_t firstObject = 0;
   for (int k = 0; k < n; ++k) {
     if (state.Cancelled()) return 0;
-    state.ReportProgress(Counted(progress.English, k, n), Counted(progress.Japanese, k, n),
+    state.ReportProgress(CountedLabel(progress.English, k, n), CountedLabel(progress.Japanese, k, n),
                          progress.Base + (progress.Span * 75) / 90 +
                              static_cast<int>((int64_t{progress.Span} * k * 15 / 90) / n));
     const auto listing = static_cast<std::size_t>(k);

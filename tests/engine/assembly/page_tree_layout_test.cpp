@@ -109,9 +109,12 @@ TEST(PageTreeLayoutTest, NoPagesIsAnError) {
 TEST(PagesObjectsTest, WritesEveryNodeWithKidsInNumberOrder) {
   PageTreeLayout layout;
   ASSERT_EQ(LayOutPageTree(11, layout), 0);
-  std::string out = "%PDF-1.4\n";
-  std::vector<uint32_t> offsets(2, 7);
-  AppendPagesObjects(out, offsets, layout);
+  TransferOutput output;
+  output.Text = "%PDF-1.4\n";
+  output.Offsets.assign(2, 7);
+  AppendPagesObjects(output, layout);
+  const std::string& out = output.Text;
+  const std::vector<uint32_t>& offsets = output.Offsets;
   const std::string root =
       "3 0 obj\n<<\n/Type /Pages\n/Kids [ 4 0 R 7 0 R 8 0 R 9 0 R 10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R ]\n"
       "/Count 11\n>>\nendobj\n";
