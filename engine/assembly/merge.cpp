@@ -84,7 +84,7 @@ class InputReader {
     for (int i = 0; i < n; ++i) {
       if (State.Cancelled()) return 0;
       Job.JobResultIndex = i;
-      JobBefore.push_back(State.Job);
+      Kept.emplace_back().JobBefore = State.Job;
       const int pages = ReadOne(i, n);
       if (pages < 0) return FailureCode;
       const auto index = static_cast<std::size_t>(i);
@@ -94,8 +94,8 @@ class InputReader {
       firstPage.push_back(total);
       total += pages;
       DocumentSlot& slot = State.Slots[index];
-      ImageSizes.push_back(slot.Image.Size());
-      JobAfter.push_back(State.Job);
+      Kept[index].ImageSize = slot.Image.Size();
+      Kept[index].JobAfter = State.Job;
       headers.push_back(HeaderOf(slot.Image));
       if (BuildPageDicts(State, slot, pages, copies[index]) != 1 && !State.Cancelled() && unreadablePages < 0) {
         unreadablePages = i;
@@ -119,12 +119,12 @@ class InputReader {
   int Reopen(int i) {
     const auto index = static_cast<std::size_t>(i);
     DocumentSlot& slot = State.Slots[index];
-    if (ReadAgain[index] && ReadFileAgain(index)) {
-      State.Job = JobAfter[index];
+    if (Kept[index].ReadAgain && ReadFileAgain(index)) {
+      State.Job = Kept[index].JobAfter;
       return 1;
     }
     slot = DocumentSlot{};
-    State.Job = JobBefore[index];
+    State.Job = Kept[index].JobBefore;
     State.ProgressMuted = true;
     const int pages = ReadOne(i, static_cast<int>(Job.Inputs.size()));
     State.ProgressMuted = false;
@@ -140,7 +140,7 @@ class InputReader {
   // The sum of the opened inputs' image sizes.
   std::size_t TotalImageSize() const {
     std::size_t size = 0;
-    for (const std::size_t s : ImageSizes) size += s;
+    for (const KeptInput& kept : Kept) size += kept.ImageSize;
     return size;
   }
 
@@ -219,22 +219,22 @@ class InputReader {
   // whose object-stream objects were appended to it) is taken up again by reading the file and
   // appending the rest of the image, kept now (up to kMaxKeptRest bytes for all inputs): its
   // tables stay for the writing. Any other input lets everything go and is opened again. What is
-  // kept tells the image again: the hash of its first FileSizes bytes and the rest (a file read
+  // kept tells the image again: the hash of its first FileSize bytes and the rest (a file read
   // again), or the hash of it all (an input opened again).
   void KeepForReading(std::size_t index, const std::string& path) {
     DocumentSlot& slot = State.Slots[index];
+    KeptInput& kept = Kept[index];
     const long long fileSize = FileSizeAt(path);
     const std::size_t imageSize = slot.Image.Size();
     const bool fits = fileSize >= 0 && static_cast<unsigned long long>(fileSize) <= imageSize &&
                       KeptRest + (imageSize - static_cast<std::size_t>(fileSize)) <= kMaxKeptRest;
-    ReadAgain.push_back(!Saved && fits);
-    ProtectedImages.push_back(Saved ? LastProtectedImage : ImageFingerprint{});
-    FileSizes.push_back(ReadAgain.back() ? static_cast<std::size_t>(fileSize) : imageSize);
-    const std::size_t size = FileSizes.back();
-    Hashes.push_back(Saved ? 0 : ContentHash({slot.Image.Begin(), size}));
-    Rests.emplace_back();
-    AppendBytes(Rests.back(), slot.Image.Begin() + size, imageSize - size);
-    if (!ReadAgain.back()) {
+    kept.ReadAgain = !Saved && fits;
+    if (Saved) kept.Protected = LastProtectedImage;
+    kept.FileSize = kept.ReadAgain ? static_cast<std::size_t>(fileSize) : imageSize;
+    const std::size_t size = kept.FileSize;
+    kept.Hash = Saved ? 0 : ContentHash({slot.Image.Begin(), size});
+    AppendBytes(kept.Rest, slot.Image.Begin() + size, imageSize - size);
+    if (!kept.ReadAgain) {
       slot = DocumentSlot{};
       return;
     }
@@ -246,14 +246,15 @@ class InputReader {
   // the one the first pass read.
   bool ReadFileAgain(std::size_t index) {
     DocumentSlot& slot = State.Slots[index];
+    const KeptInput& kept = Kept[index];
     int error = 0;
-    if (LoadFileImage(Job.Inputs[index].Path, slot.Image, error) != 1 || slot.Image.Size() != FileSizes[index] ||
-        ContentHash({slot.Image.Begin(), slot.Image.Size()}) != Hashes[index]) {
+    if (LoadFileImage(Job.Inputs[index].Path, slot.Image, error) != 1 || slot.Image.Size() != kept.FileSize ||
+        ContentHash({slot.Image.Begin(), slot.Image.Size()}) != kept.Hash) {
       return false;
     }
     const Byte zero = 0;
     slot.Image.Storage.pop_back();
-    AppendBytes(slot.Image.Storage, Rests[index].data(), Rests[index].size());
+    AppendBytes(slot.Image.Storage, kept.Rest.data(), kept.Rest.size());
     AppendBytes(slot.Image.Storage, &zero, 1);
     return true;
   }
@@ -261,11 +262,11 @@ class InputReader {
   // Whether an input opened again gives the image the first pass saw: a protected input by its
   // bytes before decryption and its size after, any other by its image.
   bool SameInput(std::size_t index, const FileImage& image) const {
-    if (image.Size() != ImageSizes[index]) return false;
-    if (ProtectedImages[index].Size != 0) return LastProtectedImage == ProtectedImages[index];
-    const std::size_t size = FileSizes[index];
-    return ContentHash({image.Begin(), size}) == Hashes[index] &&
-           std::equal(image.Begin() + size, image.End(), Rests[index].begin(), Rests[index].end());
+    const KeptInput& kept = Kept[index];
+    if (image.Size() != kept.ImageSize) return false;
+    if (kept.Protected.Size != 0) return LastProtectedImage == kept.Protected;
+    return ContentHash({image.Begin(), kept.FileSize}) == kept.Hash &&
+           std::equal(image.Begin() + kept.FileSize, image.End(), kept.Rest.begin(), kept.Rest.end());
   }
 
   EngineState& State;
@@ -273,24 +274,27 @@ class InputReader {
   int FailureCode = 0;
   std::optional<SavedSecurity> Saved;
   int SecurityResult = 0;
-  // Per input, from the first pass: the image's size, the job settings before and after its
-  // opening, whether its file gives its image again, and what tells the image (see
-  // KeepForReading).
-  std::vector<std::size_t> ImageSizes;
-  std::vector<JobSettings> JobBefore;
-  std::vector<JobSettings> JobAfter;
-  std::vector<bool> ReadAgain;
-  std::vector<std::size_t> FileSizes;
-  std::vector<uint64_t> Hashes;
-  std::vector<ImageBytes> Rests;
-  std::size_t KeptRest = 0;
   struct ImageFingerprint {
     uint64_t Hash = 0;
     std::size_t Size = 0;
     bool operator==(const ImageFingerprint&) const = default;
   };
-  ImageFingerprint LastProtectedImage;            // of the protected input decrypted last
-  std::vector<ImageFingerprint> ProtectedImages;  // per input; Size 0 for an unprotected one
+  // What the first pass keeps of an input: the image's size, the job settings before and after
+  // its opening, whether its file gives its image again, and what tells the image (see
+  // KeepForReading; Protected is the bytes before decryption, Size 0 for an unprotected input).
+  struct KeptInput {
+    std::size_t ImageSize = 0;
+    JobSettings JobBefore;
+    JobSettings JobAfter;
+    bool ReadAgain = false;
+    std::size_t FileSize = 0;
+    uint64_t Hash = 0;
+    ImageBytes Rest;
+    ImageFingerprint Protected;
+  };
+  std::vector<KeptInput> Kept;
+  std::size_t KeptRest = 0;
+  ImageFingerprint LastProtectedImage;  // of the protected input decrypted last
   static constexpr std::size_t kMaxKeptRest = std::size_t{64} << 20;
 };
 

@@ -60,13 +60,10 @@ class Walk {
     Stack.push_back(Frame{listing, 0, text, text + copy.size(), StreamContext{}});
     while (!Stack.empty()) {
       Frame& frame = Stack.back();
-      const Byte* start = nullptr;
-      int number = 0;
-      bool parent = false;
-      int& error = State.LastErrorCode;
+      FoundReference found;
       StreamExtent stream;
       frame.Stream.Found = &stream;
-      const ReferenceScan scan = FindNextReference(frame.Cursor, frame.End, frame.Stream, start, number, parent, error);
+      const ReferenceScan scan = FindNextReference(frame.Cursor, frame.End, frame.Stream, found, State.LastErrorCode);
       if (scan == ReferenceScan::Failed) return 0;
       if (stream.After != nullptr && frame.Page < 0 && (!stream.LengthIsTrue() || !stream.KeywordLineIsPlain())) {
         CollectedObject& object = Out.Objects[frame.Object];
@@ -84,7 +81,7 @@ class Walk {
         Stack.pop_back();
         continue;
       }
-      if (Record(frame, start, number, parent) != 1) return 0;
+      if (Record(frame, found.Start, found.Number, found.Parent) != 1) return 0;
     }
     return 1;
   }

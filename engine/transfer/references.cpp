@@ -32,24 +32,29 @@ long DecimalValue(const Byte* first, const Byte* last) {
   return value > 0x7FFFFFFF ? 0x7FFFFFFF : value;
 }
 
-// After a first digit run at p (followed by whitespace or a comment): the second run and the "R"
-// of a reference, or the "obj" of an object header. Returns the position after the "R" (kind 1)
-// or of the first run (kind 2, header), or null.
-const Byte* MatchAfterFirstRun(const Byte* firstEnd, const Byte* end, int& kind) {
+// What stands behind a first digit run: "g R" (a reference, At behind the "R") or "g obj" (the
+// header of the next object, At on "obj").
+struct AfterFirstRun {
+  enum Kind { Other, Reference, ObjectHeader } What = Other;
+  const Byte* At = nullptr;
+};
+
+// The first digit run ends at firstEnd (before whitespace or a comment).
+AfterFirstRun MatchAfterFirstRun(const Byte* firstEnd, const Byte* end) {
   const Byte* p = firstEnd;
-  if (!SkipBlanks(p, end) || !IsDigit(*p)) return nullptr;
+  if (!SkipBlanks(p, end) || !IsDigit(*p)) return {};
   p = SkipDigits(p, end);
-  if (p >= end || !(IsWhitespace(*p) || *p == '%')) return nullptr;
-  if (!SkipBlanks(p, end)) return nullptr;
-  if (*p == 'R' && p + 1 <= end && (p + 1 == end || EndsReference(p[1]))) {
-    kind = 1;
-    return p + 1;
-  }
-  if (StartsWith(p, end, "obj") && (p + 3 == end || IsDelimiter(p[3]))) {
-    kind = 2;
-    return p;
-  }
-  return nullptr;
+  if (p >= end || !(IsWhitespace(*p) || *p == '%')) return {};
+  if (!SkipBlanks(p, end)) return {};
+  if (*p == 'R' && (p + 1 == end || EndsReference(p[1]))) return {AfterFirstRun::Reference, p + 1};
+  if (StartsWith(p, end, "obj") && (p + 3 == end || IsDelimiter(p[3]))) return {AfterFirstRun::ObjectHeader, p};
+  return {};
+}
+
+// The run of digits at p followed by whitespace or a comment, matched as above.
+AfterFirstRun MatchNumberRun(const Byte* p, const Byte* firstEnd, const Byte* end) {
+  if (p == firstEnd || firstEnd >= end || !(IsWhitespace(*firstEnd) || *firstEnd == '%')) return {};
+  return MatchAfterFirstRun(firstEnd, end);
 }
 
 // The cursor stands on "stream": moves it behind the stream's "endstream".
@@ -73,10 +78,11 @@ bool SkipStream(const Byte*& cursor, const Byte* end, const StreamContext& strea
 
 }  // namespace
 
-ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const StreamContext& stream,
-                                const Byte*& start, int& number, bool& parent, int& error) {
-  const Byte* p = cursor;
-  // Separators, comments and strings.
+namespace {
+
+// Passes separators, comments and literal strings. False (error set) when the text ends first or
+// a string does not close.
+bool SkipToToken(const Byte*& p, const Byte* end, int& error) {
   for (;;) {
     while (p < end && (IsWhitespace(*p) || *p == '<' || *p == '>' || *p == ')' || *p == '[' || *p == ']' ||
                        *p == '{' || *p == '}')) {
@@ -84,89 +90,84 @@ ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const Stre
     }
     if (p >= end) {
       error = -151;
-      return ReferenceScan::Failed;
+      return false;
     }
     if (*p == '%') {
       while (p < end && !IsEndOfLine(*p)) ++p;
-      continue;
-    }
-    if (*p == '(') {
+    } else if (*p == '(') {
       if (!SkipLiteralString(p, end)) {
         error = -7;
-        return ReferenceScan::Failed;
+        return false;
       }
-      continue;
+    } else {
+      return true;
     }
-    break;
   }
-  start = p;
-  parent = false;
+}
 
-  if (*p == '/') {
-    const Byte* nameEnd = p + 1;
-    while (nameEnd < end && !IsDelimiter(*nameEnd)) ++nameEnd;
-    cursor = nameEnd;
-    if (nameEnd - p == 7 && std::memcmp(p, "/Parent", 7) == 0) {
-      const Byte* value = nameEnd;
-      if (SkipBlanks(value, end) && IsDigit(*value)) {
-        const Byte* firstEnd = SkipDigits(value, end);
-        int kind = 0;
-        const Byte* after = firstEnd < end && (IsWhitespace(*firstEnd) || *firstEnd == '%')
-                                ? MatchAfterFirstRun(firstEnd, end, kind)
-                                : nullptr;
-        if (after != nullptr && kind == 1) {
-          start = value;
-          number = static_cast<int>(DecimalValue(value, firstEnd));
-          parent = true;
-          cursor = after;
-          return ReferenceScan::Reference;
-        }
-      }
-    }
-    return ReferenceScan::Nothing;
+// A name at p: the value of /Parent is reported as a reference with Parent set.
+ReferenceScan ScanName(const Byte* p, const Byte*& cursor, const Byte* end, FoundReference& found) {
+  const Byte* nameEnd = p + 1;
+  while (nameEnd < end && !IsDelimiter(*nameEnd)) ++nameEnd;
+  cursor = nameEnd;
+  if (nameEnd - p != 7 || std::memcmp(p, "/Parent", 7) != 0) return ReferenceScan::Nothing;
+  const Byte* value = nameEnd;
+  if (!SkipBlanks(value, end) || !IsDigit(*value)) return ReferenceScan::Nothing;
+  const Byte* firstEnd = SkipDigits(value, end);
+  const AfterFirstRun after = MatchNumberRun(value, firstEnd, end);
+  if (after.What != AfterFirstRun::Reference) return ReferenceScan::Nothing;
+  found = {value, static_cast<int>(DecimalValue(value, firstEnd)), true};
+  cursor = after.At;
+  return ReferenceScan::Reference;
+}
+
+// A number at p: a reference, the header of the next object (this object lost its "endobj"), or
+// a number alone.
+ReferenceScan ScanNumber(const Byte* p, const Byte*& cursor, const Byte* end, FoundReference& found, int& error) {
+  const Byte* firstEnd = SkipDigits(p, end);
+  if (firstEnd >= end) {
+    error = -152;
+    return ReferenceScan::Failed;
   }
-
-  if (IsDigit(*p)) {
-    const Byte* firstEnd = SkipDigits(p, end);
-    if (firstEnd >= end) {
-      error = -152;
-      return ReferenceScan::Failed;
-    }
-    if (!(IsWhitespace(*firstEnd) || *firstEnd == '%')) {
-      while (firstEnd < end && !IsDelimiter(*firstEnd)) ++firstEnd;
-      cursor = firstEnd;
-      return ReferenceScan::Nothing;
-    }
-    int kind = 0;
-    const Byte* after = MatchAfterFirstRun(firstEnd, end, kind);
-    if (after != nullptr && kind == 1) {
-      number = static_cast<int>(DecimalValue(p, firstEnd));
-      cursor = after;
-      return ReferenceScan::Reference;
-    }
-    if (after != nullptr && kind == 2) {
-      // The header of the next object: this object lost its "endobj".
-      cursor = p;
-      return ReferenceScan::ObjectEnd;
-    }
+  if (!(IsWhitespace(*firstEnd) || *firstEnd == '%')) {
+    while (firstEnd < end && !IsDelimiter(*firstEnd)) ++firstEnd;
     cursor = firstEnd;
     return ReferenceScan::Nothing;
   }
+  const AfterFirstRun after = MatchAfterFirstRun(firstEnd, end);
+  switch (after.What) {
+    case AfterFirstRun::Reference:
+      found = {p, static_cast<int>(DecimalValue(p, firstEnd)), false};
+      cursor = after.At;
+      return ReferenceScan::Reference;
+    case AfterFirstRun::ObjectHeader:
+      cursor = p;
+      return ReferenceScan::ObjectEnd;
+    case AfterFirstRun::Other:
+      break;
+  }
+  cursor = firstEnd;
+  return ReferenceScan::Nothing;
+}
 
+}  // namespace
+
+ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const StreamContext& stream,
+                                FoundReference& found, int& error) {
+  const Byte* p = cursor;
+  if (!SkipToToken(p, end, error)) return ReferenceScan::Failed;
+  if (*p == '/') return ScanName(p, cursor, end, found);
+  if (IsDigit(*p)) return ScanNumber(p, cursor, end, found, error);
   if (*p == 's' && StartsWith(p, end, "stream") && (p + 6 >= end || IsWhitespace(p[6]))) {
     cursor = p;
-    if (!SkipStream(cursor, end, stream)) {
-      error = -155;
-      return ReferenceScan::Failed;
-    }
-    return ReferenceScan::Nothing;
+    if (SkipStream(cursor, end, stream)) return ReferenceScan::Nothing;
+    error = -155;
+    return ReferenceScan::Failed;
   }
-
   if (*p == 'e' && StartsWith(p, end, "endobj") && (p + 6 >= end || IsDelimiter(p[6]))) {
     cursor = p;
     return ReferenceScan::ObjectEnd;
   }
-
   ++p;
   while (p < end && !IsDelimiter(*p)) ++p;
   cursor = p;

@@ -9,7 +9,7 @@ namespace folvex {
 // What FindNextReference passed.
 enum class ReferenceScan {
   Nothing,    // a token that is no reference; call again
-  Reference,  // "n g R": start, number and parent are set, the cursor stands after the "R"
+  Reference,  // "n g R" (found is set); the cursor stands after the "R"
   ObjectEnd,  // the object's text ended ("endobj", or the header of the next object); the cursor
               // is the position where the object's text ends
   Failed,     // the range ended first (error set)
@@ -24,11 +24,18 @@ struct StreamContext {
   StreamExtent* Found = nullptr;
 };
 
-// Passes at least one token of the text at cursor. The value of a /Parent key is reported as a
-// reference with parent set. Stream data is never searched: "stream" moves the cursor past the
-// matching "endstream" (FindStreamExtent).
+// A reference found: "n g R" from Start, or the value of a /Parent key (Parent set).
+struct FoundReference {
+  const Byte* Start = nullptr;
+  int Number = 0;
+  bool Parent = false;
+};
+
+// Passes at least one token of the text at cursor; a reference fills found. Stream data is never
+// searched: "stream" moves the cursor past the matching "endstream" (FindStreamExtent). error is
+// set with Failed.
 ReferenceScan FindNextReference(const Byte*& cursor, const Byte* end, const StreamContext& stream,
-                                const Byte*& start, int& number, bool& parent, int& error);
+                                FoundReference& found, int& error);
 
 
 }  // namespace folvex
