@@ -34,6 +34,16 @@ inline bool EndsToken(Byte c) { return (kByteClasses[c] & kTokenEndByte) != 0; }
 inline bool IsDelimiter(Byte c) { return (kByteClasses[c] & kDelimiterByte) != 0; }
 inline bool IsDigit(Byte c) { return c >= '0' && c <= '9'; }
 
+// The value of the digit run [first, last), saturating at INT32_MAX.
+inline int DigitRunValue(const Byte* first, const Byte* last) {
+  std::int64_t value = 0;
+  for (const Byte* p = first; p < last; ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > INT32_MAX) return INT32_MAX;
+  }
+  return static_cast<int>(value);
+}
+
 // True when the bytes at p (bounded by end) begin with text.
 inline bool StartsWith(const Byte* p, const Byte* end, std::string_view text) {
   return p <= end && static_cast<std::size_t>(end - p) >= text.size() &&

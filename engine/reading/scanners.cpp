@@ -35,15 +35,6 @@ bool SkipPlainWhitespace(const Byte*& cursor, const Byte* end) {
   return cursor < end;
 }
 
-static int ConvertDigits(const Byte* first, const Byte* last) {
-  int64_t value = 0;
-  for (const Byte* p = first; p < last; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > INT32_MAX) return INT32_MAX;
-  }
-  return static_cast<int>(value);
-}
-
 int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
   lastError = 0;
   if (cursor >= end) {
@@ -66,7 +57,7 @@ int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
       lastError = -12;
       return -1;
     }
-    int value = ConvertDigits(cursor, end);
+    int value = DigitRunValue(cursor, end);
     cursor = end;
     return value;
   }
@@ -74,7 +65,7 @@ int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
     lastError = -13;
     return -1;
   }
-  int value = ConvertDigits(cursor, digits);
+  int value = DigitRunValue(cursor, digits);
   cursor = digits;
   return value;
 }

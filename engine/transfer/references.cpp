@@ -26,12 +26,6 @@ const Byte* SkipDigits(const Byte* p, const Byte* end) {
   return p;
 }
 
-long DecimalValue(const Byte* first, const Byte* last) {
-  long value = 0;
-  for (const Byte* p = first; p < last && value < 0x7FFFFFFF; ++p) value = value * 10 + (*p - '0');
-  return value > 0x7FFFFFFF ? 0x7FFFFFFF : value;
-}
-
 // What stands behind a first digit run: "g R" (a reference, At behind the "R") or "g obj" (the
 // header of the next object, At on "obj").
 struct AfterFirstRun {
@@ -116,7 +110,7 @@ ReferenceScan ScanName(const Byte* p, const Byte*& cursor, const Byte* end, Foun
   const Byte* firstEnd = SkipDigits(value, end);
   const AfterFirstRun after = MatchNumberRun(value, firstEnd, end);
   if (after.What != AfterFirstRun::Reference) return ReferenceScan::Nothing;
-  found = {value, static_cast<int>(DecimalValue(value, firstEnd)), true};
+  found = {value, DigitRunValue(value, firstEnd), true};
   cursor = after.At;
   return ReferenceScan::Reference;
 }
@@ -137,7 +131,7 @@ ReferenceScan ScanNumber(const Byte* p, const Byte*& cursor, const Byte* end, Fo
   const AfterFirstRun after = MatchAfterFirstRun(firstEnd, end);
   switch (after.What) {
     case AfterFirstRun::Reference:
-      found = {p, static_cast<int>(DecimalValue(p, firstEnd)), false};
+      found = {p, DigitRunValue(p, firstEnd), false};
       cursor = after.At;
       return ReferenceScan::Reference;
     case AfterFirstRun::ObjectHeader:
