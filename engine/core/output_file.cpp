@@ -19,6 +19,8 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +67,27 @@ int RegisterStaged(const std::string& path, int handle) {
 void UnregisterStaged(int slot) {
   if (slot >= 0) StagedSlots[slot].State.store(0);
 }
+
+// Holds back the termination signals of this thread while a staging file is created and
+// registered: one that arrived during the creation would otherwise be handled before the file is
+// known to RemoveStagedFilesNow.
+class TerminationSignalsHeld {
+ public:
+#ifdef _WIN32
+  TerminationSignalsHeld() = default;
+#else
+  TerminationSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &Before);
+  }
+  ~TerminationSignalsHeld() { pthread_sigmask(SIG_SETMASK, &Before, nullptr); }
+
+ private:
+  sigset_t Before;
+#endif
+};
 
 // A name no other process picks: the process, the time and a counter, mixed.
 std::string StagingName() {
@@ -302,6 +325,7 @@ std::string BackupName(const std::string& output) {
 StagedFile::StagedFile(const std::string& path) : Target(FollowLinks(path)) {
   if (RefusedOutput(Target)) return;
   const std::string folder = FolderPart(Target);
+  const TerminationSignalsHeld held;
   for (int attempt = 0; attempt < 100 && Handle < 0; ++attempt) {
     const std::string name = Joined(folder, StagingName());
     Handle = CreateExclusive(name);

@@ -377,14 +377,90 @@ struct Rewriter {
   }
 };
 
+// The header line (when sound; else "%PDF-" and its version) and the comment lines behind it.
+int WriteHeader(Rewriter& writer) {
+  const Byte* begin = writer.Image.Begin();
+  const Byte* end = writer.Image.End();
+  const Byte* first = begin;
+  if (SkipWhitespace(first, end, writer.State.LastErrorCode) < 0) return writer.Fail(kRewriteNoHeader);
+  writer.State.LastErrorCode = 0;
+  HeaderLines header;
+  if (ReadHeaderLines(writer.Image, header) == 0 && begin + header.AfterFirst <= first) {
+    writer.Out += OutputHeaderLine(writer.Image, header);
+    Append(writer.Out, begin + header.AfterFirst, first);
+  } else {
+    Append(writer.Out, begin, first);
+  }
+  return 0;
+}
+
+// The numbers of the copy: the objects of the table, then behind the highest the information
+// dictionary when it cannot be made afresh in its place, then the /Encrypt dictionary.
+struct NumberPlan {
+  int InfoNumber = 0;
+  int InfoGeneration = 0;
+  bool InfoInPlace = true;
+  int EncryptNumber = 0;
+  int Size = 0;
+};
+
+NumberPlan PlanNumbers(const EngineState& state, const FileImage& image, const XrefTable& table, int catalogNumber,
+                       int highest, bool protect) {
+  NumberPlan plan;
+  int next = highest + 1;
+  plan.InfoNumber = state.InfoNumber;
+  plan.InfoGeneration = state.InfoGeneration;
+  plan.InfoInPlace = plan.InfoNumber <= 0 ||
+                     InformationIsReplaceable(image, table, catalogNumber, plan.InfoNumber, plan.InfoGeneration);
+  if (!plan.InfoInPlace) {
+    plan.InfoNumber = next++;
+    plan.InfoGeneration = 0;
+  }
+  plan.EncryptNumber = protect ? next++ : 0;
+  plan.Size = next;
+  return plan;
+}
+
+struct Written {
+  long long Offset = -1;
+  int Generation = 0;
+};
+
+void WriteTableAndTrailer(std::string& out, const std::vector<Written>& written, const NumberPlan& plan,
+                          int catalogNumber, int catalogGeneration, bool infoWritten, const SecurityParameters* protection) {
+  const long long xrefOffset = static_cast<long long>(out.size());
+  out.reserve(out.size() + static_cast<std::size_t>(plan.Size) * 20 + 512);
+  AppendFormat(out, "xref\n0 %d\n0000000000 65535 f \n", plan.Size);
+  char line[] = "0000000000 00000 n \n";
+  for (int number = 1; number < plan.Size; ++number) {
+    const Written& entry = written[static_cast<std::size_t>(number)];
+    if (entry.Offset < 0) {
+      out += "0000000000 65535 f \n";
+    } else if (entry.Offset <= UINT32_MAX && entry.Generation >= 0 && entry.Generation <= 99999) {
+      PutPaddedDecimal(line, 10, static_cast<uint32_t>(entry.Offset));
+      PutPaddedDecimal(line + 11, 5, static_cast<uint32_t>(entry.Generation));
+      out.append(line, sizeof line - 1);
+    } else {
+      AppendFormat(out, "%010lld %05d n \n", entry.Offset, entry.Generation);
+    }
+  }
+  AppendFormat(out, "trailer\n<<\n/Size %d\n/Root %d %d R\n", plan.Size, catalogNumber, catalogGeneration);
+  if (infoWritten) AppendFormat(out, "/Info %d %d R\n", plan.InfoNumber, plan.InfoGeneration);
+  if (protection != nullptr) {
+    AppendFormat(out, "/Encrypt %d 0 R\n/ID [", plan.EncryptNumber);
+    AppendHexString(out, protection->FileId);
+    AppendHexString(out, protection->FileId);
+    out += "]\n";
+  }
+  AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
+}
+
 }  // namespace
 
 int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table, int catalogNumber,
                    std::span<const Byte> key, bool protect, const std::unordered_set<int>* plainObjects) {
   state.LastErrorCode = 0;
   Rewriter writer{state, image, image.Begin(), image.End(), table, key, protect, plainObjects, {}, {}, {}, {}, MakeIvSequence(), {}, {}};
-  const Byte* begin = image.Begin();
-  const Byte* end = image.End();
 
   int highest = 0;
   for (const XrefEntry& entry : table) {
@@ -394,37 +470,11 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   std::sort(writer.Offsets.begin(), writer.Offsets.end());
   if (highest >= kHighestWritableNumber) return writer.Fail(kRewriteTooManyObjects);
 
-  // The header line (when sound; else "%PDF-" and its version) and the comment lines behind it.
-  const Byte* first = begin;
-  if (SkipWhitespace(first, end, state.LastErrorCode) < 0) return writer.Fail(kRewriteNoHeader);
-  state.LastErrorCode = 0;
   ReserveLarge(writer.Out, image.Size() + image.Size() / 8 + 1024);
-  HeaderLines header;
-  if (ReadHeaderLines(image, header) == 0 && begin + header.AfterFirst <= first) {
-    writer.Out += OutputHeaderLine(image, header);
-    Append(writer.Out, begin + header.AfterFirst, first);
-  } else {
-    Append(writer.Out, begin, first);
-  }
+  if (WriteHeader(writer) != 0) return state.LastErrorCode;
+  const NumberPlan plan = PlanNumbers(state, image, table, catalogNumber, highest, protect);
 
-  struct Written {
-    long long Offset = -1;
-    int Generation = 0;
-  };
-  // Numbers behind the highest: the information dictionary when it cannot be made afresh in its
-  // place, then the /Encrypt dictionary.
-  int next = highest + 1;
-  int infoNumber = state.InfoNumber, infoGeneration = state.InfoGeneration;
-  const bool infoInPlace =
-      infoNumber <= 0 || InformationIsReplaceable(image, table, catalogNumber, infoNumber, infoGeneration);
-  if (!infoInPlace) {
-    infoNumber = next++;
-    infoGeneration = 0;
-  }
-  const int encryptNumber = protect ? next++ : 0;
-  const int size = next;
-
-  std::vector<Written> written(static_cast<std::size_t>(size));
+  std::vector<Written> written(static_cast<std::size_t>(plan.Size));
   int catalogGeneration = 0;
   bool infoWritten = false;
   for (const XrefEntry& entry : table) {
@@ -433,7 +483,7 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
     if (!protect && entry.Number == state.Security.EncryptObjectNumber) continue;
     if (entry.Number == 0 || entry.Offset == 0 || entry.Type != 'n') continue;
     const long long offset = static_cast<long long>(writer.Out.size());
-    if (infoInPlace && entry.Number == infoNumber) {
+    if (plan.InfoInPlace && entry.Number == plan.InfoNumber) {
       writer.WriteInformation(entry.Number, entry.Generation);
       infoWritten = true;
     } else if (writer.WriteObject(entry) != 0) {
@@ -446,48 +496,22 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   if (catalogNumber < 1 || catalogNumber > highest || written[static_cast<std::size_t>(catalogNumber)].Offset < 0) {
     return writer.Fail(kRewriteNoCatalog);
   }
-
-  if (!infoInPlace) {
-    written[static_cast<std::size_t>(infoNumber)] = {static_cast<long long>(writer.Out.size()), 0};
-    writer.WriteInformation(infoNumber, 0);
+  if (!plan.InfoInPlace) {
+    written[static_cast<std::size_t>(plan.InfoNumber)] = {static_cast<long long>(writer.Out.size()), 0};
+    writer.WriteInformation(plan.InfoNumber, 0);
     infoWritten = true;
   }
   if (protect) {
-    written[static_cast<std::size_t>(encryptNumber)] = {static_cast<long long>(writer.Out.size()), 0};
-    writer.WriteEncryptDictionary(encryptNumber);
+    written[static_cast<std::size_t>(plan.EncryptNumber)] = {static_cast<long long>(writer.Out.size()), 0};
+    writer.WriteEncryptDictionary(plan.EncryptNumber);
   }
-
-  std::string& out = writer.Out;
-  const long long xrefOffset = static_cast<long long>(out.size());
-  out.reserve(out.size() + static_cast<std::size_t>(size) * 20 + 512);
-  AppendFormat(out, "xref\n0 %d\n0000000000 65535 f \n", size);
-  char line[] = "0000000000 00000 n \n";
-  for (int number = 1; number < size; ++number) {
-    const Written& entry = written[static_cast<std::size_t>(number)];
-    if (entry.Offset < 0) {
-      out += "0000000000 65535 f \n";
-    } else if (entry.Offset <= UINT32_MAX && entry.Generation >= 0 && entry.Generation <= 99999) {
-      PutPaddedDecimal(line, 10, static_cast<uint32_t>(entry.Offset));
-      PutPaddedDecimal(line + 11, 5, static_cast<uint32_t>(entry.Generation));
-      out.append(line, sizeof line - 1);
-    } else {
-      AppendFormat(out, "%010lld %05d n \n", entry.Offset, entry.Generation);
-    }
-  }
-  AppendFormat(out, "trailer\n<<\n/Size %d\n/Root %d %d R\n", size, catalogNumber, catalogGeneration);
-  if (infoWritten) AppendFormat(out, "/Info %d %d R\n", infoNumber, infoGeneration);
-  if (protect) {
-    AppendFormat(out, "/Encrypt %d 0 R\n/ID [", encryptNumber);
-    AppendHexString(out, state.Security.FileId);
-    AppendHexString(out, state.Security.FileId);
-    out += "]\n";
-  }
-  AppendFormat(out, ">>\nstartxref\n%lld\n%%%%EOF\n", xrefOffset);
+  WriteTableAndTrailer(writer.Out, written, plan, catalogNumber, catalogGeneration, infoWritten,
+                       protect ? &state.Security : nullptr);
 
   ImageBytes bytes;
-  ReserveLarge(bytes, out.size() + 1);
-  AppendBytes(bytes, out.data(), out.size());
-  std::string().swap(out);
+  ReserveLarge(bytes, writer.Out.size() + 1);
+  AppendBytes(bytes, writer.Out.data(), writer.Out.size());
+  std::string().swap(writer.Out);
   image = MakeFileImage(std::move(bytes));
   return 0;
 }
