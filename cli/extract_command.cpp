@@ -6,8 +6,6 @@
 #include "cli/job_output.h"
 #include "engine/assembly/extract.h"
 #include "engine/core/document_texts.h"
-#include "engine/reading/open_document.h"
-#include "engine/security/authenticate.h"
 
 namespace folvex::cli {
 
@@ -57,35 +55,25 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   }
   if (RefuseOutputReplacingInput(options.Output, options.Backup, {options.Input}, japanese, err)) return kExitUsage;
 
-  // An open end ("20-") is closed with the document's page count, counted here.
-  int pageCount = -1;
-  if (NeedsPageCount(options.Ranges)) {
-    // A protected file with cross-reference streams is counted with the password given as such.
-    std::string kept = options.Password.Password;
-    std::swap(kept, state.SecurityJobState.RememberedPassword);
-    pageCount = CountPages(state, options.Input, MakeCountDecryption());
-    std::swap(kept, state.SecurityJobState.RememberedPassword);
-    if (pageCount < 0) {
-      const TextId why = pageCount == -2                  ? TextId::FileNotFound
-                         : state.LastErrorCode == -1000 ? TextId::FileEncrypted
-                                                          : TextId::Failure;
-      err << Text(why, japanese) << '\n';
-      return pageCount == -2 ? kExitNotFound : kExitUnreadable;
-    }
-  }
-  const PageRangeResult pages = ParsePageRanges(options.Ranges, pageCount);
-  if (pages.Error != PageRangeError::None) {
-    err << PageRangeErrorText(pages, japanese) << '\n';
-    return kExitUsage;
-  }
-
   ExtractJob job;
   job.InputPath = options.Input;
   job.OutputPath = options.Output;
-  job.PageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
+  // An open end ("20-") is closed with the page count of the job's own opening of the input.
+  PageRangeResult pages;
+  auto pagesOfCount = [&](int pageCount, std::vector<int>& pageIndexList) {
+    pages = ParsePageRanges(options.Ranges, pageCount);
+    pageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
+    return pages.Error == PageRangeError::None;
+  };
+  if (NeedsPageCount(options.Ranges)) {
+    job.PagesOfCount = pagesOfCount;
+  } else if (!pagesOfCount(-1, job.PageIndexList)) {
+    err << PageRangeErrorText(pages, japanese) << '\n';
+    return kExitUsage;
+  }
 
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunExtract(state, job); });
@@ -94,7 +82,9 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
 
   const Outcome outcome = OutcomeOf(result, state);
   if (outcome.Message && (result != kExtractDone || !options.Quiet)) {
-    if (result == kExtractPageBeyondEnd) {
+    if (result == kExtractPageBeyondEnd && pages.Error != PageRangeError::None) {
+      err << PageRangeErrorText(pages, japanese) << '\n';
+    } else if (result == kExtractPageBeyondEnd) {
       err << Text(TextId::BadPageInput, japanese) << '"' << pages.Normalized << "\"\n";
     } else {
       err << Text(*outcome.Message, japanese) << '\n';

@@ -87,6 +87,15 @@ int ExtractOpened(EngineState& state, const ExtractJob& job) {
   const int pageCount = state.PageCount;
   if (pageCount < 1) return kExtractFailed;
   if (pageCount == 1) return kExtractOnePage;
+  if (job.PagesOfCount) {
+    ExtractJob counted = job;
+    counted.PagesOfCount = nullptr;
+    if (!job.PagesOfCount(pageCount, counted.PageIndexList)) {
+      state.LastErrorCode = -1;
+      return kExtractPageBeyondEnd;
+    }
+    return ExtractOpened(state, counted);
+  }
   for (int index : job.PageIndexList) {
     if (index < 0 || index >= pageCount) {
       state.LastErrorCode = -1;

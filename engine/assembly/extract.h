@@ -1,6 +1,7 @@
 // Extract: a chosen list of pages of one file, in the chosen order, written as a new file.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct ExtractJob {
   // Keep an existing output as its backup name (BackupName) once the new file is in place;
   // state.SecurityJobState.BackupMade tells whether there was one.
   bool Backup = false;
+  // When set, PageIndexList is made once the input is open, from its page count (a range with an
+  // open end needs it); false refuses the pages and ends the job with kExtractPageBeyondEnd.
+  std::function<bool(int pageCount, std::vector<int>& pageIndexList)> PagesOfCount;
 };
 
 // Opens the input (authenticating a protected one), checks the page list, and writes the output,

@@ -144,6 +144,11 @@ TEST(ExtractCommand, FailuresLeaveNoOutputAndNameTheirReason) {
       {Quoted(input) + " '3-0' -o " + Quoted(output), 1, "Bad Page Input\n  \"3-0\""},
       {Quoted(single) + " 1 -o " + Quoted(output), 1, "This File has only 1 Page"},
       {Quoted(single) + " 5- -o " + Quoted(output), 1, "This File has only 1 Page"},
+      // An open end is closed from the job's own opening of the input.
+      {Quoted(input) + " 'x-' -o " + Quoted(output), 1, "Bad Page Input\n  \"x-11\""},
+      {Quoted(input) + " 0,3- -o " + Quoted(output), 1, "Bad Page Input\n  \"0,3-11\""},
+      {Quoted(TempDir() + "/absent.pdf") + " 2- -o " + Quoted(output), 2, "File Not Found"},
+      {Quoted(WriteTempFile("cli-notes-open.txt", "plain words\n")) + " 2- -o " + Quoted(output), 3, "Failure - Page Extract"},
       {Quoted(TempDir() + "/absent.pdf") + " 1 -o " + Quoted(output), 2, "File Not Found"},
       {Quoted(WriteTempFile("cli-notes.txt", "plain words\n")) + " 1,2 -o " + Quoted(output), 3, "Failure - Page Extract"},
       {Quoted(input) + " 1 -o " + Quoted(TempDir() + "/no-such-folder/out.pdf"), 4, "Can't Save"},
