@@ -11,7 +11,6 @@
 #include "cli/security_commands.h"
 #include "cli/split_command.h"
 #include "cli/windows_console.h"
-#include "engine/core/large_buffers.h"
 #include "engine/core/open_file.h"
 #include "engine/core/termination.h"
 #include "cli/console_job.h"
@@ -77,7 +76,6 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
-  folvex::PrepareHeapForLargeJobs();
   return Run(std::vector<std::string>(argv + 1, argv + argc));
 }
 #endif

@@ -6,26 +6,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "engine/core/bytes.h"
+#include "engine/core/large_buffers.h"
 
 namespace folvex {
 
-// An allocator whose resize leaves new bytes as they come from the heap. A whole file is read or
+// The allocator of file images: blocks of kLargeBlockSize and more are held apart from the heap
+// (AllocateLargeBlock), and a resize leaves new bytes as they come. A whole file is read or
 // written into its storage at once, so zero-filling it first would only cost a pass over memory.
 template <typename T>
-struct UninitializedAllocator : std::allocator<T> {
+struct ImageAllocator {
+  using value_type = T;
+  ImageAllocator() = default;
   template <typename U>
-  struct rebind {
-    using other = UninitializedAllocator<U>;
-  };
-  UninitializedAllocator() = default;
-  template <typename U>
-  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  ImageAllocator(const ImageAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    if (n * sizeof(T) < kLargeBlockSize) return std::allocator<T>().allocate(n);
+    void* block = AllocateLargeBlock(n * sizeof(T));
+    if (block == nullptr) throw std::bad_alloc();
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* block, std::size_t n) noexcept {
+    if (n * sizeof(T) < kLargeBlockSize) return std::allocator<T>().deallocate(block, n);
+    FreeLargeBlock(block, n * sizeof(T));
+  }
   template <typename U>
   void construct(U* place) noexcept {
     ::new (static_cast<void*>(place)) U;
@@ -34,8 +46,12 @@ struct UninitializedAllocator : std::allocator<T> {
   void construct(U* place, Args&&... args) {
     ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
   }
+  template <typename U>
+  bool operator==(const ImageAllocator<U>&) const noexcept {
+    return true;
+  }
 };
-using ImageBytes = std::vector<Byte, UninitializedAllocator<Byte>>;
+using ImageBytes = std::vector<Byte, ImageAllocator<Byte>>;
 
 // Appends length bytes with memcpy, also when the storage moves: the vector's own range insert
 // and growth would copy ImageBytes byte by byte.

@@ -1,21 +1,23 @@
-// Reserving storage for whole files and whole outputs.
+// Storage for whole files and whole outputs.
 #pragma once
 
 #include <cstddef>
 
 namespace folvex {
 
-// Asks the system to back [data, data + length) with large pages where it can. Tens of
-// megabytes touched for the first time otherwise cost one page fault every 4 KiB, which is
-// most of the time of loading a file. Only advice: without it nothing changes but the speed.
-// The heap, when prepared below, is advised again up to its current end.
-void AdviseLargeBuffer(void* data, std::size_t length);
+// Blocks of at least this size are allocated on their own (AllocateLargeBlock).
+inline constexpr std::size_t kLargeBlockSize = std::size_t{4} << 20;
 
-// Once, at the start of a program that runs jobs on large files: lets the heap serve blocks of
-// up to 32 MiB, grow 64 MiB at a time and keep what it freed, and advises it as above. The tables
-// of a job (object entries, page lists, renumbering maps) are then backed by large pages too.
-// Does nothing where the C library or the system does not allow it.
-void PrepareHeapForLargeJobs();
+// A block of size bytes held apart from the heap: on Linux an anonymous mapping aligned to and
+// advised for large pages, elsewhere a plain allocation. Tens of megabytes touched for the first
+// time otherwise cost one page fault every 4 KiB, which is most of the time of loading a file.
+// Returns nullptr when there is no memory for it; FreeLargeBlock takes the same size back.
+void* AllocateLargeBlock(std::size_t size);
+void FreeLargeBlock(void* block, std::size_t size) noexcept;
+
+// Asks the system to back [data, data + length) with large pages where it can. Only advice:
+// without it nothing changes but the speed.
+void AdviseLargeBuffer(void* data, std::size_t length);
 
 // Reserves capacity in a byte container and advises the new storage as above.
 template <typename Container>
