@@ -99,32 +99,6 @@ TEST(DataSafety, CopiedStreamsGetTheirTrueLength) {
   }
 }
 
-// Real files whose security copies used to lose their pages: the trailer's /Info names the page
-// tree root (cmyk-image), and the newest trailer's /Prev names its own section (append-xref-loop).
-TEST(DataSafety, SecurityCopiesKeepEveryPageOfRealFiles) {
-  if (!HaveTool("qpdf") || !HaveTool("pdfinfo")) GTEST_SKIP() << "qpdf or pdfinfo missing";
-  const std::string realWorld = testing::RealWorldDir();
-  if (!fs::exists(realWorld)) GTEST_SKIP() << "no real-world files";
-  for (const char* name : {"pysamples__cmyk-image", "qpdf__append-xref-loop", "pysamples__reportlab-overlay",
-                           "pdfcpu__testRot", "qpdf__xref-compressed-in-compressed"}) {
-    const std::string dir = Folder("real");
-    const std::string input = dir + "/" + name + ".pdf";
-    fs::copy_file(realWorld + "/" + name + ".pdf", input);
-    const std::string pages = QpdfPages(input);
-    ASSERT_FALSE(pages.empty()) << name;
-    ASSERT_EQ(Folvex("protect " + Quoted(input) + " --user-password u --owner-password o --quiet").ExitCode, 0) << name;
-    const std::string protectedCopy = dir + "/" + name + "-s.pdf";
-    ASSERT_EQ(Folvex("unprotect " + Quoted(protectedCopy) + " --password o --quiet").ExitCode, 0) << name;
-    EXPECT_EQ(QpdfPages(protectedCopy, "u"), pages) << name;
-    EXPECT_EQ(QpdfPages(dir + "/" + name + "-s-r.pdf"), pages) << name;
-    EXPECT_EQ(testing::PdfinfoPages(dir + "/" + name + "-s-r.pdf"), std::stoi(pages)) << name;
-    const std::string info = Folvex("info " + Quoted(protectedCopy) + " " + Quoted(dir + "/" + name + "-s-r.pdf")).Output;
-    EXPECT_EQ(info, pages.substr(0, pages.size() - 1) + " Encrypted\t" + protectedCopy + "\n" + pages.substr(0, pages.size() - 1) +
-                        "\t" + dir + "/" + name + "-s-r.pdf\n")
-        << name;
-  }
-}
-
 // Outputs that would replace an input, or another output of the same run (also through a
 // backup name), fail before anything is written and name both files; every file stays as it was.
 TEST(DataSafety, OutputsNeverReplaceInputsOrEachOther) {

@@ -28,32 +28,6 @@ void ExpectPagesOf(const std::string& output, const std::string& input, const st
   }
 }
 
-TEST(ExtractCommand, PagesOfRealFilesKeepTheirLookInTheGivenOrder) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf or poppler missing";
-  const std::string dir = testing::RealWorldDir();
-  if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no real-world files";
-  // Producers and structures: pdfTeX with object streams, deep and rotated page trees, inline
-  // images, a damaged file, big object streams, a linearized file, Ghostscript.
-  const char* files[] = {"local__libtasn1.pdf",        "qpdf__deep-pages.pdf",       "pdfjs__rotation.pdf",
-                         "pypdf__indirect-rotation.pdf", "qpdf__inline-images.pdf",    "pysamples__habibi-rotated.pdf",
-                         "qpdf__big-ostream.pdf",        "pdfjs__tracemonkey_a11y.pdf", "qpdf__append-page-content-damaged.pdf",
-                         "qpdf__lin1.pdf",               "pypdf__GeoBase_NHNC1_Data_Model_UML_EN.pdf",
-                         "pdfjs__canvas.pdf",            "pdfjs__issue3214.pdf"};
-  for (const char* name : files) {
-    const std::string input = dir + "/" + name;
-    const int count = testing::PdfinfoPages(input);
-    if (count < 2) continue;
-    const std::string output = TempDir() + "/rw-" + name;
-    // The last page, the first, then the last again: a reversed, repeating selection.
-    testing::CommandResult run = Folvex("extract " + Quoted(input) + " " + std::to_string(count) + ",1-2," +
-                                        std::to_string(count) + " -o " + Quoted(output) + " --quiet");
-    ASSERT_EQ(run.ExitCode, 0) << name << ": " << run.Output;
-    const testing::QpdfCheck check = testing::CheckWithQpdf(output);
-    EXPECT_TRUE(check.Clean || !testing::CheckWithQpdf(input).Clean) << name << ": " << check.Output;
-    ExpectPagesOf(output, input, {count, 1, 2, count});
-  }
-}
-
 TEST(ExtractCommand, RangesSettingsAndOutlines) {
   if (!HaveOracles()) GTEST_SKIP() << "qpdf or poppler missing";
   const std::string input = WriteTempFile("cli-extract-25.pdf", SimplePdf(25));

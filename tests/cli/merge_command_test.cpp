@@ -41,37 +41,6 @@ std::string VersionedPdf(const std::string& version, const std::string& comment)
   return padded + pdf.substr(secondLine);
 }
 
-TEST(MergeCommand, PagesOfEveryInputInOrderLookLikeTheirSources) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf, poppler or mutool missing";
-  std::vector<std::string> inputs = {WriteTempFile("merge-simple.pdf", SimplePdf(3))};
-  const std::string dir = testing::RealWorldDir();
-  if (std::filesystem::exists(dir)) {
-    // Cross-reference streams (pdfTeX), linearized, rotated, a damaged file that is repaired.
-    for (const char* name : {"local__libtasn1.pdf", "qpdf__lin1.pdf", "pdfjs__rotation.pdf",
-                             "qpdf__append-page-content-damaged.pdf"}) {
-      inputs.push_back(dir + "/" + name);
-    }
-  }
-  inputs.push_back(inputs.front());  // the same file twice
-  const std::string output = TempDir() + "/merge-real.pdf";
-  testing::CommandResult run = Folvex("merge " + Joined(inputs) + "-o " + Quoted(output) + " --quiet");
-  ASSERT_EQ(run.ExitCode, 0) << run.Output;
-  const testing::QpdfCheck check = testing::CheckWithQpdf(output);
-  bool inputsClean = true;
-  for (const std::string& input : inputs) inputsClean = inputsClean && testing::CheckWithQpdf(input).Clean;
-  EXPECT_TRUE(check.Clean || !inputsClean) << check.Output;
-  int first = 1;
-  for (const std::string& input : inputs) {
-    const int count = testing::PdfinfoPages(input);
-    for (int page : {1, count}) {
-      EXPECT_EQ(PageText(output, first + page - 1), PageText(input, page)) << input << " page " << page;
-      EXPECT_TRUE(testing::RenderedPage(output, first + page - 1) == testing::RenderedPage(input, page)) << input << " page " << page;
-    }
-    first += count;
-  }
-  EXPECT_EQ(testing::PdfinfoPages(output), first - 1);
-}
-
 TEST(MergeCommand, HeaderComesFromTheNewestVersionAndTheFirstCommentLine) {
   struct Case {
     std::vector<std::pair<std::string, std::string>> Inputs;  // version, comment line

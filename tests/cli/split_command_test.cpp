@@ -183,40 +183,6 @@ TEST(SplitCommand, FailuresAndTheirStatuses) {
   EXPECT_NE(help.Output.find("(split: a page file)"), std::string::npos);
 }
 
-TEST(SplitCommand, RealWorldFilesPageByPage) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf or poppler missing";
-  const std::string dir = testing::RealWorldDir();
-  if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no real-world files";
-  const char* files[] = {"pdfjs__rotation.pdf",       "pypdf__indirect-rotation.pdf", "qpdf__inline-images.pdf",
-                         "qpdf__deep-pages.pdf",      "qpdf__lin1.pdf",               "pdfjs__tracemonkey_a11y.pdf",
-                         "qpdf__big-ostream.pdf",     "local__libtasn1.pdf",          "pdfjs__canvas.pdf"};
-  for (const char* name : files) {
-    const std::string input = dir + "/" + name;
-    const int count = testing::PdfinfoPages(input);
-    if (count < 2) continue;
-    SCOPED_TRACE(name);
-    const std::string out = FreshFolder(std::string("split-rw-") + name);
-    // Small files whole; of larger ones the first two and the last page.
-    const bool whole = count <= 8;
-    const std::string ranges = whole ? "" : "1-2," + std::to_string(count);
-    const testing::CommandResult run =
-        Folvex("split " + Quoted(input) + " " + ranges + " --output-dir " + Quoted(out) + " --quiet");
-    ASSERT_EQ(run.ExitCode, 0) << run.Output;
-    const std::vector<int> pages = whole ? std::vector<int>{} : std::vector<int>{1, 2, count};
-    const int digits = static_cast<int>(std::to_string(count).size());
-    const std::string base = std::string(name).substr(0, std::string(name).size() - 4);
-    std::size_t written = 0;
-    for (int page = 1; page <= count; ++page) {
-      if (!whole && page != 1 && page != 2 && page != count) continue;
-      std::string number = std::to_string(page);
-      number.insert(0, static_cast<std::size_t>(digits) - number.size(), '0');
-      ExpectPageFile(out + "/" + base + "_" + number + ".pdf", input, page);
-      ++written;
-    }
-    EXPECT_EQ(NamesIn(out).size(), written);
-  }
-}
-
 // tomlet on Linux: the launch command lines with their list files.
 class TomletLinux : public ::testing::Test {
  protected:
