@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <thread>
 
 #include "engine/assembly/merge.h"
@@ -95,6 +96,15 @@ TEST(DataSafety, CopiedStreamsGetTheirTrueLength) {
       const testing::QpdfCheck check = testing::CheckWithQpdf(output, password);
       EXPECT_TRUE(check.Clean) << dictionary << " " << output << "\n" << check.Output;
       EXPECT_NE(testing::PageText(output, 1, password).find("True length"), std::string::npos) << dictionary << output;
+      // The data exactly: the true length, then an end of line and the keyword.
+      if (password.empty()) {
+        const std::string bytes = ReadFile(output);
+        const std::size_t data = bytes.find("stream\n" + content + "\nendstream");
+        ASSERT_NE(data, std::string::npos) << dictionary << " " << output;
+        const std::size_t head = bytes.rfind(" obj", data);
+        EXPECT_TRUE(std::regex_search(bytes.substr(head, data - head), std::regex("/Length " + std::to_string(content.size()) + "[^0-9]")))
+            << dictionary << " " << output << ": " << bytes.substr(head, data - head);
+      }
     }
   }
 }
