@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
@@ -182,6 +183,13 @@ TEST(UnprotectCommand, FailuresHaveTheirStatusAndWriteNothing) {
   EXPECT_EQ(several.ExitCode, 9) << several.Output;
   EXPECT_NE(several.Output.find("Some Files are Not Encrypted"), std::string::npos) << several.Output;
   EXPECT_TRUE(std::filesystem::exists(dir + "/cli-fail-rc4-r.pdf"));
+  // Two failures: the message is the first file's, the status the worst.
+  for (const auto& [first, second, says] : {std::tuple{Quoted(dir + "/absent.pdf"), Quoted(input), "Some Files Not Found"},
+                                            std::tuple{Quoted(input), Quoted(dir + "/absent.pdf"), "Some Files are Not Encrypted"}}) {
+    several = Folvex("unprotect " + first + " " + second + " --password o");
+    EXPECT_EQ(several.ExitCode, 9) << several.Output;
+    EXPECT_EQ(several.Output.substr(several.Output.rfind('\n', several.Output.size() - 2) + 1), std::string(says) + "\n");
+  }
 }
 
 }  // namespace
