@@ -70,10 +70,6 @@ bool SkipStream(const Byte*& cursor, const Byte* end, const StreamContext& strea
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Passes separators, comments and literal strings. False (error set) when the text ends first or
 // a string does not close.
 bool SkipToToken(const Byte*& p, const Byte* end, int& error) {
