@@ -325,7 +325,7 @@ std::string BackupName(const std::string& output) {
 StagedFile::StagedFile(const std::string& path) : Target(FollowLinks(path)) {
   if (RefusedOutput(Target)) return;
   const std::string folder = FolderPart(Target);
-  const TerminationSignalsHeld held;
+  [[maybe_unused]] const TerminationSignalsHeld held;
   for (int attempt = 0; attempt < 100 && Handle < 0; ++attempt) {
     const std::string name = Joined(folder, StagingName());
     Handle = CreateExclusive(name);
