@@ -30,6 +30,9 @@ ERROR = "error"  # ctest itself failed: neither caught nor missed
 
 FIELDS = ("area", "file", "desc", "old", "new")
 
+# A failing test is run again up to this many times; one pass makes it flaky rather than a catch.
+RERUNS = 3
+
 
 class Fault:
     def __init__(self, ident, line):
@@ -146,6 +149,10 @@ def CMakeRegexEscape(text):
     return re.sub(r"([\\^$.|?*+()\[\]{}])", r"\\\1", text)
 
 
+def ExactNames(names):
+    return "^(" + "|".join(CMakeRegexEscape(name) for name in names) + ")$"
+
+
 # A failed step of a build: ninja's "FAILED: <output>" or make's "*** [<rule>: <output>] Error".
 FAILED_STEP = re.compile(r"^FAILED: (.*)$|\*\*\* \[(?:[^\]]*: )?([^\]]+)\] Error", re.M)
 
@@ -191,6 +198,7 @@ class Harness:
         self.Env = dict(os.environ)
         self.Env["FOLVEX_REALWORLD_DIR"] = options.realworld
         self.Excluded = []  # tests that already fail without any fault
+        self.Flaky = {}  # test name -> the runs (fault ids, "baseline") where it failed and then passed
         self.Pending = None  # (path, original bytes) of a file that holds a fault now
 
     # -- trees --
@@ -240,6 +248,8 @@ class Harness:
 
     def Cleanup(self):
         self.RestorePending()
+        if self.Options.keep_logs and self.Logs and os.path.isdir(self.Logs):
+            shutil.copytree(self.Logs, self.Options.keep_logs, dirs_exist_ok=True)
         if self.Worktree and not self.Options.keep:
             status, output = Run(["git", "-C", self.Options.repo, "worktree", "remove", "--force", self.Worktree])
             if status != 0:
@@ -263,20 +273,37 @@ class Harness:
         return Run(Nice(["cmake", "--build", self.Build, "-j", str(self.Options.jobs)]),
                    os.path.join(self.Logs, log_name), self.Env)
 
-    def RunTests(self, log_name, stop_on_failure):
+    def RunTests(self, log_name, stop_on_failure, only=None, skip=(), repeat=None):
+        """Runs ctest: the suite (as --tests and --exclude limit it), or only the named tests; skip
+        names tests left out besides the ones failing without a fault."""
         options = self.Options
-        command = ["ctest", "--test-dir", self.Build, "-j", str(options.jobs), "--timeout", str(options.timeout)]
+        command = ["ctest", "--test-dir", self.Build, "-j", str(options.jobs), "--timeout", str(options.timeout),
+                   "--output-on-failure"]
         if stop_on_failure:
             command.append("--stop-on-failure")
-        if options.tests:
+        if repeat:
+            command += ["--repeat", repeat]
+        if only:
+            command += ["-R", ExactNames(only)]
+        elif options.tests:
             command += ["-R", options.tests]
         excluded = [e for e in [options.exclude] if e]
-        if self.Excluded:
-            excluded.append("^(" + "|".join(CMakeRegexEscape(name) for name in self.Excluded) + ")$")
+        if self.Excluded or skip:
+            excluded.append(ExactNames(list(self.Excluded) + list(skip)))
         if excluded:
             command += ["-E", "|".join(f"({e})" for e in excluded)]
         status, output = Run(Nice(command), os.path.join(self.Logs, log_name), self.Env)
         return status, output
+
+    def Confirmed(self, log_name, failed):
+        """The failures that stand when each failing test is run again up to RERUNS times: a test
+        that passes once is taken as flaky. A timeout is not run again."""
+        slow = [(name, kind) for name, kind in failed if kind == "Timeout"]
+        again = [name for name, kind in failed if kind != "Timeout"]
+        if not again:
+            return slow
+        _, output = self.RunTests(log_name, stop_on_failure=False, only=again, repeat=f"until-pass:{RERUNS}")
+        return slow + FailedTests(output)
 
     def Baseline(self):
         Log(f"baseline: building {self.Commit[:12]} in {self.Build}")
@@ -294,8 +321,13 @@ class Harness:
             raise SystemExit("no test ran; check --tests and --exclude:\n" + output[-2000:])
         Log(f"baseline: {count} tests in {self.BaselineSeconds:.0f} s, {len(failed)} failing")
         if failed:
-            self.Excluded = [name for name, _ in failed]
-            Log("these fail without any fault and are left out of the judgement: " + ", ".join(self.Excluded))
+            standing = self.Confirmed("baseline-rerun.log", failed)
+            self.Excluded = [name for name, _ in standing]
+            for name, _ in failed:
+                if name not in self.Excluded:
+                    self.Flaky.setdefault(name, []).append("baseline")
+            if self.Excluded:
+                Log("these fail without any fault and are left out of the judgement: " + ", ".join(self.Excluded))
         self.BaselineTests = count
 
     def Apply(self, fault):
@@ -314,6 +346,32 @@ class Harness:
             handle.write(changed)
         return path, ""
 
+    def Judge(self, fault):
+        """Runs the suite against the fault. A failing test counts once it fails again on its own;
+        a test that then passes is flaky: it is noted, left out, and the rest of the suite runs."""
+        stop = not self.Options.all_failures
+        flaky = []
+        for attempt in range(1, 4):
+            status, output = self.RunTests(f"{fault.Id}-test{attempt}.log", stop_on_failure=stop, skip=flaky)
+            failed = FailedTests(output)
+            if not failed:
+                break
+            standing = self.Confirmed(f"{fault.Id}-rerun{attempt}.log", failed)
+            if standing:
+                named = ", ".join(f"{name} ({kind})" for name, kind in standing[:3])
+                more = f" +{len(standing) - 3} more" if len(standing) > 3 else ""
+                return CAUGHT, named + more
+            flaky += [name for name, _ in failed]
+            for name, _ in failed:
+                self.Flaky.setdefault(name, []).append(fault.Id)
+        else:
+            return ERROR, "flaky tests failed three times over: " + ", ".join(flaky)
+        note = ("flaky, passed when run again: " + ", ".join(flaky)) if flaky else ""
+        if status != 0:
+            last = output.strip().splitlines()[-1:] or [""]
+            return ERROR, "ctest failed without a failing test: " + last[0][:120]
+        return MISSED, note
+
     def Check(self, fault):
         outcome = Outcome(fault)
         started = time.monotonic()
@@ -329,17 +387,7 @@ class Harness:
             if status != 0:
                 outcome.Result, outcome.Detail = ClassifyBuildFailure(output)
             else:
-                status, output = self.RunTests(f"{fault.Id}-test.log", stop_on_failure=not self.Options.all_failures)
-                failed = FailedTests(output)
-                if failed:
-                    name, kind = failed[0]
-                    more = f" (+{len(failed) - 1} more)" if len(failed) > 1 else ""
-                    outcome.Result, outcome.Detail = CAUGHT, f"{name} ({kind}){more}"
-                elif status != 0:
-                    last = output.strip().splitlines()[-1:] or [""]
-                    outcome.Result, outcome.Detail = ERROR, "ctest failed without a failing test: " + last[0][:120]
-                else:
-                    outcome.Result = MISSED
+                outcome.Result, outcome.Detail = self.Judge(fault)
         finally:
             self.RestorePending()
             outcome.Seconds = time.monotonic() - started
@@ -349,7 +397,7 @@ class Harness:
 # ---- the report ----
 
 def Table(outcomes):
-    rows = [("id", "area", "result", "first failing test / note", "s")]
+    rows = [("id", "area", "result", "failing tests (the first three) / note", "s")]
     for o in outcomes:
         rows.append((o.Fault.Id, o.Fault.Area, o.Result, o.Detail, f"{o.Seconds:.0f}"))
     widths = [max(len(row[k]) for row in rows) for k in range(3)]
@@ -391,6 +439,8 @@ def Report(harness, outcomes, started, finished, complete):
                     f"{harness.BaselineSeconds:.0f} s for the whole suite")
     if harness.Excluded:
         head.append("left out:   " + ", ".join(harness.Excluded))
+    for name, runs in sorted(harness.Flaky.items()):
+        head.append(f"flaky:      {name} failed, then passed when run again ({', '.join(runs)})")
     text = "\n".join(head) + "\n\n" + Table(outcomes) + "\n\n" + Score(outcomes) + "\n"
     missed = [o for o in outcomes if o.Result == MISSED]
     if missed:
@@ -416,6 +466,7 @@ def Main():
                         help="run every test for every fault (default: ctest stops at the first failure)")
     parser.add_argument("--check", action="store_true", help="only check that every fault applies; no build")
     parser.add_argument("--keep", action="store_true", help="keep the worktree and build directory")
+    parser.add_argument("--keep-logs", metavar="DIR", help="copy the build and test log of every fault to DIR")
     options = parser.parse_args()
     options.repo = os.path.abspath(options.repo)
     options.faults = os.path.abspath(options.faults)
