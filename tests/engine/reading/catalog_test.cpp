@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 #include "tests/support/open_helpers.h"
 #include "tests/support/pdf_writer.h"
 
@@ -24,24 +27,16 @@ std::string WithCatalog(const std::string& catalog, const std::string& extraObje
 int Analyze(testing::OpenedDocument& doc) { return AnalyzeCatalog(doc.State, doc.Slot()); }
 
 TEST(AnalyzeCatalog, CatalogChecks) {
-  auto good = OpenBytes(WithCatalog("<< /Type /Catalog /Pages 2 0 R >>"));
-  EXPECT_EQ(Analyze(*good), 1);
-  auto catalogue = OpenBytes(WithCatalog("<< /Type /Catalogue /Pages 2 0 R >>"));
-  EXPECT_EQ(Analyze(*catalogue), -1);
-  EXPECT_EQ(catalogue->State.LastErrorCode, -118);
-  auto untyped = OpenBytes(WithCatalog("<< /Pages 2 0 R >>"));
-  EXPECT_EQ(Analyze(*untyped), -1);
-  EXPECT_EQ(untyped->State.LastErrorCode, -115);
-  auto other = OpenBytes(WithCatalog("<< /Type /Pages /Pages 2 0 R >>"));
-  EXPECT_EQ(Analyze(*other), -1);
-  EXPECT_EQ(other->State.LastErrorCode, -117);
-  auto noPages = OpenBytes(WithCatalog("<< /Type /Catalog >>"));
-  EXPECT_EQ(Analyze(*noPages), -1);
-  EXPECT_EQ(noPages->State.LastErrorCode, -119);
-  auto array = OpenBytes(WithCatalog("[ /Type /Catalog ]"));
-  EXPECT_EQ(Analyze(*array), -1);
-  EXPECT_EQ(array->State.LastErrorCode, -113);
-
+  const std::pair<const char*, int> cases[] = {
+      {"<< /Type /Catalog /Pages 2 0 R >>", 0},   {"<< /Type /Catalogue /Pages 2 0 R >>", -118},
+      {"<< /Pages 2 0 R >>", -115},               {"<< /Type /Pages /Pages 2 0 R >>", -117},
+      {"<< /Type /Catalog >>", -119},             {"[ /Type /Catalog ]", -113},
+  };
+  for (const auto& [catalog, code] : cases) {
+    auto doc = OpenBytes(WithCatalog(catalog));
+    EXPECT_EQ(Analyze(*doc), code == 0 ? 1 : -1) << catalog;
+    EXPECT_EQ(doc->State.LastErrorCode, code) << catalog;
+  }
   // Object 0 is no object, even when "0 0 obj" stands right behind the header comments.
   PdfWriter zero;
   zero.Raw("0 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
@@ -53,40 +48,29 @@ TEST(AnalyzeCatalog, CatalogChecks) {
   EXPECT_EQ(objectZero->State.LastErrorCode, -111);
 }
 
+// The job's "inherit" codes (layout 4, mode 5, direction 2) take the catalog's values; other codes stay.
 TEST(AnalyzeCatalog, InheritedLayoutModeAndDirection) {
-  auto doc = OpenBytes(WithCatalog(
-      "<< /Type /Catalog /Pages 2 0 R /PageLayout /TwoColumnRight /PageMode /FullScreen "
-      "/ViewerPreferences 4 0 R >>",
-      "<< /Direction /R2L /FitWindow true >>"));
-  doc->State.Job.JobPageLayout = 4;
-  doc->State.Job.JobPageMode = 5;
-  doc->State.Job.JobDirection = 2;
-  ASSERT_EQ(Analyze(*doc), 1);
-  EXPECT_EQ(doc->State.Job.JobPageLayout, 3);
-  EXPECT_EQ(doc->State.Job.JobPageMode, 4);
-  EXPECT_EQ(doc->State.Job.JobDirection, 1);
-  // /FitWindow is adopted only when the open view is inherited.
-  EXPECT_EQ(doc->State.Job.FitWindow, 0);
-
-  auto none = OpenBytes(WithCatalog("<< /Type /Catalog /Pages 2 0 R /PageMode /UseNone >>"));
-  none->State.Job.JobPageLayout = 4;
-  none->State.Job.JobPageMode = 5;
-  none->State.Job.JobDirection = 2;
-  ASSERT_EQ(Analyze(*none), 1);
-  EXPECT_EQ(none->State.Job.JobPageLayout, 0);
-  EXPECT_EQ(none->State.Job.JobPageMode, 0);
-  EXPECT_EQ(none->State.Job.JobDirection, 0);
-
-  // Codes other than "inherit" are left alone.
-  auto kept = OpenBytes(WithCatalog("<< /Type /Catalog /Pages 2 0 R /PageMode /UseOutlines >>"));
-  kept->State.Job.JobPageMode = 3;
-  ASSERT_EQ(Analyze(*kept), 1);
-  EXPECT_EQ(kept->State.Job.JobPageMode, 3);
-
-  auto outlines = OpenBytes(WithCatalog("<< /Type /Catalog /Pages 2 0 R /PageMode /UseOutlines >>"));
-  outlines->State.Job.JobPageMode = 5;
-  ASSERT_EQ(Analyze(*outlines), 1);
-  EXPECT_EQ(outlines->State.Job.JobPageMode, 1);
+  struct Case {
+    const char* Entries;
+    std::array<int, 3> Job, Expected;  // layout, mode, direction
+  };
+  const Case cases[] = {
+      {"/PageLayout /TwoColumnRight /PageMode /FullScreen /ViewerPreferences 4 0 R", {4, 5, 2}, {3, 4, 1}},
+      {"/PageMode /UseNone", {4, 5, 2}, {0, 0, 0}},
+      {"/PageMode /UseOutlines", {4, 3, 2}, {0, 3, 0}},
+      {"/PageMode /UseOutlines", {4, 5, 2}, {0, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Entries);
+    auto doc = OpenBytes(WithCatalog("<< /Type /Catalog /Pages 2 0 R " + std::string(c.Entries) + " >>",
+                                     "<< /Direction /R2L /FitWindow true >>"));
+    JobSettings& job = doc->State.Job;
+    std::tie(job.JobPageLayout, job.JobPageMode, job.JobDirection) = std::tuple(c.Job[0], c.Job[1], c.Job[2]);
+    ASSERT_EQ(Analyze(*doc), 1);
+    EXPECT_EQ((std::array<int, 3>{job.JobPageLayout, job.JobPageMode, job.JobDirection}), c.Expected);
+    // /FitWindow is adopted only when the open view is inherited.
+    EXPECT_EQ(job.FitWindow, 0);
+  }
 }
 
 long OpenActionOf(const std::string& catalog, const std::string& extra, std::string& bytes) {

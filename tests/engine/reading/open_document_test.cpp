@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <regex>
-
 #include "tests/support/pdf_writer.h"
 
 namespace folvex {
@@ -142,125 +139,6 @@ TEST(OpenDocument, ProtectedFilesGoThroughTheSecuritySubsystem) {
   std::string badPrev = w.Bytes();
   badPrev.replace(badPrev.find("/Encrypt 4 0 R"), 14, "/Encrypt 4 0 R /Prev 3");
   EXPECT_EQ(CountPages(state, WriteTempFile("protected-bad-prev.pdf", badPrev)), 1);
-}
-
-// Offsets of every "N 0 obj" that starts a line, by object number.
-std::map<int, std::size_t> ObjectOffsets(const std::string& text) {
-  std::map<int, std::size_t> offsets;
-  static const std::regex header("(^|\n)(\\d+) 0 obj");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), header); it != std::sregex_iterator(); ++it) {
-    offsets[std::stoi((*it)[2])] = static_cast<std::size_t>(it->position(2));
-  }
-  return offsets;
-}
-
-// Turns a file with a cross-reference stream into a hybrid file: a classic section lists the
-// objects that stand in the file and names the stream with /XRefStm; extra goes to its trailer.
-std::string Hybrid(const std::string& streams, const std::string& extra) {
-  const std::size_t startxref = streams.rfind("startxref");
-  const std::size_t xrefStm = std::stoul(streams.substr(startxref + 10));
-  const std::string stream = streams.substr(xrefStm, streams.find("stream", xrefStm) - xrefStm);
-  const auto value = [&](const std::string& key, const std::string& until) {
-    const std::size_t at = stream.find(key) + key.size() + 1;
-    return stream.substr(at, stream.find_first_of(until, at) - at);
-  };
-  std::string text = streams.substr(0, startxref);
-  const std::size_t xref = text.size();
-  text += "xref\n";
-  char line[32];
-  for (const auto& [number, offset] : ObjectOffsets(streams)) {
-    std::snprintf(line, sizeof line, "%d 1\n%010zu 00000 n \n", number, offset);
-    text += line;
-  }
-  return text + "trailer\n<< /Size " + value("/Size", " />") + " /Root " + value("/Root", "R") + "R /XRefStm " +
-         std::to_string(xrefStm) + extra + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-}
-
-// Page counts of protected and hybrid files written by qpdf, and the image handed to the security
-// writer for each.
-TEST(CountPages, ProtectedAndHybridFiles) {
-  const std::string streams = Qpdf("count-streams", SimplePdf(5), "--object-streams=generate");
-  if (streams.empty()) GTEST_SKIP() << "qpdf is not installed";
-  const std::string protectedClassic =
-      Qpdf("count-enc-classic", SimplePdf(4), "--object-streams=disable --encrypt user owner 128 --");
-  const std::string protectedStreams =
-      Qpdf("count-enc-streams", SimplePdf(4), "--object-streams=generate --encrypt user owner 128 --");
-  PdfWriter classic;  // protected hybrid, its pages in the classic part
-  classic.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  classic.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
-  classic.Object(3, "<< /Type /Page >>");
-  classic.Object(4, "<< /Type /Page >>");
-  classic.Finish("/Size 5 /Root 1 0 R /XRefStm 12345 /Encrypt 9 0 R");
-  struct Case {
-    const char* Name;
-    std::string Bytes;
-    int Pages;  // -1: protected and uncounted (-1000)
-    bool Protected;
-    int Protect;  // ProtectImage's result with a writer that succeeds
-  };
-  const Case cases[] = {
-      // The page tree lies in the object streams, which only the /XRefStm stream describes.
-      {"hybrid", Hybrid(streams, ""), 5, false, 0},
-      {"hybrid protected", Hybrid(streams, " /Encrypt 9999 0 R"), -1, true, 0},
-      {"hybrid protected, pages classic", classic.Bytes(), 2, true, 0},
-      {"protected classic", protectedClassic, 4, true, 0},
-      {"protected streams", protectedStreams, -1, true, 5},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    const std::string path = WriteTempFile("count-case.pdf", c.Bytes);
-    EngineState state;
-    EXPECT_EQ(CountPages(state, path), c.Pages);
-    EXPECT_EQ(state.EncryptRef.has_value(), c.Protected);
-    if (c.Pages < 0) {
-      EXPECT_EQ(state.LastErrorCode, -1000);
-    }
-    FileImage image;
-    std::size_t tableSize = 0;
-    EXPECT_EQ(ProtectImage(state, path, {}, 0, false, image,
-                           [&](EngineState&, FileImage& written, XrefTable& table, auto&&...) {
-                             EXPECT_FALSE(written.Empty());
-                             tableSize = table.size();
-                             return 0;
-                           }),
-              c.Protect);
-    if (c.Protect == 0) {
-      EXPECT_GE(tableSize, 5u);
-    }
-  }
-}
-
-TEST(ProtectImage, HandsAClassicImageToTheWriter) {
-  const std::string streams = Qpdf("protect-streams", SimplePdf(2), "--object-streams=generate");
-  if (streams.empty()) GTEST_SKIP() << "qpdf is not installed";
-  EngineState state;
-  state.FileId[0] = 0x42;
-  const Byte key[5] = {1, 2, 3, 4, 5};
-  std::size_t tableSize = 0;
-  Byte firstIdByte = 0;
-  auto writer = [&](EngineState& s, FileImage& written, XrefTable& table, std::span<const Byte> given, int passThrough,
-                    bool fromMemory) {
-    tableSize = table.size();
-    firstIdByte = s.FileId[0];
-    EXPECT_FALSE(written.Empty());
-    EXPECT_EQ(given.size(), 5u);
-    EXPECT_EQ(passThrough, 9);
-    EXPECT_FALSE(fromMemory);
-    return 0;
-  };
-  FileImage image;
-  for (const std::string& bytes : {streams, WithoutTable(SimplePdf(2))}) {  // converted, and repaired
-    tableSize = 0;
-    EXPECT_EQ(ProtectImage(state, WriteTempFile("protect-in.pdf", bytes), key, 9, false, image, writer), 0);
-    EXPECT_GT(tableSize, 5u);
-    EXPECT_EQ(firstIdByte, 0x42) << "the new file's identifier is kept";
-    EXPECT_GT(state.ProtectCatalogNumber, 0);
-  }
-  EXPECT_EQ(ProtectImage(state, testing::TempDir() + "/absent.pdf", key, 0, false, image, writer), 7);
-  EXPECT_EQ(ProtectImage(state, WriteTempFile("protect-plain.pdf", SimplePdf(1)), key, 0, false, image, {}), 6);
-  // An in-memory image that is protected cannot be used.
-  FileImage memory = testing::ImageOf(Qpdf("protect-mem", SimplePdf(1), "--object-streams=disable --encrypt u o 128 --"));
-  EXPECT_EQ(ProtectImage(state, "", key, 0, true, memory, writer), 5);
 }
 
 }  // namespace

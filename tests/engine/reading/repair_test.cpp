@@ -170,41 +170,6 @@ TEST(RepairImage, ObjectExtentsInDamagedFiles) {
   }
 }
 
-TEST(RepairScanners, HeadersSkipLookalikesAndEndsSkipLongerWords) {
-  struct Case {
-    std::string Text;
-    const char* Header;  // where the first object header starts, or null for none
-  };
-  const std::string wide = "3 18446744073709551616 obj << >> endobj 4 65536 obj << >> endobj\n";
-  const Case headers[] = {
-      {"xref 0 6 0000000000 65535 f\n/Root 5 0 R [ 1 0 objx ] % 3 0 obj\n12 0%c\nobj<< >> endobj\n", "12 0%c"},
-      {"# written by PDF 2.0 tools, 3rd run\n%PDF-2.0\n2 0 obj << >> endobj", "2 0 obj"},
-      {wide + "5 65535 obj << >> endobj", "5 65535"},  // a generation beyond five digits makes no header
-      {"trailer << /Size 3 >>\nstartxref\n123\n%%EOF\n", nullptr},
-  };
-  for (const Case& c : headers) {
-    FileImage image = testing::ImageOf(c.Text);
-    const Byte* header = nullptr;
-    ASSERT_EQ(FindObjectHeader(image.Begin(), image.End(), header) == 0, c.Header != nullptr) << c.Text;
-    if (c.Header != nullptr) {
-      EXPECT_EQ(header - image.Begin(), static_cast<long>(c.Text.find(c.Header))) << c.Text;
-    }
-  }
-  ObjectScan scan;
-  const std::string object = "4 0 obj <</Type/Catalog/endobj (endobj ) endobjx>> endobj%c\n";
-  FileImage whole = testing::ImageOf(object);
-  ASSERT_EQ(FindObjectEnd(whole.Begin(), whole.End(), scan), 0);
-  EXPECT_TRUE(scan.IsCatalog);
-  EXPECT_EQ(scan.ObjectEnd - whole.Begin(), static_cast<long>(object.rfind("endobj") + 6));
-  // A "(" that never closes is an ordinary byte, and later strings are no longer skipped.
-  const std::string unclosed = "4 0 obj << /T (never closes >> endobj\n5 0 obj (x endobj\n) endobj\n";
-  FileImage open = testing::ImageOf(unclosed);
-  ASSERT_EQ(FindObjectEnd(open.Begin(), open.End(), scan), 0);
-  EXPECT_TRUE(scan.UnclosedString);
-  ASSERT_EQ(FindObjectEnd(open.Begin() + unclosed.find("5 0 obj"), open.End(), scan), 0);
-  EXPECT_EQ(scan.ObjectEnd - open.Begin(), static_cast<long>(unclosed.find("x endobj") + 8));
-}
-
 // Damaged copies of files of several writers come back as files that qpdf accepts and whose pages
 // pdfinfo counts in full.
 TEST(RepairRealFiles, DamagedCopiesOfWritersFiles) {
