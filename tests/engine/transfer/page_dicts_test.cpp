@@ -72,26 +72,5 @@ TEST(BuildPageDicts, CopiesLeaveOutAnnotationsAndBeadsAndWriteInheritedAttribute
   }
 }
 
-TEST(BuildPageDicts, FailuresAndCancelKeepTheCopiesAlreadyMade) {
-  JobControl control;
-  auto opened = testing::OpenBytes(testing::SimplePdf(4));
-  ASSERT_EQ(AnalyzeCatalog(opened->State, opened->Slot()), 4);
-  PageDictCopies copies;
-  // A page count beyond the page list fails on the first missing page.
-  EXPECT_EQ(BuildPageDicts(opened->State, opened->Slot(), 5, copies), 0);
-  EXPECT_EQ(opened->State.LastErrorCode, -500);
-  EXPECT_FALSE(copies[3].empty());
-
-  int seen = 0;
-  opened->State.Control = &control;
-  control.CancelFlag = 0;
-  EXPECT_EQ(BuildPageDicts(opened->State, opened->Slot(), 4, copies), 1);
-  for (const std::string& copy : copies) seen += copy.find("/Resources <<") != std::string::npos;
-  EXPECT_EQ(seen, 4) << "every page takes the root's direct resources";
-  control.CancelFlag = 3;
-  EXPECT_EQ(BuildPageDicts(opened->State, opened->Slot(), 4, copies), 0);
-  EXPECT_EQ(opened->State.LastErrorCode, -1);
-}
-
 }  // namespace
 }  // namespace folvex
