@@ -74,6 +74,10 @@ void ExpectSoundTree(const OutlineTree& tree, const std::vector<bool>& closed) {
   for (std::size_t k = 1; k < tree.Entries.size(); ++k) {
     const OutlineEntry& entry = tree.Entries[k];
     ASSERT_LE(entry.Level, tree.Entries[k - 1].Level + 1);
+    // A placeholder stands only where a level is skipped: the next entry is one level deeper.
+    if (entry.Item == kPlaceholderItem) {
+      ASSERT_TRUE(k + 1 < tree.Entries.size() && tree.Entries[k + 1].Level == entry.Level + 1) << "entry " << k;
+    }
     int parent = static_cast<int>(k) - 1;
     while (tree.Entries[parent].Level != entry.Level - 1) --parent;
     ASSERT_EQ(tree.Nodes[k].Parent, parent);

@@ -54,25 +54,5 @@ TEST(PageTreeLayoutTest, EveryCountGivesAConsistentBalancedTree) {
   EXPECT_EQ(LayOutPageTree(0, layout), kPageTreePageOutsideTable);
 }
 
-TEST(PagesObjectsTest, WritesEveryNodeWithKidsInNumberOrder) {
-  PageTreeLayout layout;
-  ASSERT_EQ(LayOutPageTree(11, layout), 0);
-  TransferOutput output;
-  output.Text = "%PDF-1.4\n";
-  output.Offsets.assign(2, 7);
-  AppendPagesObjects(output, layout);
-  const std::string& out = output.Text;
-  const std::vector<uint32_t>& offsets = output.Offsets;
-  const std::string root =
-      "3 0 obj\n<<\n/Type /Pages\n/Kids [ 4 0 R 7 0 R 8 0 R 9 0 R 10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R ]\n"
-      "/Count 11\n>>\nendobj\n";
-  const std::string node = "4 0 obj\n<<\n/Type /Pages\n/Kids [ 5 0 R 6 0 R ]\n/Count 2\n/Parent 3 0 R\n>>\nendobj\n";
-  EXPECT_EQ(out, "%PDF-1.4\n" + root + node);
-  ASSERT_GE(offsets.size(), 4u);
-  EXPECT_EQ(offsets[0], 7u);
-  EXPECT_EQ(offsets[2], 9u);
-  EXPECT_EQ(offsets[3], 9u + root.size());
-}
-
 }  // namespace
 }  // namespace folvex

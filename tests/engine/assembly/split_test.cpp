@@ -68,6 +68,13 @@ TEST(Split, PageFileNames) {
   EXPECT_EQ(outcome.Written, (std::vector<std::string>{folder + "names_1.pdf", folder + "names_2 (2).pdf", folder + "names_3.pdf"}));
   EXPECT_EQ(testing::ReadFile(folder + "names_2.pdf"), "somebody else's");
   EXPECT_EQ(testing::PageText(folder + "names_2 (2).pdf", 1), testing::PageText(job.InputPath, 2));
+
+  // An output folder named without a trailing separator holds the page files all the same.
+  std::filesystem::create_directory(folder + "out");
+  job.OutputFolder = folder + "out";
+  job.ChoosePages = [](int) { return std::optional(std::vector<int>{0}); };
+  EngineState other;
+  EXPECT_EQ(RunSplit(other, job).Written, std::vector<std::string>{folder + "out/names_1.pdf"});
 }
 
 // A cancel keeps the page files already whole and leaves no staging file; a chooser that gives

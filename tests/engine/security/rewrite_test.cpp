@@ -99,23 +99,6 @@ TEST(RewriteWithKey, EncryptDictionaryTableAndTrailer) {
   }
 }
 
-TEST(RewriteWithKey, StringsAreDecodedEncryptedAndWrittenBack) {
-  EngineState state;
-  const std::vector<Byte> key = SetUpProtection(state);
-  PdfWriter w;
-  w.Object(1, "<< /Type /Catalog /Pages 2 0 R /Extra 9 0 R >>");
-  w.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
-  w.Object(9, "<< /A (a\\)b) /B <48656c6c6f> /C (line\r\nend) /D (oct\\101\\\nal) /E [(x) <7>] >>");
-  w.Finish("/Root 1 0 R");
-  FileImage image = testing::ImageOf(w.Bytes());
-  ASSERT_EQ(TransformDocument(state, image, key, true), 0);
-  EXPECT_EQ(Text(image).find("<48656c6c6f>"), std::string::npos);
-  EXPECT_EQ(Text(image).find("(x)"), std::string::npos);
-  state.Security.EncryptObjectNumber = 10;
-  ASSERT_EQ(TransformDocument(state, image, key, false), 0);
-  EXPECT_NE(Text(image).find("/A (a\\)b) /B <48656C6C6F> /C (line\\nend) /D (octAal) /E [(x) <70>] >>"), std::string::npos);
-}
-
 // Every method gives the data back; AES puts a vector in front and always pads, a whole block of
 // padding behind data of whole blocks.
 TEST(CryptData, EveryMethodRoundTripsAndAesAddsVectorAndPadding) {
