@@ -1,14 +1,12 @@
 // The protection rules that files made by others cannot show. A document protected and
 // unprotected again in place: the bytes that are the contract (the /Encrypt dictionary, the
-// table, the trailer, strings), each protected copy also opened by qpdf and pdftotext with the
-// user password. The data of one object under each method, and the forms an AES-256 password is
-// tried in. (The ciphers and the entries of every revision are judged by qpdf through the files
-// of the other tests.)
+// table, the trailer), each protected copy also opened by qpdf and pdftotext with the user
+// password. The data of one object under each method. (The ciphers and the entries of every
+// revision are judged by qpdf through the files of the other tests.)
 #include "engine/security/rewrite.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/security/aes256_handler.h"
 #include "engine/security/crypt_data.h"
 #include "engine/security/standard_handler.h"
 #include "tests/support/oracles.h"
@@ -118,20 +116,6 @@ TEST(CryptData, EveryMethodRoundTripsAndAesAddsVectorAndPadding) {
       EXPECT_EQ(decrypted, data);
     }
   }
-}
-
-// The prepared (SASLprep) form is tried after the bytes as typed, cut at byte 127 as the other
-// readers cut; texts it refuses (prohibited, mixed direction, not UTF-8) are tried as typed only.
-TEST(Aes256Handler, PasswordFormsAreTheBytesAsTypedThenTheSaslPrepForm) {
-  const std::string cut = std::string(126, 'a') + "\u00E4bc";
-  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-      {"I\u00ADX\u00A0\uFF76\uFF9E", {"I\u00ADX\u00A0\uFF76\uFF9E", "IX \u30AC"}},
-      {"a\x01", {"a\x01"}},
-      {"\u05D0a", {"\u05D0a"}},
-      {"a\xC3", {"a\xC3"}},
-      {cut, {cut.substr(0, 127)}},
-  };
-  for (const auto& [typed, forms] : cases) EXPECT_EQ(Aes256PasswordForms(typed), forms) << typed.substr(0, 20);
 }
 
 }  // namespace
