@@ -1,3 +1,5 @@
+// Which commands are enabled for a list, the history and the splitter; the interface language; the
+// text table.
 #include "app/session/menu_state.h"
 
 #include <gtest/gtest.h>
@@ -5,10 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "app/commands/language_choice.h"
 #include "app/session/command_ids.h"
+#include "app/text/texts.h"
 
 namespace folvex {
 namespace {
+
+// The commands and the letters the expectations name them by.
+constexpr std::pair<int, char> kCommands[] = {
+    {kCmdOpen, 'O'},      {kCmdEditFileName, 'N'}, {kCmdDelete, 'D'},      {kCmdSelectAll, 'A'},  {kCmdArrayFileAll, 's'},
+    {kCmdArrayPageSelect, 'S'}, {kCmdPageAll, 'p'}, {kCmdPageSelect, 'P'},  {kCmdUpdate, 'U'},     {kCmdExtract, 'X'},
+    {kCmdMergeAll, 'm'},  {kCmdMergeSelect, 'M'},  {kCmdSetSecurity, '+'}, {kCmdRemoveSecurity, '-'}, {kCmdUndo, 'z'},
+    {kCmdRedo, 'y'},      {kCmdSplitAll, 'T'},     {kCmdSplitPageInput, 'I'}, {kCmdFileSetting, 'F'}, {kCmdHelp, 'H'},
+    {kCmdExit, 'Q'},      {kCmdListFromFolder, 'R'}};
 
 // A list from Page texts; a leading '*' marks a selected row.
 FileList ListOf(const std::vector<std::string>& pages) {
@@ -22,100 +34,30 @@ FileList ListOf(const std::vector<std::string>& pages) {
   return list;
 }
 
-TEST(MenuState, RowCountsOfMixedLists) {
-  struct Case {
-    std::vector<std::string> Pages;
-    ListCounts Expected;
-  };
-  for (const Case& c : {
-           Case{{}, {}},
-           Case{{"?", "12", "X Not Found", "X Not PDF?", "Encrypted", "3 Encrypted"}, {6, 1, 3, 0, 0, 0, 0, 0}},
-           Case{{"*?", "*12", "*X Not Found", "*3 Encrypted", "7"}, {5, 1, 3, 4, 1, 2, 1, 3}},
-           Case{{"*5", "*Encrypted", "*2 暗号化"}, {3, 0, 3, 3, 0, 3, 2, 2}},
-           Case{{"*9", "*暗号化"}, {2, 0, 2, 2, 0, 2, 1, 0}},
-       }) {
-    const ListCounts k = CountRowClasses(ListOf(c.Pages));
-    const ListCounts& e = c.Expected;
-    EXPECT_EQ((std::vector<int>{k.n, k.U, k.G, k.s, k.su, k.sg, k.se, k.c}),
-              (std::vector<int>{e.n, e.U, e.G, e.s, e.su, e.sg, e.se, e.c}))
-        << ::testing::PrintToString(c.Pages);
-  }
-}
-
-struct RuleCase {
-  const char* Title;
-  std::vector<std::string> Pages;
-  std::vector<int> Enabled;  // of the ids below
-};
-
-constexpr int kRuleIds[] = {kCmdOpen,          kCmdEditFileName, kCmdDelete,          kCmdSelectAll,
-                            kCmdArrayFileAll,  kCmdArrayFileSelect, kCmdPageAll,       kCmdPageSelect,
-                            kCmdUpdate,        kCmdExtract,      kCmdMergeAll,        kCmdMergeSelect,
-                            kCmdSetSecurity,   kCmdRemoveSecurity, kCmdListFromFolder, kCmdExit};
-
-TEST(MenuState, RulesOnListsOfMixedStates) {
-  const std::vector<RuleCase> cases = {
-      {"empty list", {}, {kCmdEditFileName, kCmdListFromFolder, kCmdExit}},
-      {"one uncounted row selected",
-       {"*?"},
-       {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdPageAll, kCmdPageSelect, kCmdUpdate, kCmdExtract,
-        kCmdSetSecurity, kCmdRemoveSecurity, kCmdListFromFolder, kCmdExit}},
-      {"one-page file selected: no extract",
-       {"*1", "2"},
-       {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdUpdate, kCmdMergeAll,
-        kCmdSetSecurity, kCmdListFromFolder, kCmdExit}},
-      {"encrypted counted file selected: remove, not set",
-       {"*4 Encrypted", "X Not Found"},
-       {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdUpdate, kCmdExtract,
-        kCmdRemoveSecurity, kCmdListFromFolder, kCmdExit}},
-      {"bare Encrypted: counted with 0 pages and encrypted, so remove, not set",
-       {"*Encrypted"},
-       {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdUpdate, kCmdRemoveSecurity, kCmdListFromFolder,
-        kCmdExit}},
-      {"bare 暗号化 beside a plain file: merge all, and set or remove for the selection",
-       {"*暗号化", "*4"},
-       {kCmdOpen, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdArrayFileSelect, kCmdUpdate, kCmdMergeAll,
-        kCmdMergeSelect, kCmdSetSecurity, kCmdRemoveSecurity, kCmdListFromFolder, kCmdExit}},
-      {"marked rows only",
-       {"*X Not Found", "*X Not PDF?"},
-       {kCmdOpen, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdArrayFileSelect, kCmdUpdate, kCmdListFromFolder,
-        kCmdExit}},
-      {"two usable rows selected among marked ones",
-       {"*?", "*X Not PDF?", "*8", "X Not Found"},
-       {kCmdOpen, kCmdDelete, kCmdSelectAll, kCmdArrayFileAll, kCmdArrayFileSelect, kCmdPageAll, kCmdPageSelect,
-        kCmdUpdate, kCmdMergeAll, kCmdMergeSelect, kCmdSetSecurity, kCmdRemoveSecurity, kCmdListFromFolder,
-        kCmdExit}},
-  };
-  for (const RuleCase& c : cases) {
-    SCOPED_TRACE(c.Title);
-    CommandContext context;
-    context.Counts = CountRowClasses(ListOf(c.Pages));
-    std::vector<int> enabled;
-    for (const int id : kRuleIds) {
-      if (CommandEnabled(id, context)) enabled.push_back(id);
-    }
-    EXPECT_EQ(enabled, c.Enabled);
-  }
-}
-
-TEST(MenuState, UndoRedoAndTheSplitter) {
+TEST(MenuState, EveryCommandOverListsHistoryAndSplitter) {
   struct Case {
     const char* Title;
     std::vector<std::string> Pages;
-    int Undo, Redo;
-    bool Available;
-    int Version, Run;
-    std::vector<int> Enabled;  // of Undo, Redo, SplitAll, SplitPageInput, FileSetting, Help, Open
+    int Undo, Redo, Version, Run;  // Version -1: no splitter
+    const char* Menu;               // the enabled commands
+    const char* Context;            // the enabled context-menu items (of O N D A p P U)
   };
-  const std::vector<Case> cases = {
-      {"nothing to undo, no splitter", {"*3"}, 0, 0, false, -1, 0, {kCmdExtract, kCmdFileSetting, kCmdHelp, kCmdOpen}},
-      {"undo and redo", {}, 1, 2, false, -1, 0, {kCmdUndo, kCmdRedo, kCmdFileSetting, kCmdHelp}},
-      {"old splitter: one row only", {"*3", "*4"}, 0, 0, true, 900, 0, {kCmdFileSetting, kCmdHelp, kCmdOpen}},
-      {"old splitter, one row", {"*3"}, 0, 0, true, 900, 0,
-       {kCmdExtract, kCmdSplitAll, kCmdSplitPageInput, kCmdFileSetting, kCmdHelp, kCmdOpen}},
-      {"splitter 910 splits several rows", {"*3", "*?"}, 0, 0, true, 910, 0,
-       {kCmdSplitAll, kCmdFileSetting, kCmdHelp, kCmdOpen}},
-      {"during a splitter run", {"*3"}, 5, 5, true, 1000, 2, {kCmdFileSetting, kCmdHelp}},
+  const Case cases[] = {
+      {"empty list", {}, 0, 0, -1, 0, "NFHQR", "N"},
+      {"rows, none selected", {"?", "5"}, 0, 0, -1, 0, "NAspUmFHQR", "NApU"},
+      {"one uncounted row", {"*?"}, 0, 0, -1, 0, "ONDApPUX+-FHQR", "ONDApPU"},
+      {"one-page file: no extract", {"*1", "2"}, 0, 0, -1, 0, "ONDAsUm+FHQR", "ONDAU"},
+      {"encrypted counted file: remove, not set", {"*4 Encrypted", "X Not Found"}, 0, 0, -1, 0, "ONDAsUX-FHQR", "ONDAU"},
+      {"bare Encrypted: encrypted, no pages", {"*Encrypted"}, 0, 0, -1, 0, "ONDAU-FHQR", "ONDAU"},
+      {"bare 暗号化 beside a plain file", {"*暗号化", "*4"}, 0, 0, -1, 0, "ODAsSUmM+-FHQR", "ODAU"},
+      {"marked rows only", {"*X Not Found", "*X Not PDF?"}, 0, 0, -1, 0, "ODAsSUFHQR", "ODAU"},
+      {"usable rows among marked ones", {"*?", "*X Not PDF?", "*8", "X Not Found"}, 0, 0, -1, 0, "ODAsSpPUmM+-FHQR",
+       "ODApPU"},
+      {"undo and redo", {}, 1, 2, -1, 0, "NzyFHQR", "N"},
+      {"old splitter: one row", {"*3"}, 0, 0, 900, 0, "ONDAUX+TIFHQR", "ONDAU"},
+      {"old splitter: not two rows", {"*3", "*4"}, 0, 0, 900, 0, "ODAsSUmM+FHQR", "ODAU"},
+      {"splitter 910 splits several rows", {"*3", "*?"}, 0, 0, 910, 0, "ODAsSpPUmM+-TFHQR", "ODApPU"},
+      {"a splitter run: Exit, Help and File Setting only", {"*3"}, 5, 5, 1000, 2, "FHQ", "ONDAU"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Title);
@@ -123,36 +65,41 @@ TEST(MenuState, UndoRedoAndTheSplitter) {
     context.Counts = CountRowClasses(ListOf(c.Pages));
     context.UndoCount = c.Undo;
     context.RedoCount = c.Redo;
-    context.SplitterAvailable = c.Available;
+    context.SplitterAvailable = c.Version >= 0;
     context.SplitterVersion = c.Version;
     context.SplitRun = c.Run;
-    std::vector<int> enabled;
-    for (const int id : {kCmdUndo, kCmdRedo, kCmdExtract, kCmdSplitAll, kCmdSplitPageInput, kCmdFileSetting, kCmdHelp,
-                         kCmdOpen}) {
-      if (CommandEnabled(id, context)) enabled.push_back(id);
+    std::string menu;
+    std::string context_menu;
+    for (const auto& [id, letter] : kCommands) {
+      if (CommandEnabled(id, context)) menu += letter;
+      if (std::string("ONDApPU").find(letter) != std::string::npos && ContextMenuItemEnabled(id, context.Counts)) {
+        context_menu += letter;
+      }
     }
-    EXPECT_EQ(enabled, c.Enabled);
-    EXPECT_EQ(CommandEnabled(kCmdExit, context), true);
+    EXPECT_EQ(menu, c.Menu);
+    EXPECT_EQ(context_menu, c.Context);
   }
 }
 
-TEST(MenuState, ContextMenuOfEmptyAndFullLists) {
-  const std::vector<int> ids = {kCmdOpen, kCmdEditFileName, kCmdDelete, kCmdSelectAll, kCmdPageAll, kCmdPageSelect,
-                                kCmdUpdate};
-  struct Case {
-    std::vector<std::string> Pages;
-    std::vector<int> Enabled;
-  };
-  for (const Case& c : {Case{{}, {kCmdEditFileName}},
-                        Case{{"?", "5"}, {kCmdEditFileName, kCmdSelectAll, kCmdPageAll, kCmdUpdate}},
-                        Case{{"*?", "*5"}, {kCmdOpen, kCmdDelete, kCmdSelectAll, kCmdPageAll, kCmdPageSelect, kCmdUpdate}}}) {
-    const ListCounts counts = CountRowClasses(ListOf(c.Pages));
-    std::vector<int> enabled;
-    for (const int id : ids) {
-      if (ContextMenuItemEnabled(id, counts)) enabled.push_back(id);
-    }
-    EXPECT_EQ(enabled, c.Enabled);
+TEST(LanguageChoice, UserLanguageAndTheFirstThreeCharactersOfTheCommandLine) {
+  struct Case { int Language; const char* CommandLine; bool Japanese, Forced; };
+  for (const Case& c : {Case{1041, "", true, false}, Case{1033, "", false, false}, Case{2052, "file.pdf", false, false},
+                        Case{1041, "/US", false, true}, Case{1041, "/uS extra", false, true}, Case{1033, "/jp", true, true},
+                        Case{1033, "/JPx", true, true}, Case{1041, "/u", true, false}, Case{1033, "/xx", false, false},
+                        Case{1033, " /jp", false, false}, Case{1041, "-us", true, false}}) {
+    const LanguageChoice choice = ChooseLanguage(c.Language, c.CommandLine);
+    EXPECT_EQ(choice.Japanese, c.Japanese) << c.Language << " '" << c.CommandLine << "'";
+    EXPECT_EQ(choice.Forced, c.Forced) << c.Language << " '" << c.CommandLine << "'";
   }
+}
+
+TEST(Texts, EveryTextInBothLanguagesWithItsFieldsFilledInOrder) {
+  for (std::size_t id = 0; id < TextCount(); ++id) {
+    EXPECT_FALSE(Text(static_cast<TextId>(id), false).empty()) << id;
+    EXPECT_FALSE(Text(static_cast<TextId>(id), true).empty()) << id;
+  }
+  EXPECT_EQ(FormatText(TextId::ProgressReading, false, 2, 7), "Reading 2/7");
+  EXPECT_EQ(FormatText(TextId::ProgressWriting, true, 10, 12), "書き込み中 10/12");
 }
 
 }  // namespace

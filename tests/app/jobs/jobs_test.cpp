@@ -1,0 +1,615 @@
+// The document jobs driven through their commands with real files (qpdf makes the protected
+// inputs; qpdf and poppler judge the outputs): extract, merge, Set Security and Remove Security
+// under the list settings; every result with its message, list change and step; outputs refused,
+// backups and cancel; the passwords asked and remembered.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "app/commands/operation_commands.h"
+#include "app/commands/security_dialog.h"
+#include "app/jobs/security_rows.h"
+#include "app/session/command_ids.h"
+#include "tests/support/job_session.h"
+#include "tests/support/oracles.h"
+#include "tests/support/pdf_writer.h"
+
+namespace folvex {
+namespace {
+
+SecurityDialogValues Passwords(const std::string& user, const std::string& owner) {
+  SecurityDialogValues values;
+  values.OpenPassword = user;
+  values.OwnerPassword = owner;
+  values.Print = values.Copy = true;
+  return values;
+}
+
+class Jobs : public testing::JobSession {
+ protected:
+  void SetUp() override {
+    JobSession::SetUp();
+    if (!testing::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
+  }
+  void Reset(bool orgFileDelete = true, bool newFileRecord = true, bool newFileOpen = false) {
+    Session.List.Rows.clear();
+    StartHistory(Session.Undo);
+    Desktop = testing::ScriptedDesktop();
+    Session.Drivers = JobDrivers();
+    Session.Settings.OrgFileDelete = orgFileDelete;
+    Session.Settings.NewFileRecord = newFileRecord;
+    Session.Settings.NewFileOpen = newFileOpen;
+  }
+  // Extract (with the ranges typed), a merge or Remove Security, saving to out.
+  void Run(int id, const std::string& out = "", const char* ranges = nullptr) {
+    if (ranges != nullptr) Desktop.PageRangeAnswers.push_back(ranges);
+    if (!out.empty()) Desktop.SaveFileAnswers.push_back(out);
+    ASSERT_TRUE(RunCommand(Session, Desktop, id));
+  }
+  void Set(const SecurityDialogValues& values) {
+    Desktop.SecurityAnswers.push_back(values);
+    ASSERT_TRUE(RunCommand(Session, Desktop, kCmdSetSecurity));
+  }
+  std::string Locked(const std::string& name, int pages = 3) { return Protected(name, "", "o", "128 --use-aes=n", pages); }
+  // Each row: its name, '*' when selected, '+' when focused, its page text and an icon other than the PDF one.
+  std::string List() const {
+    std::string list;
+    for (const ListEntry& row : Session.List.Rows) {
+      list += (list.empty() ? "" : " ") + row.Name + (row.Selected ? "*" : "") + (row.Focused ? "+" : "") + "[" + row.Page +
+              "]" + (row.Icon != kIconPdf ? std::to_string(row.Icon) : "");
+    }
+    return list;
+  }
+  // What a command left: its messages, the list, the undo steps and the files written since before,
+  // without the folder's path.
+  std::string Outcome(const std::map<std::string, std::string>& before) const {
+    std::string outcome;
+    for (const std::string& text : Desktop.MessageTexts()) outcome += (outcome.empty() ? "" : " / ") + text;
+    outcome += " | " + List() + " | " + std::to_string(Session.Undo.UndoCount) + " |";
+    for (const std::string& name : ChangedSince(before)) outcome += " " + name;
+    for (std::size_t at; (at = outcome.find(Folder + "/")) != std::string::npos;) outcome.erase(at, Folder.size() + 1);
+    return outcome;
+  }
+};
+
+// OrgFileDelete removes the sources, NewFileRecord adds the new file selected and focused (one step
+// for both), NewFileOpen opens it instead of saying "Done".
+TEST_F(Jobs, ExtractAndMergeFollowTheListSettings) {
+  struct Case { int Id; bool Org, Record, Open; const char* Outcome; };
+  for (const Case& c : {Case{kCmdExtract, true, true, false, "Done | b.pdf[?] new.pdf*+[2] | 1 | sub/new.pdf"},
+                        Case{kCmdExtract, false, true, false, "Done | a.pdf[?] b.pdf[?] new.pdf*+[2] | 1 | sub/new.pdf"},
+                        Case{kCmdExtract, true, false, false, "Done | b.pdf[?] | 1 | sub/new.pdf"},
+                        Case{kCmdExtract, false, false, true, " | a.pdf*[?] b.pdf[?] | 0 | sub/new.pdf"},
+                        Case{kCmdMergeSelect, true, true, false, "Done | new.pdf*+[7] | 1 | sub/new.pdf"},
+                        Case{kCmdMergeSelect, false, true, false, "Done | a.pdf[5] b.pdf[2] new.pdf*+[7] | 1 | sub/new.pdf"},
+                        Case{kCmdMergeSelect, false, false, true, " | a.pdf*[5] b.pdf*[2] | 0 | sub/new.pdf"}}) {
+    const bool extract = c.Id == kCmdExtract;
+    Reset(c.Org, c.Record, c.Open);
+    Session.Settings.OutputFolder = Folder + "/start";
+    AddRow(Pdf("a.pdf", 5), true);
+    AddRow(Pdf("b.pdf", 2), !extract);
+    std::filesystem::remove_all(PathOf("sub"));
+    std::filesystem::create_directories(PathOf("sub"));
+    const auto before = Files();
+    Run(c.Id, PathOf("sub/new.pdf"), extract ? "4,2" : nullptr);
+    EXPECT_EQ(Outcome(before), c.Outcome);
+    testing::ExpectSamePage(PathOf("sub/new.pdf"), 1, PathOf("a.pdf"), extract ? 4 : 1, "", false);
+    testing::ExpectSamePage(PathOf("sub/new.pdf"), extract ? 2 : 6, PathOf(extract ? "a.pdf" : "b.pdf"), extract ? 2 : 1,
+                            "", false);
+    EXPECT_EQ(Desktop.ShellOpened, c.Open ? std::vector<std::string>{PathOf("sub/new.pdf")} : std::vector<std::string>{});
+    for (const MessageRequest& message : Desktop.Messages) EXPECT_EQ(message.Icon, MessageIcon::Information);
+    ASSERT_EQ(Desktop.SaveFileRequests.size(), 1u);
+    const FileDialogRequest& save = Desktop.SaveFileRequests[0];
+    EXPECT_EQ(save.FilterName + save.FilterPattern + save.DefaultExtension + save.Title, "pdf(*.pdf)*.pdfpdf");
+    EXPECT_EQ(save.InitialFolder, Folder + "/start");
+    EXPECT_TRUE(save.AskBeforeOverwrite);
+    EXPECT_EQ(Session.Settings.OutputFolder, Folder + "/sub") << "the chosen file's folder";
+    ASSERT_EQ(Desktop.Jobs.size(), 1u);
+    EXPECT_EQ(std::to_string(Desktop.Jobs[0].JobKind) + " " + Desktop.Jobs[0].OperationWord + " " + Desktop.Jobs[0].Title,
+              extract ? "0 Extract Folvex - Extract" : "1 Merge(S) Folvex - Merge(Selected)");
+    EXPECT_TRUE(Desktop.Unscripted.empty());
+    if (Session.Undo.UndoCount == 1) {
+      ASSERT_TRUE(RunCommand(Session, Desktop, kCmdUndo));
+      EXPECT_EQ(List(), extract ? "a.pdf*[?] b.pdf[?]" : "a.pdf*[?] b.pdf*[?]") << "one undo brings the sources back";
+    }
+  }
+}
+
+TEST_F(Jobs, MergeAllTakesEveryUsableRowAndProtectedInputsGiveAProtectedOutput) {
+  AddRow(Pdf("a.pdf", 2), false);
+  AddRow(PathOf("gone.pdf"), true, true);  // marked: skipped
+  AddRow(Pdf("b.pdf", 3), false, true);
+  auto before = Files();
+  Run(kCmdMergeAll, PathOf("all.pdf"));
+  EXPECT_EQ(Outcome(before), "Done | gone.pdf[X Not Found]1 all.pdf*+[5] | 1 | all.pdf");
+  EXPECT_EQ(testing::PdfinfoPages(PathOf("all.pdf")), 5);
+  EXPECT_EQ(Desktop.Jobs[0].OperationWord + " " + Desktop.Jobs[0].Title, "Merge Folvex - Merge");
+  EXPECT_FALSE(Desktop.SaveFileRequests[0].AskBeforeOverwrite);
+  EXPECT_EQ(Session.Undo.UndoLabelId, kCmdMergeAll);
+  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdUndo));
+  EXPECT_EQ(List(), "a.pdf[?] gone.pdf*[X Not Found]1 b.pdf[3]");
+
+  // Inputs protected alike (the same file twice): the output is protected, the counts learnt stay.
+  Reset(false);
+  const std::string locked = Protected("p.pdf", "", "owner", "128 --use-aes=n", 2);
+  AddRow(locked, true);
+  AddRow(locked, true);
+  before = Files();
+  Run(kCmdMergeAll, PathOf("both.pdf"));
+  EXPECT_EQ(Outcome(before), "Done | p.pdf[2 Encrypted]3 p.pdf[2 Encrypted]3 both.pdf*+[4 Encrypted]3 | 1 | both.pdf");
+  EXPECT_NE(testing::PdfText(PathOf("both.pdf")).find("Page 2"), std::string::npos);
+  EXPECT_EQ(testing::RunCommand("qpdf --is-encrypted " + testing::Quoted(PathOf("both.pdf"))).ExitCode, 0);
+  EXPECT_TRUE(Desktop.PasswordRequests.empty());
+}
+
+// Extract before its job: the range text typed (nothing when the dialog is cancelled), the row's
+// page count known or counted on the way (an "(Extract)" step), and where the command ends.
+TEST_F(Jobs, ExtractChecksThePageRangesBeforeItsJob) {
+  struct Case { std::optional<std::string> Typed; int Pages; bool Counted; const char* Outcome; };  // Pages 0: no PDF
+  for (const Case& c : {Case{"10-12", 11, true, "Bad Page Input\n  \"10-12\" | in.pdf*[11] | 0 |"},
+                        Case{"3-0", 5, true, "Bad Page Input\n  \"3-0\" | in.pdf*[5] | 0 |"},
+                        Case{"0", 5, false, "Bad Page Input\n  \"0\" | in.pdf*[?] | 0 |"},
+                        Case{"5-", 1, false, "This File has only 1 Page | in.pdf*[1] | 1 |"},
+                        Case{"2-,x", 4, false, "Bad Page Input\n  \"2-4,x\" | in.pdf*[4] | 1 |"},
+                        Case{"1-20000000", 5, false, "Can't Allocate Memories | in.pdf*[?] | 0 |"},
+                        Case{"3-", 0, false, "Failure | in.pdf*[X Not PDF?]2 | 1 |"},
+                        Case{std::nullopt, 3, false, " | in.pdf*[?] | 0 |"}, Case{"", 3, false, " | in.pdf*[?] | 0 |"},
+                        Case{"10-12", 11, false, "Bad Page Input | in.pdf*[11] | 1 |"},  // the job counts the row
+                        Case{"-", 12, false, "Done | out.pdf*+[12] | 1 | out.pdf"},
+                        Case{"2,-2", 12, true, "Done | out.pdf*+[3] | 1 | out.pdf"}}) {
+    Reset();
+    std::filesystem::remove(PathOf("out.pdf"));
+    AddRow(c.Pages == 0 ? Bytes("in.pdf", "not a pdf\n") : Pdf("in.pdf", c.Pages), true, c.Counted);
+    const auto before = Files();
+    Desktop.PageRangeAnswers.push_back(c.Typed);
+    Run(kCmdExtract, PathOf("out.pdf"));
+    EXPECT_EQ(Outcome(before), c.Outcome) << c.Typed.value_or("<cancel>");
+    EXPECT_TRUE(Session.Undo.UndoCount == 0 || Session.Undo.UndoLabelId == kCmdExtract);
+    EXPECT_EQ(testing::PdfinfoPages(PathOf("out.pdf")), c.Pages == 12 ? std::stoi(Row(0).Page) : -1);
+    EXPECT_TRUE(Desktop.Unscripted.empty());
+  }
+}
+
+// Every failure of extract and of merge, each with FileBackUp on and an old output in place: the
+// backup is made only with a new file in place, so no file changes.
+TEST_F(Jobs, EveryFailureWithItsMessageListChangeAndStep) {
+  const std::string one = Pdf("one.pdf", 2);
+  const std::string two = Pdf("two.pdf", 2);
+  struct Case {
+    bool Merge;
+    std::vector<std::string> Inputs;  // all selected
+    std::optional<int> Injected;      // a result no real file gives, with the failing input
+    int Failing;
+    int Error;  // LastErrorCode; 1 stands for an /Encrypt reference instead
+    const char* Outcome;
+  };
+  const Case cases[] = {
+      {false, {Pdf("single.pdf", 1)}, {}, 0, 0, "This File has only 1 Page | single.pdf*[1] | 1 |"},
+      {false, {ProtectedWithStreams("streams.pdf")}, -1, 0, -1000, "This File is Encrypted | streams.pdf*[Encrypted]3 | 1 |"},
+      {false, {Protected("aes.pdf", "u", "o", "128 --use-aes=y")}, -1, 0, 1, "This File is Encrypted | aes.pdf*[?] | 0 |"},
+      {false, {Bytes("junk.pdf", "this is not a PDF file\n")}, {}, 0, 0, "Failure - Page Extract | junk.pdf*[?] | 0 |"},
+      {false, {PathOf("gone.pdf")}, {}, 0, 0, "File Not Found | gone.pdf*[X Not Found]1 | 1 |"},
+      {false, {Protected("locked.pdf", "u", "o", "128 --use-aes=n")}, {}, 0, 0, "Failure - Page Extract | locked.pdf*[?] | 0 |"},
+      {false, {Protected("fixed.pdf", "", "", "128 --use-aes=n --modify=none")}, {}, 0, 0,
+       "Extract is Not Permitted | fixed.pdf*[3 Encrypted]3 | 1 |"},
+      {false, {one}, 3, 0, 0, " | one.pdf*[?] | 0 |"},  // cancelled
+      {false, {one}, 77, 0, 0, " | one.pdf*[?] | 0 |"},
+      {true, {ProtectedWithStreams("streams.pdf"), one}, -1, 0, -1000,
+       "This File is Encrypted\n  streams.pdf | streams.pdf*+[Encrypted]3 one.pdf[?] | 1 |"},
+      {true, {ProtectedWithStreams("streams2.pdf"), one}, {}, 0, 0,
+       "Failure - Merge\n  streams2.pdf | streams2.pdf*+[Encrypted]3 one.pdf[?] | 1 |"},
+      {true, {one, Bytes("junk.pdf", "no PDF here\n"), two}, {}, 0, 0,
+       "Failure - Merge\n  junk.pdf | one.pdf[2] junk.pdf*+[?] two.pdf[?] | 0 |"},
+      {true, {one, PathOf("gone.pdf"), two}, {}, 0, 0,
+       "File Not Found\n  gone.pdf | one.pdf[?] gone.pdf*+[X Not Found]1 two.pdf[?] | 1 |"},
+      {true, {Protected("asks.pdf", "u", "o", "128 --use-aes=n"), one}, {}, 0, 0,
+       "Failure - Merge\n  asks.pdf | asks.pdf*+[3 Encrypted]3 one.pdf[?] | 1 |"},
+      {true, {Protected("fixed.pdf", "", "", "128 --use-aes=n --modify=none"), one}, {}, 0, 0,
+       "Merge is Not Permitted\n  fixed.pdf | fixed.pdf*+[3 Encrypted]3 one.pdf[?] | 1 |"},
+      {true, {Protected("owned.pdf", "", "owner", "128 --use-aes=n"), one}, {}, 0, 0,
+       "Some Files have Different Security\n  one.pdf | owned.pdf[3 Encrypted]3 one.pdf*+[?] | 1 |"},
+      {true, {one, two}, 1, -1, 0, "Error | one.pdf[?] two.pdf[?] | 1 |"},  // a missing input, none named
+      {true, {one, two}, -1, -1, -2000, "Error | one.pdf[?] two.pdf[?] | 0 |"},
+      {true, {one, two}, 3, -1, 0, " | one.pdf*[?] two.pdf*[?] | 0 |"},  // cancelled
+      {true, {one, two}, 42, -1, 0, " | one.pdf*[?] two.pdf*[?] | 0 |"},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Session.Settings.FileBackUp = true;
+    if (c.Injected) {
+      const auto inject = [&c](EngineState& state) {
+        if (c.Error == 1) {
+          state.EncryptRef = 0;
+        } else {
+          state.LastErrorCode = c.Error;
+        }
+        return *c.Injected;
+      };
+      Session.Drivers.Extract = [inject](EngineState& state, const ExtractJob&) { return inject(state); };
+      Session.Drivers.Merge = [inject, &c](EngineState& state, MergeJob& job) {
+        job.JobResultIndex = c.Failing;
+        return inject(state);
+      };
+    }
+    std::filesystem::remove(PathOf("out.bak"));
+    Bytes("out.pdf", "the old output\n");
+    for (const std::string& input : c.Inputs) AddRow(input, true);
+    const auto before = Files();
+    Run(c.Merge ? kCmdMergeSelect : kCmdExtract, PathOf("out.pdf"), c.Merge ? nullptr : "1");
+    EXPECT_EQ(Outcome(before), c.Outcome);
+    for (const MessageRequest& message : Desktop.Messages) EXPECT_EQ(message.Icon, MessageIcon::Error);
+  }
+  // A missing input is a step under either list setting, and none without both.
+  for (const auto& [org, record, outcome] : {std::tuple{false, true, "File Not Found | gone.pdf*[X Not Found]1 | 1 |"},
+                                             {true, false, "File Not Found | gone.pdf*[X Not Found]1 | 1 |"},
+                                             {false, false, "File Not Found | gone.pdf*[X Not Found]1 | 0 |"}}) {
+    Reset(org, record);
+    AddRow(PathOf("gone.pdf"), true);
+    const auto before = Files();
+    Run(kCmdExtract, PathOf("out.pdf"), "1");
+    EXPECT_EQ(Outcome(before), outcome);
+  }
+  StartSession(Session, true, Folder);  // the texts of the interface language, and the save dialog's title
+  Reset();
+  AddRow(one, true);
+  AddRow(PathOf("gone.pdf"), true);
+  const auto before = Files();
+  Run(kCmdMergeAll, PathOf("out.pdf"));
+  EXPECT_EQ(Outcome(before), "ファイルが見つかりません\n  gone.pdf | one.pdf[?] gone.pdf*+[X 不明]1 | 1 |");
+  EXPECT_EQ(Desktop.SaveFileRequests[0].Title + " " + Desktop.Jobs[0].Title, "保存ファイル名を入力 Folvex ファイル結合");
+}
+
+// Outputs that cannot be created or that would replace an input (or whose backup name is an
+// input) are refused before anything is written; a good output keeps the old one as its backup.
+TEST_F(Jobs, OutputsThatWouldReplaceAnInputAreRefusedAndOldOutputsKeptAsBackup) {
+  Session.Settings.FileBackUp = true;
+  const std::string a = Pdf("a.pdf", 3);
+  struct Case { int Id; std::string Input; std::string Output; const char* List; };
+  for (const Case& c : {Case{kCmdExtract, a, PathOf("no such folder/out.pdf"), "a.pdf*[?] b.pdf[?]"},
+                        Case{kCmdExtract, a, a, "a.pdf*[?] b.pdf[?]"}, Case{kCmdExtract, Pdf("c.bak", 3), PathOf("c.pdf"), "c.bak*[?] b.pdf[?]"},
+                        Case{kCmdMergeAll, a, a, "a.pdf*[?] b.pdf*[?]"},
+                        Case{kCmdMergeAll, a, PathOf("missing folder/out.pdf"), "a.pdf*[3] b.pdf*[2]"}}) {
+    Reset();
+    AddRow(c.Input, true);
+    AddRow(Pdf("b.pdf", 2), c.Id != kCmdExtract);
+    const auto before = Files();
+    Run(c.Id, c.Output, c.Id == kCmdExtract ? "3,1" : nullptr);
+    EXPECT_EQ(Outcome(before), std::string("Can't Save | ") + c.List + " | 0 |") << c.Output;
+  }
+  Reset();
+  AddRow(a, true);
+  AddRow(PathOf("b.pdf"), true);
+  Bytes("out.pdf", "the old output\n");
+  Run(kCmdMergeAll, PathOf("out.pdf"));
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
+  EXPECT_EQ(testing::PdfinfoPages(PathOf("out.pdf")), 5);
+  EXPECT_EQ(testing::ReadFile(PathOf("out.bak")), "the old output\n");
+}
+
+// Cancel in the save dialog ends the command quietly; in the middle of a job it leaves every file
+// (the old output under its own name) and the written copies of the security jobs.
+TEST_F(Jobs, CancelLeavesEveryFile) {
+  Session.Settings.FileBackUp = true;
+  AddRow(Pdf("a.pdf", 6), true);
+  AddRow(Pdf("b.pdf", 2), true);
+  Bytes("out.pdf", "previous\n");
+  auto before = Files();
+  for (const auto& [id, label] : {std::pair{kCmdExtract, "Creating"}, {kCmdMergeAll, "Reading/Analyzing File:"},
+                                  {kCmdMergeSelect, ""}}) {
+    Desktop = testing::ScriptedDesktop();
+    Session.List.Rows[1].Selected = id != kCmdExtract;
+    Desktop.CancelAtLabel = label;
+    if (*label == 0) Desktop.SaveFileAnswers.push_back(std::nullopt);
+    Run(id, PathOf("out.pdf"), id == kCmdExtract ? "1-6" : nullptr);
+    EXPECT_EQ(Outcome(before), id == kCmdExtract ? " | a.pdf*[?] b.pdf[?] | 0 |" : " | a.pdf*[?] b.pdf*[?] | 0 |") << id;
+    EXPECT_EQ(Desktop.Jobs.size(), *label == 0 ? 0u : 1u) << id;
+  }
+  Desktop = testing::ScriptedDesktop();
+  Desktop.CancelAtLabel = "Reading 2/2";
+  Set(Passwords("", "o"));
+  EXPECT_EQ(Outcome(before), "Canceled | a-s.pdf*[6 Encrypted]3 b.pdf*[?] | 1 | a-s.pdf");
+  EXPECT_EQ(Desktop.Messages[0].Icon, MessageIcon::Information);
+
+  StartSession(Session, true, Folder);
+  AddRow(Pdf("c.pdf", 1), true);
+  Desktop = testing::ScriptedDesktop();
+  Desktop.CancelJobs = true;
+  Session.Passwords.OwnerPassword = "x";
+  Run(kCmdRemoveSecurity);
+  EXPECT_EQ(Desktop.MessageTexts()[0] + " " + Desktop.Jobs[0].Title, "セキュリティ解除操作がキャンセルされました Folvex セキュリティ解除");
+}
+
+// The password typed for a protected input is remembered for the rest of the run: later inputs
+// and later jobs open with it; the dialog names the input that asks.
+TEST_F(Jobs, APasswordTypedOnceOpensTheFileForTheRestOfTheRun) {
+  const std::string locked = Protected("locked.pdf", "user", "owner", "128 --use-aes=n");
+  AddRow(locked, true);
+  Desktop.PasswordAnswers = {std::string("wrong"), std::string("user")};
+  Run(kCmdExtract, PathOf("first.pdf"), "1");
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
+  ASSERT_EQ(Desktop.PasswordRequests.size(), 2u);
+  EXPECT_EQ(Desktop.PasswordRequests[0].Mode, PasswordDialogMode::Engine);
+  EXPECT_EQ(Desktop.PasswordRequests[0].FileName, "locked.pdf");
+  EXPECT_EQ(List(), "first.pdf*+[1 Encrypted]3");
+  EXPECT_EQ(Session.Passwords.RememberedPassword + " " + Session.Passwords.OwnerPassword, "user user");
+  Reset();
+  AddRow(locked, true);
+  Run(kCmdExtract, PathOf("second.pdf"), "2");
+  EXPECT_TRUE(Desktop.PasswordRequests.empty());
+  EXPECT_NE(testing::PdfText(PathOf("second.pdf"), "user").find("Page 2"), std::string::npos);
+
+  Reset();
+  Session.Passwords = RunPasswords();
+  AddRow(Pdf("plain.pdf", 1), false);
+  const std::string asks = Protected("asks.pdf", "pw", "o1", "128 --use-aes=n", 2);
+  AddRow(asks, true);
+  AddRow(asks, true);
+  Desktop.PasswordAnswers.push_back("pw");
+  Run(kCmdMergeSelect, PathOf("pw.pdf"));
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
+  ASSERT_EQ(Desktop.PasswordRequests.size(), 1u) << "the second input opens with the first one's password";
+  EXPECT_EQ(Desktop.PasswordRequests[0].FileName, "asks.pdf");
+  EXPECT_EQ(List(), "plain.pdf[?] pw.pdf*+[4 Encrypted]3");
+}
+
+// Set and Remove Security over plain, protected ("name:L", an owner password) and missing ("name:-")
+// files, under the list settings and into the output folder (SaveIn; "" the start directory).
+TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
+  struct Case { bool Set, Org, Record; const char* SaveIn; std::vector<std::string> Rows; const char* Outcome; };
+  const Case cases[] = {
+      {true, true, true, nullptr, {"plain.pdf:2", "locked.pdf:L"},
+       "Some Files are Encrypted | plain-s.pdf*[2 Encrypted]3 locked.pdf*[3 Encrypted]3 | 1 | plain-s.pdf"},
+      {true, false, true, nullptr, {"a.pdf:2", "b.pdf:1"},
+       "Done | a.pdf*[2] b.pdf*[1] a-s.pdf*[2 Encrypted]3 b-s.pdf*[1 Encrypted]3 | 1 | a-s.pdf b-s.pdf"},
+      {true, false, false, nullptr, {"a.pdf:3"}, "Done | a.pdf*[3] | 1 | a-s.pdf"},  // the source recounted only
+      {true, true, true, nullptr, {"UP.PDF:1"}, "Done | UP-s.pdf*[1 Encrypted]3 | 1 | UP-s.pdf"},
+      {true, true, true, nullptr, {"gone.pdf:-"}, "File Not Found | gone.pdf*[X Not Found]1 | 1 |"},
+      {true, true, true, nullptr, {"here.pdf:1", "gone.pdf:-"},
+       "Some Files Not Found | here-s.pdf*[1 Encrypted]3 gone.pdf*[X Not Found]1 | 1 | here-s.pdf"},
+      {true, true, true, "out", {"in/a.pdf:1"}, "Done | a-s.pdf*[1 Encrypted]3 | 1 | out/a-s.pdf"},
+      {true, true, true, "", {"in/b.pdf:1"}, "Done | b-s.pdf*[1 Encrypted]3 | 1 | b-s.pdf"},
+      {true, true, true, "no such folder", {"in/b.pdf:1"}, "File can't be Saved | b.pdf*[?] | 0 |"},
+      {false, true, true, nullptr, {"plain.pdf:4"}, "File is Not Encrypted | plain.pdf*[4] | 1 |"},
+      {false, true, true, nullptr, {"locked.pdf:L"}, "Done | locked-r.pdf*[3] | 1 | locked-r.pdf"},
+      {false, false, true, nullptr, {"locked.pdf:L"}, "Done | locked.pdf*[3 Encrypted]3 locked-r.pdf*[3] | 1 | locked-r.pdf"},
+  };
+  for (const Case& c : cases) {
+    Reset(c.Org, c.Record);
+    std::filesystem::remove_all(Folder);
+    std::filesystem::create_directories(PathOf("out"));
+    Session.Passwords = RunPasswords();
+    Session.Passwords.OwnerPassword = c.Set ? "" : "o";
+    Session.Settings.bSecFolder = false;
+    for (const std::string& spec : c.Rows) {
+      const std::string name = spec.substr(0, spec.find(':'));
+      const std::string kind = spec.substr(spec.find(':') + 1);
+      AddRow(kind == "L" ? Locked(name) : kind == "-" ? PathOf(name) : Pdf(name, std::stoi(kind)), true);
+    }
+    const auto before = Files();
+    SecurityDialogValues values = Passwords("user", "owner");
+    values.SaveInFolder = c.SaveIn != nullptr;
+    values.OutputFolder = c.SaveIn == nullptr || *c.SaveIn == 0 ? "" : PathOf(c.SaveIn);
+    c.Set ? Set(values) : Run(kCmdRemoveSecurity);
+    EXPECT_EQ(Outcome(before), c.Outcome);
+    EXPECT_EQ(Desktop.Messages.at(0).Icon, Desktop.Messages[0].Text == "Done" ? MessageIcon::Information : MessageIcon::Error);
+    EXPECT_TRUE(Desktop.Unscripted.empty());
+    EXPECT_EQ(Desktop.Jobs.at(0).OperationWord + " " + Desktop.Jobs[0].Title,
+              c.Set ? "Encrypt Folvex - Security Setting" : "Decrypt Folvex - Security Removine");
+    // A protected copy opens with the user password and allows printing and copying only; an
+    // unprotected one is no longer encrypted.
+    for (const auto& [name, bytes] : Files()) {
+      if (before.count(name) != 0) continue;
+      EXPECT_TRUE(testing::CheckWithQpdf(PathOf(name), c.Set ? "user" : "").Clean) << name;
+      EXPECT_EQ(testing::QpdfEncryptionValue(PathOf(name), "owner", "P"), c.Set ? "-1324" : "") << name;
+    }
+  }
+}
+
+// What the driver is given: the passwords cut to 31 characters, the permissions, the backup.
+TEST_F(Jobs, SetSecurityHandsTheDialogsValuesToTheDriver) {
+  AddRow(PathOf("a.pdf"), true);
+  Session.Settings.FileBackUp = true;
+  SecurityJob seen;
+  Session.Drivers.Protect = [&seen](EngineState& state, std::vector<SecurityFileRecord>& records) {
+    seen = state.SecurityJobState;
+    for (SecurityFileRecord& record : records) record.Result = kSecurityOutputFailed;
+    return kSecurityOutputFailed;
+  };
+  SecurityDialogValues values = Passwords(std::string(40, 'u'), std::string(29, 'o') + "パスワ");  // 32 characters
+  values.Modify = values.AddAnnotations = true;
+  values.Copy = false;
+  values.OutputFolder = std::string(300, 'f');
+  const auto before = Files();
+  Set(values);
+  EXPECT_EQ(seen.OpenPassword + " " + seen.OwnerPassword, std::string(31, 'u') + " " + std::string(29, 'o') + "パス");
+  EXPECT_EQ(seen.PermissionSelection, 1 + 2 + 8);
+  EXPECT_TRUE(seen.FileBackUp);
+  EXPECT_EQ(Session.Settings.OutputFolder.size(), 258u);
+  EXPECT_EQ(Outcome(before), "File can't be Saved | a.pdf*[?] | 0 |");
+  Desktop.SecurityAnswers.push_back(std::nullopt);
+  EXPECT_FALSE(AskSecurityInputs(Session, Desktop)) << "cancelled: every value stays";
+  EXPECT_EQ(Session.Settings.OutputFolder.size(), 258u);
+  EXPECT_EQ(Session.Passwords.OpenPassword, std::string(31, 'u'));
+}
+
+// Equal passwords ask first, with No as the button Enter presses (the owner password would count
+// as unset); No shows the dialog again with the values typed, Cancel then changes nothing.
+TEST_F(Jobs, EqualPasswordsAskFirstAndNoShowsTheDialogAgain) {
+  for (const bool japanese : {false, true}) {
+    StartSession(Session, japanese, Folder);
+    Reset();
+    AddRow(Pdf("a.pdf", 2), true);
+    Desktop.SecurityAnswers = {Passwords("same", "same"), std::nullopt, Passwords("same", "same")};
+    Desktop.MessageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+    Run(kCmdSetSecurity);
+    EXPECT_TRUE(Desktop.Jobs.empty());
+    EXPECT_EQ(Session.Passwords.OwnerPassword, "same");
+    Run(kCmdSetSecurity);
+    EXPECT_EQ(Desktop.Jobs.size(), 1u);
+    ASSERT_EQ(Desktop.Messages.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+      const MessageRequest& m = Desktop.Messages[i];
+      EXPECT_EQ(m.Text, japanese ? "ユーザーパスワードと同じオーナーパスワードを入力すると、\nオーナーパスワード未設定とみなされます\nよろしいですか"
+                                 : "If Owner Password is the same as User Password,\nOwner Password is Not setting.");
+      EXPECT_TRUE(m.Icon == MessageIcon::Question && m.Buttons == MessageButtons::YesNo && m.DefaultButton == MessageDefaultButton::Second);
+    }
+  }
+  for (const auto& [user, owner] : {std::pair{"u", "o"}, std::pair{"", ""}}) {
+    Desktop = testing::ScriptedDesktop();
+    Desktop.SecurityAnswers = {Passwords(user, owner)};
+    EXPECT_TRUE(AskSecurityInputs(Session, Desktop));
+    EXPECT_TRUE(Desktop.Messages.empty()) << "different passwords, or no user password, ask nothing";
+  }
+}
+
+// The owner password is asked before the first Remove Security and kept for the run; a file it
+// does not open asks again during the job; a cancelled question fails without a job.
+TEST_F(Jobs, RemoveSecurityAsksTheOwnerPasswordOnceForTheRun) {
+  const std::string locked = Protected("locked.pdf", "u", "owner", "128 --use-aes=n", 2);
+  AddRow(locked, true);
+  Desktop.PasswordAnswers.push_back("owner");
+  Run(kCmdRemoveSecurity);
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
+  ASSERT_EQ(Desktop.PasswordRequests.size(), 1u);
+  EXPECT_EQ(Desktop.PasswordRequests[0].Mode, PasswordDialogMode::Remove);
+  EXPECT_EQ(Desktop.PasswordRequests[0].FileName, "locked.pdf");
+  EXPECT_EQ(List(), "locked-r.pdf*[2]");
+  EXPECT_EQ(testing::PageText(PathOf("locked-r.pdf"), 2), testing::PageText(locked, 2, "u"));
+  EXPECT_EQ(Desktop.Jobs[0].OperationWord + " " + Desktop.Jobs[0].Title, "Decrypt Folvex - Security Removine");
+
+  Reset();
+  std::filesystem::remove(PathOf("locked-r.pdf"));
+  AddRow(locked, true);
+  AddRow(Protected("second.pdf", "u", "two", "128 --use-aes=n", 1), true);
+  Desktop.PasswordAnswers = {std::string("two")};
+  Run(kCmdRemoveSecurity);
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
+  ASSERT_EQ(Desktop.PasswordRequests.size(), 1u) << "the first file opens with the password of the run";
+  EXPECT_EQ(Desktop.PasswordRequests[0].FileName, "second.pdf");
+  EXPECT_EQ(Desktop.PasswordRequests[0].Mode, PasswordDialogMode::Remove);
+  EXPECT_EQ(Session.Passwords.OwnerPassword, "two");
+
+  Reset();
+  Session.Passwords = RunPasswords();
+  AddRow(locked, true);
+  Desktop.PasswordAnswers.push_back(std::nullopt);
+  Run(kCmdRemoveSecurity);
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Failure - Remove Security"});
+  EXPECT_EQ(Desktop.Messages[0].Icon, MessageIcon::Information);
+  EXPECT_TRUE(Desktop.Jobs.empty());
+}
+
+// A file with a user password and cross-reference streams cannot be counted without its password:
+// its row shows the bare "Encrypted" (暗号化). It is encrypted for every rule: Set Security refuses
+// it, Remove Security takes it and writes its unprotected copy.
+TEST_F(Jobs, BareEncryptedRowIsRemovedNotSet) {
+  for (const bool japanese : {false, true}) {
+    StartSession(Session, japanese, Folder);
+    Desktop = testing::ScriptedDesktop();
+    const std::string name = japanese ? "locked-ja" : "locked-en";
+    const std::string input = ProtectedWithStreams(name + ".pdf", 4);
+    AddRow(input, true, true);
+    ASSERT_EQ(List(), name + (japanese ? ".pdf*[暗号化]3" : ".pdf*[Encrypted]3"));
+    EXPECT_EQ(SecurityInputRows(Session.List, SecurityOperation::Set), std::vector<int>{});
+    EXPECT_FALSE(CommandEnabled(kCmdSetSecurity, CurrentContext(Session)));
+    Run(kCmdSetSecurity);
+    EXPECT_TRUE(Desktop.Jobs.empty());
+    EXPECT_TRUE(Desktop.Unscripted.empty()) << "the security dialog was not shown";
+    Desktop.PasswordAnswers.push_back("o");
+    Run(kCmdRemoveSecurity);
+    EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{japanese ? "セキュリティ解除を完了しました" : "Done"});
+    EXPECT_EQ(List(), name + "-r.pdf*[4]");
+    const std::string output = PathOf(name + "-r.pdf");
+    EXPECT_TRUE(testing::CheckWithQpdf(output).Clean);
+    EXPECT_NE(testing::RunCommand("qpdf --is-encrypted " + testing::Quoted(output)).ExitCode, 0);
+    EXPECT_EQ(testing::PageText(output, 4), testing::PageText(input, 4, "u"));
+  }
+}
+
+// A path of 257 characters leaves no room for the suffix: it and the rows after it are not handed
+// to the driver. Rows removed by OrgFileDelete alone go last, from the back, so that each result
+// meets its own row.
+TEST_F(Jobs, LongPathsEndTheFilesHandedOverAndRemovedRowsMeetTheirResults) {
+  const std::string longName = std::string(257 - Folder.size() - 1 - 4, 'n') + ".pdf";
+  AddRow(Pdf("short.pdf", 1), true);
+  AddRow(Pdf(longName, 1), true);
+  AddRow(Pdf("after.pdf", 1), true);
+  ASSERT_EQ(Row(1).Path.size(), 257u);
+  auto before = Files();
+  Set(Passwords("", "o"));
+  EXPECT_EQ(Outcome(before), "Some Files can't be Saved | short-s.pdf*[1 Encrypted]3 " + longName + "*[?] after.pdf*[?] | 1 | short-s.pdf");
+  Reset();
+  AddRow(Pdf(longName.substr(1), 1), true);
+  Set(Passwords("", "o"));
+  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"}) << "one character less is handed over";
+
+  Reset(true, false);
+  for (const char* name : {"a.pdf", "b.pdf", "c.pdf", "d.pdf", "e.pdf"}) AddRow(Pdf(name, 1), true);
+  Session.Drivers.Protect = [](EngineState&, std::vector<SecurityFileRecord>& records) {
+    const int results[] = {0, 7, 0, 7, 7};
+    for (std::size_t i = 0; i < records.size(); ++i) records[i].Result = results[i];
+    return 7;
+  };
+  before = Files();
+  Set(Passwords("", "o"));
+  EXPECT_EQ(Outcome(before), "Some Files Not Found | b.pdf*[X Not Found]1 d.pdf*[X Not Found]1 e.pdf*[X Not Found]1 | 1 |");
+}
+
+// Every per-file result in the four columns, with results injected into records of real rows (the
+// flows above meet the others).
+TEST_F(Jobs, EveryPerFileSecurityResultChangesItsRowByTheTable) {
+  const std::string plain = Pdf("plain.pdf", 2);
+  const std::string locked = Locked("locked.pdf");
+  Pdf("plain-r.pdf", 2);  // the files a written record names
+  Locked("plain-s.pdf", 2);
+  struct Case { SecurityOperation Operation; bool Both; int Result; const char* List; bool Changed; };
+  using enum SecurityOperation;  // Both: OrgFileDelete and NewFileRecord on; else NewFileRecord only
+  const Case cases[] = {
+      {Remove, false, 0, "plain.pdf*[2] plain-r.pdf*[2]", true}, {Remove, false, 5, "plain.pdf*[2]", true},
+      {Remove, false, 7, "plain.pdf*[X Not Found]1", true},      {Remove, false, 8, "plain.pdf*[?]", false},
+      {Set, true, 9, "plain.pdf*[X Not PDF?]2", true},     {Set, false, 9, "plain.pdf*[X Not PDF?]2", true},
+      {Remove, true, 9, "locked.pdf*[3 Encrypted]3", true}, {Remove, false, 9, "locked.pdf*[3 Encrypted]3", true},
+      {Set, true, 4, "plain.pdf*[X Not PDF?]2", true},     {Set, false, 4, "plain.pdf*[X Not PDF?]2", true},
+      {Remove, true, 4, "locked.pdf*[?]", false},          {Remove, false, 4, "locked.pdf*[3 Encrypted]3", true},
+      {Set, true, -1000, "plain.pdf*[?]", false},          {Remove, false, -1000, "locked.pdf*[?]", false},
+      {Set, true, 6, "plain.pdf*[X Not PDF?]2", true},     {Remove, false, -1, "locked.pdf*[X Not PDF?]2", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Result) + (c.Operation == Set ? " set" : " remove") + (c.Both ? " both" : ""));
+    Reset(c.Both);
+    const int row = AddRow(std::string(c.List).rfind("locked", 0) == 0 ? locked : plain, true);
+    SecurityFileRecord record;
+    record.InputPath = Row(row).Path;
+    record.OutputPath = PathOf(c.Operation == Set ? "plain-s.pdf" : "plain-r.pdf");
+    record.Result = c.Result;
+    EXPECT_EQ(ApplySecurityResults(Session, Desktop, {row}, {record}, c.Operation), c.Changed);
+    EXPECT_EQ(List(), c.List);
+  }
+}
+
+TEST(SecurityRows, InputRowsAndResultTexts) {
+  FileList list;
+  for (const char* page : {"?", "3", "3 Encrypted", "X Not Found", "X Not PDF?", "Encrypted", "2 暗号化"}) {
+    list.Rows.push_back(ListEntry{"n", "p", "", page, kIconPdf, true, false});
+  }
+  list.Rows.push_back(ListEntry{"u", "u", "", "?", kIconPdf, false, false});  // not selected
+  // The bare "Encrypted" of a protected file that could not be counted is a protected row.
+  EXPECT_EQ(SecurityInputRows(list, SecurityOperation::Set), (std::vector<int>{0, 1}));
+  EXPECT_EQ(SecurityInputRows(list, SecurityOperation::Remove), (std::vector<int>{0, 2, 5, 6}));
+  // The closing messages the flows above do not meet, for one file and for several.
+  using enum SecurityOperation;
+  for (const auto& [result, operation, one, several, japanese] :
+       {std::tuple{5, Set, "File is Encrypted", "Some Files are Encrypted", "セキュリティ設定されたファイルです"},
+        {9, Set, "Failure - Set Security", "Failure (Some Files) - Set Security", "セキュリティ設定に失敗しました"},
+        {9, Remove, "File is Not Permitted", "Some Files are Not Permitted", "セキュリティ解除が許可されていません"},
+        {-1, Remove, "Failure - Remove Security", "Failure (Some Files) - Remove Security", "セキュリティ解除に失敗しました"}}) {
+    EXPECT_EQ(std::string(Text(SecurityResultText(result, operation, false), false)) + "|" +
+                  std::string(Text(SecurityResultText(result, operation, true), false)) + "|" +
+                  std::string(Text(SecurityResultText(result, operation, false), true)),
+              std::string(one) + "|" + several + "|" + japanese);
+  }
+}
+
+}  // namespace
+}  // namespace folvex

@@ -1,0 +1,320 @@
+// The file list model: row classes and page texts, dates, counting through the engine, delete and
+// time stamps; the history's snapshots and memory limits; sorting, drag reorder and the drop and
+// drag geometry.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
+#include "app/model/drag_zones.h"
+#include "app/model/file_times.h"
+#include "app/model/history.h"
+#include "app/model/list_order.h"
+#include "tests/support/pdf_writer.h"
+
+namespace folvex {
+namespace {
+
+using testing::SimplePdf;
+using testing::WriteTempFile;
+
+// A row; the path is C:\f\ and the name unless given.
+struct Spec {
+  const char* Name;
+  const char* Page = "?";
+  const char* Date = "01/01/20 00:00:00";
+  bool Selected = false;
+  bool Focused = false;
+  const char* Path = nullptr;
+};
+
+FileList ListOf(const std::vector<Spec>& specs, bool japanese = false) {
+  FileList list{{}, japanese};
+  for (const Spec& s : specs) {
+    list.Rows.push_back({s.Name, s.Path ? s.Path : std::string("C:\\f\\") + s.Name, s.Date, s.Page,
+                         IconOf(PageValueOf(s.Page)), s.Selected, s.Focused});
+  }
+  return list;
+}
+
+// Names in list order, '*' after a selected row and '+' after the focused one; with all, every field.
+std::string Names(const FileList& list, bool all = false) {
+  std::string names;
+  for (const ListEntry& r : list.Rows) {
+    names += (names.empty() ? "" : " ") + r.Name + (r.Selected ? "*" : "") + (r.Focused ? "+" : "") +
+             (all ? "|" + r.Path + "|" + r.Date + "|" + r.Page + "|" + std::to_string(r.Icon) : "");
+  }
+  return names;
+}
+
+void SetLocalWriteTime(const std::string& path, const char* local) {
+  std::tm time{};
+  strptime(local, "%Y-%m-%d %H:%M:%S", &time);
+  time.tm_isdst = -1;
+  std::filesystem::last_write_time(
+      path, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(std::mktime(&time))));
+}
+
+TEST(FileList, NamesAndPdfExtensions) {
+  for (const auto& [path, name, pdf] : {std::tuple{"C:\\docs\\report.pdf", "report.pdf", true}, {"/u/a.Pdf", "a.Pdf", true},
+                                        {"C:\\docs\\Scan.PDF", "Scan.PDF", true}, {"x.pdf", "x.pdf", true}, {".pdf", ".pdf", false},
+                                        {"C:\\notes.txt", "notes.txt", false}, {"C:\\dir.pdf\\file", "file", false},
+                                        {"C:\\書類\\報告.pdf", "報告.pdf", true}, {"C:\\folder\\", "", false}}) {
+    EXPECT_EQ(FileNameOf(path) + (HasPdfExtension(path) ? " pdf" : ""), std::string(name) + (pdf ? " pdf" : ""));
+  }
+}
+
+// The row classes every rule reads from the Page text in either language, the text rebuilt from its
+// stored value, and the counts that give it (a count below 1 is a failure: a file without pages is
+// no usable PDF file). The bare "Encrypted" of a protected file that could not be counted is an
+// encrypted row like a counted one.
+TEST(FileList, RowClassesPageValuesAndTheCountsThatGiveThem) {
+  struct Case {
+    const char* English;
+    const char* Japanese;
+    const char* Classes;  // uncounted, marked, encrypted
+    PageValue Value;
+    int Icon;
+    std::vector<PageCount> Counts;
+  };
+  for (const Case& c : {Case{"?", "?", "U--", {0, false}, kIconPdf, {}},
+                        Case{"12", "12", "---", {12, false}, kIconPdf, {{12, false, 0}}},
+                        Case{"12 Encrypted", "12 暗号化", "--E", {12, true}, kIconEncrypted, {{12, true, 0}}},
+                        Case{"Encrypted", "暗号化", "--E", {-2, false}, kIconEncrypted, {{-1, false, -1000}, {0, false, -1000}}},
+                        Case{"X Not Found", "X 不明", "-M-", {-1, false}, kIconNotFound, {{-2, false, 0}}},
+                        Case{"X Not PDF?", "X 未対応", "-M-", {-3, false}, kIconNotPdf, {{-1, false, -118}, {0, false, 0}}}}) {
+    for (const bool japanese : {false, true}) {
+      const char* page = japanese ? c.Japanese : c.English;
+      const PageValue value = PageValueOf(page);
+      EXPECT_EQ(std::string(IsUncounted(page) ? "U" : "-") + (IsMarked(page) ? "M" : "-") + (IsEncryptedPage(page) ? "E" : "-"),
+                c.Classes) << page;
+      EXPECT_EQ(IsUsable(page), !IsMarked(page)) << page;
+      EXPECT_EQ(std::pair(value.Value, value.Encrypted), std::pair(c.Value.Value, c.Value.Encrypted)) << page;
+      EXPECT_EQ(IconOf(value), c.Icon) << page;
+      EXPECT_EQ(PageTextOf(value, !japanese), japanese ? c.English : c.Japanese) << page;
+      for (const PageCount& count : c.Counts) {
+        ListEntry row;
+        ApplyPageCount(row, count, japanese);
+        EXPECT_EQ(row.Page + " " + std::to_string(row.Icon), std::string(page) + " " + std::to_string(c.Icon)) << count.Result;
+      }
+    }
+  }
+}
+
+TEST(FileList, DatesAtTwoSecondsInBothOrdersWithOldYearsSortedFirst) {
+  for (const auto& [date, japanese, key] : {std::tuple{"04/05/23 06:07:08", false, "23/04/05 06:07:08"},
+                                            {"23/04/05 06:07:08", true, "23/04/05 06:07:08"},
+                                            {"12/31/99 23:59:58", false, "/9/12/31 23:59:58"},
+                                            {"85/01/02 00:00:00", true, ".5/01/02 00:00:00"}, {"", false, ""}}) {
+    EXPECT_EQ(DateKey(date, japanese), key) << date;
+    EXPECT_EQ(DateFromKey(key, japanese), date) << date;
+  }
+  EXPECT_LT(DateKey("12/31/99 23:59:58", false), DateKey("01/01/00 00:00:00", false));
+  EXPECT_LT(DateKey("01/01/80 00:00:00", false), DateKey("01/01/90 00:00:00", false));
+  const std::string path = WriteTempFile("dated.pdf", SimplePdf(1));
+  for (const auto& [local, japanese, english] : {std::tuple{"2023-04-05 06:07:09", "23/04/05 06:07:08", "04/05/23 06:07:08"},
+                                                 {"1999-12-31 23:59:59", "99/12/31 23:59:58", "12/31/99 23:59:58"},
+                                                 {"1975-06-01 12:00:00", "", ""}}) {  // before the DOS epoch
+    SetLocalWriteTime(path, local);
+    EXPECT_EQ(FileDateText(path, true) + "|" + FileDateText(path, false), std::string(japanese) + "|" + english) << local;
+  }
+  EXPECT_EQ(FileDateText(testing::TempDir() + "/missing.pdf", false), "");
+}
+
+TEST(FileList, RowsAreCountedThroughTheEngine) {
+  const std::string five = WriteTempFile("five.pdf", SimplePdf(5));
+  FileList list;
+  for (const std::string& path : {five, WriteTempFile("junk.pdf", "not a pdf at all"), testing::TempDir() + "/gone.pdf"}) {
+    list.Rows.push_back(MakeRow(path, false, false, CountPagesOfFile));
+  }
+  list.Rows.push_back(MakeRow(five, false, true, CountPagesOfFile));
+  EXPECT_FALSE(list.Rows[0].Date.empty());
+  list.Rows[1].Selected = true;
+  EXPECT_EQ(CountUncountedRows(list, true, CountPagesOfFile), 1);
+  EXPECT_EQ(Names(list), "five.pdf junk.pdf* gone.pdf five.pdf");
+  EXPECT_EQ(list.Rows[0].Page + "|" + list.Rows[1].Page + "|" + list.Rows[3].Page, "?|X Not PDF?|5");
+  EXPECT_EQ(CountUncountedRows(list, false, CountPagesOfFile), 2);
+  EXPECT_EQ(list.Rows[0].Page + "|" + list.Rows[2].Page + "|" + std::to_string(list.Rows[2].Icon), "5|X Not Found|1");
+  EXPECT_EQ(CountUncountedRows(list, false, CountPagesOfFile), 0);
+}
+
+// Protected files with cross-reference streams: the empty user password opens them for counting;
+// any other user password leaves the bare encrypted text.
+TEST(FileList, ProtectedStreamFilesAreCountedWithTheEmptyPassword) {
+  if (!testing::HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+  const std::string plain = WriteTempFile("count-plain.pdf", SimplePdf(12));
+  for (const auto& [name, user, method, page] : {std::tuple{"count-rc4-empty.pdf", "", "128 --use-aes=n", "12 Encrypted"},
+                                                 {"count-aes-empty.pdf", "", "128 --use-aes=y", "12 Encrypted"},
+                                                 {"count-aes256-empty.pdf", "", "256", "12 Encrypted"},
+                                                 {"count-rc4-user.pdf", "u", "128 --use-aes=n", "Encrypted"}}) {
+    const std::string path = testing::TempDir() + "/" + name;
+    const testing::CommandResult made = testing::RunCommand(std::string("qpdf --allow-weak-crypto --object-streams=generate "
+                                                                        "--encrypt '") + user + "' owner " + method +
+                                                            " -- '" + plain + "' '" + path + "' 2>&1");
+    ASSERT_EQ(made.ExitCode, 0) << made.Output;
+    const ListEntry row = MakeRow(path, false, true, CountPagesOfFile);
+    EXPECT_EQ(row.Page + " " + std::to_string(row.Icon), std::string(page) + " 3") << name;
+  }
+}
+
+// Delete selects the row that takes the place of the last one removed.
+TEST(FileList, DeleteAndTimeStamps) {
+  for (const auto& [selected, after] : {std::pair<std::vector<int>, const char*>{{1}, "a c* d e"}, {{1, 3}, "a c e*"},
+                                        {{4}, "a b c d"}, {{0, 1, 2, 3, 4}, ""}, {{}, "a b c d e"}}) {
+    FileList list = ListOf({{"a"}, {"b"}, {"c"}, {"d"}, {"e"}});
+    for (const int row : selected) list.Rows[static_cast<std::size_t>(row)].Selected = true;
+    EXPECT_EQ(FocusRow(list), selected.empty() ? -1 : selected.front());
+    EXPECT_EQ(DeleteSelected(list), static_cast<int>(selected.size()));
+    EXPECT_EQ(Names(list), after);
+  }
+  EXPECT_EQ(FocusRow(ListOf({{"a", "?", "", true}, {"b", "?", "", true, true}})), 1) << "the focused row comes first";
+
+  // Update refreshes the dates; a missing file is marked once and keeps its mark when it returns.
+  const std::string path = WriteTempFile("update.pdf", SimplePdf(2));
+  SetLocalWriteTime(path, "2020-01-01 10:00:00");
+  FileList list{{MakeRow(path, true, true, CountPagesOfFile)}, true};
+  const auto update = [&] {
+    const int changed = UpdateTimeStamps(list);
+    return std::to_string(changed) + " " + Names(list, true);
+  };
+  EXPECT_EQ(update(), "0 update.pdf|" + path + "|20/01/01 10:00:00|2|0");
+  SetLocalWriteTime(path, "2021-02-03 04:05:06");
+  EXPECT_EQ(update(), "1 update.pdf|" + path + "|21/02/03 04:05:06|2|0");
+  std::filesystem::rename(path, path + ".away");
+  EXPECT_EQ(update(), "1 update.pdf|" + path + "|21/02/03 04:05:06|X 不明|1");
+  EXPECT_EQ(update(), "0 update.pdf|" + path + "|21/02/03 04:05:06|X 不明|1");
+  std::filesystem::rename(path + ".away", path);
+  SetLocalWriteTime(path, "2022-02-03 04:05:06");
+  EXPECT_EQ(update(), "1 update.pdf|" + path + "|22/02/03 04:05:06|X 不明|1");
+}
+
+// A snapshot keeps every field (the date year first) and the focus row; undo and redo give them back.
+TEST(History, SnapshotsKeepEveryRowAndAMemoryFailureSwitchesTheHistoryOff) {
+  History history;
+  ASSERT_TRUE(StartHistory(history));
+  FileList list = ListOf({{"a", "12", "02/29/24 10:11:12"}, {"b", "Encrypted"}, {"c", "3 Encrypted", "", true},
+                          {"d", "X Not Found", "", true, true}, {"e", "X Not PDF?"}});
+  const std::string before = Names(list, true);
+  TakeSnapshot(history, list, 1150);
+  list.Rows.erase(list.Rows.begin() + 2, list.Rows.end());
+  list.Rows[0].Selected = true;
+  CommitStep(history, 1150);
+  int focus = -1;
+  ASSERT_TRUE(Undo(history, list, focus));
+  EXPECT_EQ(Names(list, true), before);
+  EXPECT_EQ(focus, 3);
+  EXPECT_EQ(history.Slots[0].Rows[0].Date, "24/02/29 10:11:12");
+  ASSERT_TRUE(Redo(history, list, focus));
+  EXPECT_EQ(Names(list) + " " + std::to_string(focus), "a* b 0");
+
+  // Slots double while they are not larger than the list.
+  for (int i = 0; i < 498; ++i) list.Rows.push_back(ListOf({{"r", "7"}}).Rows[0]);
+  TakeSnapshot(history, list, 1190);
+  EXPECT_EQ(history.Slots[1].Capacity, 800u);
+  list.Rows.resize(200);
+  CommitStep(history, 1190);
+  TakeSnapshot(history, list, 1190);
+  EXPECT_EQ(history.Slots[2].Capacity, 400u);
+  ASSERT_TRUE(Undo(history, list, focus));
+  EXPECT_EQ(list.Rows.size(), 500u);
+
+  // Starting, a snapshot and the snapshot an undo takes of the present list, each failing: the
+  // history is switched off for good, its memory freed, the list left as it is.
+  for (const std::size_t limit : {100u, 300u, 200u}) {
+    History small;
+    small.MaxRowsPerSlot = limit;
+    FileList rows;
+    const bool started = StartHistory(small);
+    TakeSnapshot(small, rows, 1400);
+    rows.Rows.push_back(ListOf({{"a"}}).Rows[0]);
+    CommitStep(small, 1400);
+    rows.Rows.resize(251, rows.Rows[0]);
+    if (limit == 300) {
+      EXPECT_FALSE(TakeSnapshot(small, rows, 1400));
+    }
+    EXPECT_FALSE(Undo(small, rows, focus)) << limit;
+    CommitStep(small, 1400);
+    EXPECT_EQ(std::to_string(rows.Rows.size()) + (small.Enabled ? " on " : " off ") + std::to_string(small.Slots.size()) +
+                  " " + std::to_string(small.UndoCount),
+              std::string("251 off 0 ") + (started ? "1" : "0")) << limit;
+  }
+}
+
+TEST(SortRows, KeysDirectionsAndTheRowsTheyMove) {
+  struct Case { const char* Title; std::vector<Spec> Rows; SortKey Key; bool SelectedOnly, Ascending, Changed; const char* After; };
+  const std::vector<Spec> pages = {{"n", "12"}, {"u", "?"}, {"x", "X Not PDF?"}, {"f", "X Not Found"},
+                                   {"e", "Encrypted"}, {"k", "2 Encrypted"}, {"m", "3"}};
+  const std::vector<Spec> dates = {{"d00", "?", "01/01/00 00:00:00"}, {"d99", "?", "12/31/99 23:59:58"},
+                                   {"d79", "?", "06/01/79 00:00:00"}, {"d80", "?", "06/01/80 00:00:00"},
+                                   {"d20b", "?", "03/01/20 00:00:00"}, {"d20a", "?", "02/29/20 10:00:00"}};
+  for (const Case& c : {
+           Case{"names ignore ASCII case", {{"b.pdf"}, {"A.pdf"}, {"a2.pdf"}, {"C.pdf"}}, SortKey::Name, false, true, true,
+                "A.pdf a2.pdf b.pdf C.pdf"},
+           Case{"names upper-cased: '_' after letters", {{"_x"}, {"b"}, {"a"}}, SortKey::Name, false, true, true, "a b _x"},
+           Case{"a name before its continuations", {{"ab.pdf"}, {"ab"}, {"a"}}, SortKey::Name, false, true, true, "a ab ab.pdf"},
+           Case{"descending", {{"a"}, {"c"}, {"b"}}, SortKey::Name, false, false, true, "c b a"},
+           Case{"pages: not PDF, encrypted uncounted, not found, uncounted, counts", pages, SortKey::Page, false, true, true,
+                "x e f u k m n"},
+           Case{"dates: 1980-1999 before 2000-2079", dates, SortKey::Date, false, true, true, "d80 d99 d00 d20a d20b d79"},
+           Case{"selected rows among their own positions",
+                {{"d", "?", "", true}, {"z"}, {"b", "?", "", true}, {"a"}, {"c", "?", "", true, true}}, SortKey::Name, true,
+                true, true, "b* z c*+ a d*"},
+           Case{"an ordered list is left alone", {{"a", "1"}, {"b", "2"}}, SortKey::Name, false, true, false, "a b"},
+           Case{"equal keys are not exchanged", {{"a", "1"}, {"b", "2"}, {"c", "2"}}, SortKey::Page, false, true, false, "a b c"},
+           Case{"equal keys keep their order descending", {{"a", "1"}, {"b", "2"}, {"c", "2"}}, SortKey::Page, false, false,
+                true, "b c a"},
+           Case{"paths", {{"b", "?", "", false, false, "C:\\x\\b"}, {"a", "?", "", false, false, "D:\\a"}}, SortKey::Path,
+                false, false, true, "a b"},
+       }) {
+    FileList list = ListOf(c.Rows);
+    const std::string before = Names(list, true);
+    EXPECT_EQ(SortRows(list, c.Key, c.SelectedOnly, c.Ascending), c.Changed) << c.Title;
+    EXPECT_EQ(Names(list), c.After) << c.Title;
+    for (const ListEntry& row : list.Rows) {  // each row moves whole: path, date, page text and icon
+      EXPECT_NE(before.find(Names(FileList{{row}, false}, true)), std::string::npos) << c.Title << " " << row.Name;
+    }
+  }
+  FileList japanese = ListOf({{"new", "?", "05/01/01 00:00:00"}, {"old", "?", "98/12/31 00:00:00"}}, true);
+  EXPECT_TRUE(SortRows(japanese, SortKey::Date, false, true));
+  EXPECT_EQ(Names(japanese) + " " + japanese.Rows[0].Date, "old new 98/12/31 00:00:00");
+
+  // The first use of a sort command ascends, the next descends; another command resets the others.
+  SortToggles toggles;
+  std::string seen;
+  const std::vector<std::pair<SortKey, bool>> uses = {{SortKey::Name, false}, {SortKey::Name, false}, {SortKey::Name, false},
+                                                      {SortKey::Name, true},  {SortKey::Name, false}, {SortKey::Page, true}};
+  for (const auto& [key, selected] : uses) seen += FlipSortToggle(toggles, key, selected) ? 'A' : 'D';
+  EXPECT_EQ(seen, "ADAAAA");
+}
+
+// A drag moves the selected rows after an unselected target below them, before it otherwise.
+TEST(DragOrder, SelectionLandsAfterTheTargetDownwardsBeforeItUpwardsAndWhereTheGeometrySays) {
+  for (const auto& [selected, target, after] : {std::tuple<std::vector<int>, int, const char*>{{1, 2}, 4, "a d e b* c*"},
+                                                {{3, 4}, 1, "a d* e* b c"}, {{0, 2}, 5, "b d e a* c*"},
+                                                {{2, 4}, 0, "c* e* a b d"}, {{1, 3}, 3, "a c b* d* e"},
+                                                {{0, 4}, 2, "b c a* e* d"}, {{2}, 2, "a b c* d e"}, {{4}, 5, "a b c d e*"}}) {
+    FileList list = ListOf({{"a"}, {"b"}, {"c"}, {"d"}, {"e"}});
+    for (const int row : selected) list.Rows[static_cast<std::size_t>(row)].Selected = true;
+    const std::string before = Names(list);
+    EXPECT_EQ(ApplyRowOrder(list, DragOrder(list, target)), before != after) << after;
+    EXPECT_EQ(Names(list), after);
+  }
+  // Rows 20 pixels high; row 3 is the top visible one at y = 40; 5 rows fit; the list ends at 150.
+  const ListGeometry geometry{3, 5, 40, 20, 150};
+  for (const auto& [rows, y, drop, drag] : {std::tuple{20, 10, 0, 3}, {20, 30, 3, 3}, {20, 45, 3, 3}, {20, 60, 4, 3},
+                                            {20, 61, 4, 4}, {20, 139, 7, 7}, {20, 145, 8, 8}, {20, 161, 20, 20},
+                                            {6, 121, 6, 6}, {0, 50, 0, 0}}) {
+    EXPECT_EQ(std::pair(DropInsertionIndex(rows, geometry, y), DragTargetRow(rows, geometry, y)), std::pair(drop, drag)) << y;
+  }
+  // A window from y 100 to 600 (exclusive), toolbar bottom 158, first row at 178, list bottom 560.
+  const DragZones zones{100, 600, 158, 178, 560};
+  for (const auto& [y, scroll, inside] : {std::tuple{40, -2, false}, {100, -2, true}, {157, -2, true}, {158, -1, true},
+                                          {177, -1, true}, {178, 0, true}, {559, 0, true}, {560, 1, true}, {599, 1, true},
+                                          {600, 2, false}}) {
+    EXPECT_EQ(std::pair(DragScrollRows(zones, y), DragPointerInside(zones, y)), std::pair(scroll, inside)) << y;
+  }
+}
+
+}  // namespace
+}  // namespace folvex

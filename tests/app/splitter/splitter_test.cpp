@@ -1,0 +1,324 @@
+// The companion splitter: its version from the executable's size, availability and the General
+// Setting checks, the launches of both split commands with their list files, a several-file run
+// driven by notices; and the command lines and list files as the splitter reads them back.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "app/commands/operation_commands.h"
+#include "app/session/command_ids.h"
+#include "app/splitter/splitter_commands.h"
+#include "app/splitter/splitter_protocol.h"
+#include "app/splitter/splitter_version.h"
+#include "tests/support/job_session.h"
+#include "tests/support/pdf_writer.h"
+
+namespace folvex {
+namespace {
+
+class Splitter : public testing::JobSession {
+ protected:
+  void SetUp() override {
+    JobSession::SetUp();
+    Tmp = PathOf("tmp");
+    setenv("TMP", Tmp.c_str(), 1);
+  }
+  void TearDown() override { unsetenv("TMP"); }
+  // An executable of the size of a release (any other size: the newest), in a folder of its own.
+  std::string Executable(int version, const std::string& name = "Tomlet.exe") {
+    const std::map<int, std::size_t> sizes = {{840, 221184}, {861, 233472}, {990, 290816}, {1000, 307200}};
+    return Bytes("v" + std::to_string(version) + "/" + name, std::string(sizes.contains(version) ? sizes.at(version) : 400000, 'M'));
+  }
+  // A new session with the splitter configured and recognised as at start-up, over files selected files.
+  void Start(int version, int files = 0) {
+    StartSession(Session, false, Folder);
+    Session.Splitter.NotifyWindow = 4242;
+    std::filesystem::remove_all(Tmp);
+    std::filesystem::create_directories(Tmp);
+    Session.Settings.Tomlet = Executable(version);
+    StartSplitter(Session, Desktop);
+    ASSERT_TRUE(Session.Splitter.Available);
+    Desktop = testing::ScriptedDesktop();
+    for (int i = 0; i < files; ++i) AddRow(Pdf("f" + std::to_string(i) + ".pdf", i + 2), true);
+  }
+  // Each launch's command line, a list file shown as its text in brackets; then the messages (a
+  // run's own, above every window, marked "!"); without the folder's path.
+  std::string Launches() const {
+    std::string text;
+    for (const auto& [program, line] : Desktop.ShellLaunched) {
+      const std::size_t list = line.find("~tpfd");
+      text += list == std::string::npos ? line : line.substr(0, list) + "[" + testing::ReadFile(Tmp + "/" + line.substr(list)) + "]";
+      text += "; ";
+    }
+    for (const MessageRequest& m : Desktop.Messages) text += m.Text + (m.Caption == "Tomlet" && m.StayOnTop ? "!" : "") + "; ";
+    for (std::size_t at; (at = text.find(Folder + "/")) != std::string::npos;) text.erase(at, Folder.size() + 1);
+    return text;
+  }
+  std::string Tmp;
+};
+
+TEST_F(Splitter, AvailabilityAtStartAndTheGeneralSettingChecks) {
+  for (const auto& [version, available] : {std::pair{0, false}, {-1, false}, {840, false}, {861, true}, {1000, true},
+                                            {99999, true}}) {
+    Desktop = testing::ScriptedDesktop();
+    Session.Settings.Tomlet = version == 0 ? "" : version < 0 ? PathOf("gone/Tomlet.exe") : Executable(version);
+    StartSplitter(Session, Desktop);
+    EXPECT_EQ(std::pair(Session.Splitter.Available, Session.Splitter.Version), std::pair(available, version ? version : -1));
+    EXPECT_EQ(Desktop.SplitterMenuItemsPresent, std::optional<bool>(available)) << version;
+    EXPECT_EQ(Desktop.Toolbar.SplitButtonsVisible, available) << version;
+  }
+  // One press of OK with the path typed: refused (the dialog then cancelled) or taken.
+  struct Case { std::string Typed; const char* Message; bool Accepted; };  // the message with its icon: E error, I information
+  for (const Case& c : {Case{Executable(1000, "Tomlet.ex"), "Not Tomlet.exe E", false},
+                        Case{PathOf("gone/Tomlet.exe"), "Tomlet.exe Not Found E", false},
+                        Case{Executable(840), "Version is Too Low\nUse more than Ver1.00(Tomlet) I", false},
+                        Case{Executable(990), "Use more than Ver1.00(Tomlet),\nSo All Function will be Available I", true},
+                        Case{Executable(1000, "TOMLET.EXE"), "", true}, Case{Executable(99999), "", true}, Case{"", "", true}}) {
+    Desktop = testing::ScriptedDesktop();
+    Session.Settings.Tomlet = "kept";
+    Session.Splitter = SplitterState();
+    GeneralSettingsValues typed;
+    typed.SplitterPath = c.Typed;
+    typed.PageDisp = true;
+    Desktop.GeneralSettingsAnswers.push_back(typed);
+    RunGeneralSetting(Session, Desktop);
+    std::string shown;
+    for (const MessageRequest& m : Desktop.Messages) shown += m.Text + (m.Icon == MessageIcon::Error ? " E" : " I");
+    EXPECT_EQ(shown, c.Message);
+    EXPECT_TRUE(Session.Settings.PageDisp) << "the switches are stored at every OK";
+    const bool available = c.Accepted && !c.Typed.empty();
+    EXPECT_EQ(Session.Settings.Tomlet, c.Accepted ? c.Typed : "kept");
+    EXPECT_EQ(std::pair(Session.Splitter.Available, Session.Splitter.Version),
+              std::pair(available, available ? ReadSplitterVersion(c.Typed) : -1));
+    EXPECT_EQ(Desktop.SplitterMenuItemsPresent, c.Accepted ? std::optional<bool>(available) : std::nullopt) << c.Typed;
+  }
+}
+
+// Before release 1000 the splitter gets the path; from it on a list file in TMP (or "~tpfd" in the
+// current directory without TMP) with the split settings. Several files ask first and start a run.
+TEST_F(Splitter, LaunchesHandTheFileOrAListFileCarryingTheSplitSettings) {
+  Start(990, 1);
+  RunSplitAll(Session, Desktop);
+  EXPECT_EQ(Launches(), "-Auto f0.pdf; ");
+  EXPECT_EQ(Desktop.ShellLaunched[0].first, Session.Settings.Tomlet);
+  EXPECT_EQ(Session.Splitter.Run, 0) << "not watched";
+  Start(990, 3);
+  Desktop.MessageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+  RunSplitAll(Session, Desktop);
+  RunSplitAll(Session, Desktop);
+  const std::string question = "Selected All Files are splited into Single Pages; ";
+  EXPECT_EQ(Launches(), "-Ac4242 f0.pdf; " + question + question);
+  EXPECT_EQ(Desktop.Messages[0].Icon, MessageIcon::Question);
+  EXPECT_EQ(Session.Splitter.Run, 3);
+  EXPECT_GE(Desktop.MenuRefreshes, 1);
+
+  Start(1000, 1);
+  OutputSettings& output = Session.Settings.Output;
+  output.DispScale = "150F";
+  output.PageLayout = 2;
+  output.OutlineKeepS = 1;
+  output.PageModeS = 3;
+  RunSplitAll(Session, Desktop);
+  Session.Splitter.LanguageForced = true;
+  RunSplitPageInput(Session, Desktop);
+  Session.Japanese = true;
+  RunSplitAll(Session, Desktop);
+  const std::string list = "[/d150f /p2l /ok /nt \nf0.pdf\n]; ";
+  EXPECT_EQ(Launches(), "-Bu " + list + "/us-Bp " + list + "/jp-Bu " + list);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Tmp), std::filesystem::directory_iterator()), 3);
+
+  Start(99999, 1);
+  unsetenv("TMP");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(Folder);
+  RunSplitAll(Session, Desktop);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(Desktop.ShellLaunched.at(0).second, "-Bu ~tpfd");
+  EXPECT_EQ(testing::ReadFile(Folder + "/~tpfd"), "\n" + Row(0).Path + "\n");
+}
+
+// A launch the shell refuses deletes its list file again; one without a list file starts nothing;
+// an executable gone since start-up is forgotten. Refused splits do nothing at all.
+TEST_F(Splitter, LaunchFailuresAndRefusals) {
+  Start(1000, 1);
+  Desktop.ShellLaunchResults.push_back(false);
+  RunSplitAll(Session, Desktop);
+  EXPECT_EQ(Launches(), "-Bu []; Can't Find Tomlet; ") << "the list file is gone";
+  Start(1000, 2);
+  Session.Japanese = true;
+  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
+  Desktop.ShellLaunchResults.push_back(false);
+  RunSplitAll(Session, Desktop);
+  EXPECT_EQ(Desktop.MessageTexts().back(), "Tomletの連続起動に失敗しました");
+  EXPECT_TRUE(std::filesystem::is_empty(Tmp));
+  EXPECT_EQ(Session.Splitter.Run, 0);
+  setenv("TMP", PathOf("no such folder").c_str(), 1);
+  Desktop = testing::ScriptedDesktop();
+  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
+  RunSplitAll(Session, Desktop);
+  EXPECT_EQ(Desktop.ShellLaunched.size() + Desktop.Messages.size(), 1u) << "the question only";
+  EXPECT_EQ(Session.Splitter.Run, 0);
+  for (const bool pageInput : {false, true}) {
+    Start(1000, 1);
+    Session.Japanese = !pageInput;
+    std::filesystem::remove(Session.Settings.Tomlet);
+    pageInput ? RunSplitPageInput(Session, Desktop) : RunSplitAll(Session, Desktop);
+    EXPECT_EQ(Launches(), pageInput ? "Tomlet.exe Not Found; " : "Tomlet.exeが見つかりません.; ");
+    EXPECT_TRUE(Session.Settings.Tomlet.empty());
+    EXPECT_FALSE(Session.Splitter.Available || *Desktop.SplitterMenuItemsPresent || Desktop.Toolbar.SplitButtonsVisible);
+  }
+
+  Start(1000);
+  AddRow(Pdf("one.pdf", 1), true, true);  // a one-page file
+  RunSplitAll(Session, Desktop);
+  RunSplitPageInput(Session, Desktop);
+  EXPECT_EQ(Launches(), "");
+  Start(861, 2);  // two files with a splitter too old for runs
+  RunSplitAll(Session, Desktop);
+  RunSplitPageInput(Session, Desktop);
+  Session.Splitter.Version = 1000;
+  Session.Splitter.Run = 2;  // a run going on
+  RunSplitAll(Session, Desktop);
+  Session.Splitter = SplitterState();  // no splitter
+  RunSplitAll(Session, Desktop);
+  EXPECT_EQ(Launches(), "");
+}
+
+// The notices of a several-file run: 0 and 1 are done, -2 cancels, anything else fails the file; the
+// run ends with its message, and a late notice is ignored. A run over one file names its failure.
+TEST_F(Splitter, RunsDrivenByNotices) {
+  struct Case { int Files; std::vector<long> Statuses; const char* Message; };
+  for (const Case& c : {Case{3, {0, 1, 0}, "Done"}, Case{3, {1, 1, 1}, "Done"}, Case{3, {0, 2, 0}, "Failure(Some Files)"},
+                        Case{3, {-2}, "Canceled"}, Case{3, {0, 0, 4}, "Failure(Some Files)"}, Case{2, {7, 0}, "Failure(Some Files)"}}) {
+    Start(1000, c.Files);
+    Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
+    RunSplitAll(Session, Desktop);
+    for (long status : c.Statuses) HandleSplitterNotify(Session, Desktop, status);
+    EXPECT_EQ(std::pair(Session.Splitter.Run, Session.Splitter.DoneCount), std::pair(0, 0));
+    HandleSplitterNotify(Session, Desktop, 0);  // a late notice is ignored
+    std::string expected;
+    for (std::size_t i = 0; i < c.Statuses.size(); ++i) expected += "-Bc4242 [\nf" + std::to_string(i) + ".pdf\n]; ";
+    EXPECT_EQ(Launches(), expected + "Selected All Files are splited into Single Pages; " + c.Message + "!; ");
+    EXPECT_EQ(Desktop.Messages.back().Icon, *c.Message == 'F' ? MessageIcon::Error : MessageIcon::Information);
+  }
+  for (const auto& [status, english, japanese] : {std::tuple{2L, "Can't Split\nThis PDF File is Encrypted", "内部が暗号化されているので\n本ソフトでは分解できません"},
+                                                  {3L, "Can't Split\nThis PDF File has Only One Page", "これ以上分解できません"},
+                                                  {4L, "Can't Create New Files", "分解ファイルを作成できません"},
+                                                  {-5L, "Failed", "分解操作に失敗しました"}, {1L, "Done", "分解操作完了"}}) {
+    for (const bool ja : {false, true}) {
+      Start(990, 1);
+      Session.Japanese = ja;
+      Session.Splitter.Run = 1;
+      Session.Splitter.RunFiles = {Row(0).Path};
+      HandleSplitterNotify(Session, Desktop, status);
+      EXPECT_EQ(Launches(), std::string(ja ? japanese : english) + "!; ");
+      EXPECT_EQ(Session.Splitter.Run, 0);
+    }
+  }
+  // The next launch failing ends the run; only the list file handed over is left.
+  Start(1000, 3);
+  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
+  Desktop.ShellLaunchResults = {true, false};
+  RunSplitAll(Session, Desktop);
+  HandleSplitterNotify(Session, Desktop, 0);
+  EXPECT_EQ(Desktop.Messages.back().Text + " " + Desktop.Messages.back().Caption, "Can't Find Tomlet Folvex");
+  EXPECT_TRUE(Desktop.Messages.back().StayOnTop);
+  EXPECT_EQ(Session.Splitter.Run, 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Tmp), std::filesystem::directory_iterator()), 1);
+}
+
+// The selection changes while a run goes on (the list on screen passes every change on): the run
+// still splits exactly the files it took at its start, and the commands after it act on the
+// selection as it is now.
+TEST_F(Splitter, SelectionChangedDuringARunKeepsTheRunsFiles) {
+  Start(1000, 3);
+  Session.Settings.OrgFileDelete = Session.Settings.NewFileRecord = false;
+  AddRow(Pdf("f3.pdf", 5), false);
+  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
+  RunSplitAll(Session, Desktop);
+  ASSERT_EQ(Session.Splitter.Run, 3);
+  for (int i = 0; i < 4; ++i) Session.List.Rows[static_cast<std::size_t>(i)].Selected = i == 1 || i == 3;
+  Session.List.Rows[3].Focused = true;
+  for (int notice = 0; notice < 3; ++notice) HandleSplitterNotify(Session, Desktop, 0);
+  EXPECT_EQ(Launches(), "-Bc4242 [\nf0.pdf\n]; -Bc4242 [\nf1.pdf\n]; -Bc4242 [\nf2.pdf\n]; "
+                        "Selected All Files are splited into Single Pages; Done!; ");
+  EXPECT_TRUE(Session.Splitter.RunFiles.empty());
+  EXPECT_EQ(Names(), "f0.pdf f1.pdf* f2.pdf f3.pdf*");
+  // Merge Selected joins f1 (3 pages) and f3 (5 pages); Delete removes them.
+  Desktop.SaveFileAnswers.push_back(PathOf("merged.pdf"));
+  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdMergeSelect));
+  EXPECT_EQ(testing::PdfinfoPages(PathOf("merged.pdf")), 8);
+  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdDelete));
+  EXPECT_EQ(Names(), "f0.pdf f2.pdf");
+}
+
+TEST(SplitterProtocol, CommandLinesOfEveryLaunchAndVersionReadBackByTheSplitter) {
+  using enum SplitLaunch;
+  const char* path = "C:\\a b\\x.pdf";
+  const char* list = "~tpfd1A2B.tmp";
+  struct Case { SplitLaunch Launch; int Version; const char* Prefix; const char* Line; };
+  for (const Case& c : {Case{AllPages, 990, "", "-Auto C:\\a b\\x.pdf"}, Case{RunFile, 990, "", "-Ac4242 C:\\a b\\x.pdf"},
+                        Case{PageInput, 861, "", "-Autop C:\\a b\\x.pdf"}, Case{AllPages, 1000, "", "-Bu ~tpfd1A2B.tmp"},
+                        Case{RunFile, 99999, "", "-Bc4242 ~tpfd1A2B.tmp"}, Case{PageInput, 1000, "", "-Bp ~tpfd1A2B.tmp"},
+                        Case{AllPages, 99999, "/us", "/us-Bu ~tpfd1A2B.tmp"}, Case{RunFile, 1000, "/jp", "/jp-Bc4242 ~tpfd1A2B.tmp"},
+                        Case{PageInput, 1000, "/jp", "/jp-Bp ~tpfd1A2B.tmp"}, Case{AllPages, 910, "/jp", "/jp-Auto C:\\a b\\x.pdf"},
+                        Case{RunFile, 940, "/us", "/us-Ac4242 C:\\a b\\x.pdf"}, Case{PageInput, 999, "/us", "/us-Autop C:\\a b\\x.pdf"}}) {
+    const bool listFile = std::string(c.Line).find('~') != std::string::npos;
+    EXPECT_EQ(UsesListFile(c.Version), listFile) << c.Version;
+    const std::string line = SplitterCommandLine(c.Launch, c.Version, c.Prefix, listFile ? list : path, 4242);
+    EXPECT_EQ(line, c.Line);
+    const std::optional<SplitterCommand> parsed = ParseSplitterCommandLine(line);
+    ASSERT_TRUE(parsed.has_value()) << line;
+    EXPECT_EQ(std::pair(parsed->Launch, parsed->ListFile), std::pair(c.Launch, listFile)) << line;
+    EXPECT_EQ(parsed->Target + " " + std::to_string(parsed->Window), std::string(listFile ? list : path) + " " +
+                                                                         (c.Launch == RunFile ? "4242" : "0")) << line;
+    EXPECT_EQ(SplitterLanguagePrefix(parsed->LanguageForced, parsed->Japanese), c.Prefix) << line;
+  }
+  for (const char* line : {"", "-Auto", "-Auto ", "-Bu", "-Bc ~tpfd", "-Bc12", "-Acx C:\\x.pdf", "/fr-Bu x", "Auto x.pdf", "-Bx x"}) {
+    EXPECT_FALSE(ParseSplitterCommandLine(line).has_value()) << line;
+  }
+  // Quotes and blanks around the target are not part of it; letter case of the prefix is free.
+  const std::optional<SplitterCommand> quoted = ParseSplitterCommandLine(" /JP-Autop \"C:\\x y.pdf\" ");
+  ASSERT_TRUE(quoted.has_value());
+  EXPECT_EQ(quoted->Target + (quoted->Japanese ? " jp" : ""), "C:\\x y.pdf jp");
+}
+
+TEST(SplitterProtocol, OptionWordsAndListFilesReadBack) {
+  struct Case { const char* DispScale; int Layout, Direction, Keep, Mode; const char* Words; };
+  for (const Case& c : {Case{"150F", 2, 0, 1, 3, "/d150f /p2l /ok /nt "}, Case{"N", 0, 0, 0, 0, ""},
+                        Case{"", 7, 3, 3, 4, ""},  // values without a word
+                        Case{"A", 1, 1, 2, 1, "/da /p1 /ir /okt /no "}, Case{"H", 3, 2, 0, 2, "/dh /p2r /io /not "},
+                        Case{"O", 4, 0, 0, 5, "/do /po /norg "}, Case{"W", 5, 0, 0, 6, "/dw /ps /non "},
+                        Case{"75", 0, 0, 0, 0, "/d75 "}, Case{"120f", 0, 0, 0, 0, "/d120f "}}) {
+    OutputSettings settings;
+    settings.DispScale = c.DispScale;
+    settings.PageLayout = c.Layout;
+    settings.Direction = c.Direction;
+    settings.OutlineKeepS = c.Keep;
+    settings.PageModeS = c.Mode;
+    settings.OutlineKeepE = settings.PageModeE = 1;  // the extract values are not the split's
+    const std::string text = SplitListText(settings, "/in put/a.pdf");
+    EXPECT_EQ(text, std::string(c.Words) + "\n/in put/a.pdf\n");
+    const std::optional<SplitList> list = ParseSplitListText(text);
+    ASSERT_TRUE(list.has_value()) << text;
+    EXPECT_EQ(list->InputPath + "|" + SplitterOptionWords(list->Settings), "/in put/a.pdf|" + std::string(c.Words));
+  }
+  // Windows line ends are read as well; a text without a path, or with a word nobody writes, is refused.
+  const std::optional<SplitList> crlf = ParseSplitListText("/dw /p1 \r\nC:\\x.pdf\r\n");
+  ASSERT_TRUE(crlf.has_value());
+  EXPECT_EQ(crlf->InputPath + " " + crlf->Settings.DispScale + std::to_string(crlf->Settings.PageLayout), "C:\\x.pdf W1");
+  for (const char* text : {"", "/p1 \n", "/p1 \n\n", "/zz \nx.pdf\n", "/d12x \nx.pdf\n"}) {
+    EXPECT_FALSE(ParseSplitListText(text).has_value()) << text;
+  }
+  // The release of an executable from its size: an unknown size below release 1000's is 990, else the newest.
+  for (const auto& [size, version] : {std::pair<std::uint64_t, int>{221184, 840}, {233472, 861}, {253952, 910},
+                                      {290816, 990}, {307200, 1000}, {1, 990}, {307199, 990}, {307201, 99999}, {4 << 20, 99999}}) {
+    EXPECT_EQ(SplitterVersionOfSize(size), version) << size;
+  }
+  EXPECT_EQ(ReadSplitterVersion("/nonexistent/Tomlet.exe"), -1);
+}
+
+}  // namespace
+}  // namespace folvex
