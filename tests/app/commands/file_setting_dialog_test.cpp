@@ -34,21 +34,6 @@ TEST(FileSettingDialog, ScaleFromAndToDispScale) {
   }
 }
 
-// The outline style follows "File Name to Outline"; the lower levels need merge keeping too, and
-// "closed" needs the lower levels.
-TEST(FileSettingDialog, OutlineControlsFollowFileNameToOutlineAndMergeKeeping) {
-  struct Case { bool FileToOutline; int KeepMerge; bool LowerLevels; const char* Enabled; };
-  for (const Case& c : {Case{false, 1, true, "---"}, Case{true, 0, true, "S--"}, Case{true, 2, true, "S--"},
-                        Case{true, 1, false, "SL-"}, Case{true, 1, true, "SLC"}}) {
-    FileSettingForm form;
-    form.FileToOutline = c.FileToOutline;
-    form.KeepMerge = c.KeepMerge;
-    form.LowerLevels = c.LowerLevels;
-    const FileSettingEnabling e = FileSettingEnablingOf(form);
-    EXPECT_EQ(std::string(e.OutlineStyle ? "S" : "-") + (e.LowerLevels ? "L" : "-") + (e.OutlineClosed ? "C" : "-"), c.Enabled);
-  }
-}
-
 // OK stores every control by the list positions' values; reopening shows what was stored. Without
 // the split row (a splitter older than the list files) OK leaves the split fields for a later one.
 TEST(FileSettingDialog, OkStoresEveryFieldAndTheSplitRowOnlyWhenOffered) {

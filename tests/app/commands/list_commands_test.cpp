@@ -1,6 +1,6 @@
 // The commands on the file list driven through the session with real files: drops and their
-// questions, sorting by the column headers, counting, edit, folder listing, delete, update, drag,
-// undo and redo over 25 steps with their tooltips, and the refusals of a splitter run.
+// questions, sorting by the column headers, delete, update, drag, undo and redo over 25 steps
+// with their tooltips.
 #include "app/commands/list_commands.h"
 
 #include <gtest/gtest.h>
@@ -91,58 +91,6 @@ TEST_F(ListCommands, ColumnHeadersSortByTheirKeys) {
   EXPECT_FALSE(RunListCommand(Session, Desktop, ColumnSortCommand(4, false)));
 }
 
-TEST_F(ListCommands, PagesCountedOnDemandWithTheWaitCursor) {
-  Drop({Pdf("a.pdf", 3), Pdf("b.pdf", 5), PathOf("gone.pdf")}, 0);
-  Run(kCmdPageAll);
-  EXPECT_EQ(State(), "a.pdf* b.pdf* gone.pdf* [3][5][X Not Found] | 2 Undo-View Page(All) Redo-X");
-  EXPECT_EQ(Desktop.WaitCursorShown, 3);
-  EXPECT_FALSE(Desktop.WaitCursorOn);
-  Run(kCmdPageAll);
-  Run(kCmdUndo);
-  Select({1});
-  Run(kCmdPageSelect);
-  EXPECT_EQ(State(), "a.pdf b.pdf* gone.pdf [?][5][?] | 2 Undo-View Page(Select) Redo-X") << "nothing left to count: no step";
-}
-
-TEST_F(ListCommands, EditFileName) {
-  const std::string a = Pdf("a.pdf", 1);
-  const std::string b = Pdf("b.pdf", 1);
-  Pdf("B.PDF", 1);  // so that the name in other letters opens on a case-sensitive file system too
-  struct Step { std::vector<int> Selected; std::optional<std::string> Typed; const char* Names; int Steps; const char* Message; };
-  for (const Step& step : {Step{{}, a, "a.pdf*", 1, ""},                          // nothing selected: a new row
-                           Step{{0}, b, "b.pdf*", 2, ""},                         // the selected row is replaced
-                           Step{{0}, PathOf("B.PDF"), "B.PDF*", 2, ""},           // the same path in other letters: no step
-                           Step{{0}, std::nullopt, "B.PDF*", 2, ""},              // cancel
-                           Step{{0}, PathOf("b.txt"), "B.PDF*", 2, "Not PDF File"},
-                           Step{{}, PathOf("missing.pdf"), "B.PDF", 2, "No File\n"},
-                           Step{{0, 1}, a, "B.PDF* a.pdf*", 3, ""}}) {           // two rows selected: nothing asked
-    if (step.Selected.size() == 2) Drop({a}, 1);
-    DeselectAll(Session.List);
-    for (const int row : step.Selected) Session.List.Rows[static_cast<std::size_t>(row)].Selected = true;
-    Desktop.Messages.clear();
-    Desktop.EditFileNameAnswers = {step.Typed};
-    Run(kCmdEditFileName);
-    EXPECT_EQ(Names() + " " + std::to_string(Session.Undo.UndoCount), step.Names + (" " + std::to_string(step.Steps)));
-    EXPECT_EQ(Desktop.MessageTexts(), *step.Message ? std::vector<std::string>{step.Message} : std::vector<std::string>{});
-    for (const MessageRequest& message : Desktop.Messages) EXPECT_EQ(message.Icon, MessageIcon::Error);
-  }
-  EXPECT_EQ(Desktop.EditFileNameRequests, (std::vector<std::string>{"", a, b, PathOf("B.PDF"), PathOf("B.PDF"), ""}));
-}
-
-TEST_F(ListCommands, RecordFromFolderAppendsTheFolderSortedAndSelected) {
-  Drop({Pdf("first.pdf", 1)}, 0);
-  for (const char* name : {"scans/z.pdf", "scans/K.PDF", "scans/deeper/x.pdf", "scans/readme.txt", "scans/y.pdf.bak"}) {
-    Pdf(name, 1);
-  }
-  Desktop.FolderAnswers = {std::nullopt, PathOf("scans")};
-  Run(kCmdListFromFolder);
-  EXPECT_EQ(Names(), "first.pdf*") << "cancelled";
-  Run(kCmdListFromFolder);
-  EXPECT_EQ(State(), "first.pdf K.PDF* z.pdf* [?][?][?] | 2 Undo-Record from Folder Redo-X");
-  EXPECT_EQ(Row(1).Path, PathOf("scans/K.PDF"));
-  EXPECT_EQ(Desktop.FolderRequests.at(1).first, "Select Folder");
-}
-
 TEST_F(ListCommands, DeleteUpdateAndDragUndoneWithSelectionAndFocus) {
   Drop({Pdf("a.pdf", 1), Pdf("b.pdf", 1), Pdf("c.pdf", 1), Pdf("d.pdf", 1)}, 0);
   Select({2, 3});
@@ -192,50 +140,6 @@ TEST_F(ListCommands, TwentyFiveChangesTwentyUndosTwentyRedos) {
     EXPECT_EQ(Session.List.Rows.size(), id == kCmdUndo ? 5u : 25u);
   }
   EXPECT_EQ(Desktop.Toolbar.UndoTooltip + " " + Desktop.Toolbar.RedoTooltip, "Undo-Drop Redo-X");
-}
-
-TEST_F(ListCommands, ASplitterRunRefusesListChanges) {
-  Drop({Pdf("b.pdf", 1), Pdf("a.pdf", 1)}, 0);
-  Session.Splitter.Run = 2;
-  Drop({Pdf("c.pdf", 1)}, 0);
-  DragRows(Session, Desktop, 0);
-  for (const int id : {kCmdDelete, kCmdArrayFileAll, kCmdArrayPathSelect, kCmdUndo, kCmdPageAll, kCmdUpdate,
-                       kCmdEditFileName, kCmdListFromFolder, kCmdFileSetting}) {
-    Run(id);
-  }
-  EXPECT_EQ(State(), "a.pdf* b.pdf* [?][?] | 1 Undo-Drop Redo-X");
-  EXPECT_TRUE(Desktop.Unscripted.empty()) << "no dialog was opened";
-}
-
-TEST_F(ListCommands, OpenSelectAllFileSettingHelpAndAbout) {
-  Drop({Pdf("a.pdf", 1), Pdf("b.pdf", 1), Pdf("c.pdf", 1)}, 0);
-  Select({0, 2});
-  Run(kCmdOpenKey);
-  EXPECT_EQ(Desktop.ShellOpened, (std::vector<std::string>{PathOf("a.pdf"), PathOf("c.pdf")}));
-  Run(kCmdSelectAllKey);
-  EXPECT_EQ(Names(), "a.pdf* b.pdf* c.pdf*");
-  OutputSettings chosen;
-  chosen.PageModeE = 3;
-  Desktop.FileSettingsAnswers.push_back(chosen);
-  Run(kCmdFileSetting);
-  EXPECT_EQ(Session.Settings.Output.PageModeE, 3);
-  Run(kCmdAbout);
-  EXPECT_EQ(Desktop.AboutShown, 1);
-  EXPECT_FALSE(RunListCommand(Session, Desktop, kCmdExtract)) << "jobs are not list commands";
-  // Help: the English page, else the Japanese one, else the message.
-  for (const auto& [japanese, results, opened, message] : {std::tuple{false, std::deque<bool>{true}, "E", ""},
-                                                           {false, {false, true}, "E-", ""},
-                                                           {false, {false, false}, "E-", "Help File Not Found"},
-                                                           {true, {false}, "-", "ヘルプファイルの起動に失敗しました"}}) {
-    StartSession(Session, japanese, "C:\\Folvex");
-    Desktop = testing::ScriptedDesktop();
-    Desktop.ShellOpenResults = results;
-    Run(kCmdHelp);
-    std::string shown;  // E for HelpE.htm, - for Help.htm, both in the start directory
-    for (const std::string& path : Desktop.ShellOpened) shown += path == "C:\\Folvex\\HelpE.htm" ? "E" : path == "C:\\Folvex\\Help.htm" ? "-" : path;
-    EXPECT_EQ(shown, opened);
-    EXPECT_EQ(Desktop.MessageTexts(), *message ? std::vector<std::string>{message} : std::vector<std::string>{});
-  }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The document jobs driven through their commands with real files (qpdf makes the protected
 // inputs; qpdf and poppler judge the outputs): extract, merge, Set Security and Remove Security
-// under the list settings; every result with its message, list change and step; outputs refused,
-// backups and cancel; the passwords asked and remembered.
+// under the list settings; every result with its message, list change and step; outputs refused
+// and backups; a password remembered for the run; long paths and removed rows.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -287,39 +287,6 @@ TEST_F(Jobs, OutputsThatWouldReplaceAnInputAreRefusedAndOldOutputsKeptAsBackup) 
   EXPECT_EQ(testing::ReadFile(PathOf("out.bak")), "the old output\n");
 }
 
-// Cancel in the save dialog ends the command quietly; in the middle of a job it leaves every file
-// (the old output under its own name) and the written copies of the security jobs.
-TEST_F(Jobs, CancelLeavesEveryFile) {
-  Session.Settings.FileBackUp = true;
-  AddRow(Pdf("a.pdf", 6), true);
-  AddRow(Pdf("b.pdf", 2), true);
-  Bytes("out.pdf", "previous\n");
-  auto before = Files();
-  for (const auto& [id, label] : {std::pair{kCmdExtract, "Creating"}, {kCmdMergeAll, "Reading/Analyzing File:"},
-                                  {kCmdMergeSelect, ""}}) {
-    Desktop = testing::ScriptedDesktop();
-    Session.List.Rows[1].Selected = id != kCmdExtract;
-    Desktop.CancelAtLabel = label;
-    if (*label == 0) Desktop.SaveFileAnswers.push_back(std::nullopt);
-    Run(id, PathOf("out.pdf"), id == kCmdExtract ? "1-6" : nullptr);
-    EXPECT_EQ(Outcome(before), id == kCmdExtract ? " | a.pdf*[?] b.pdf[?] | 0 |" : " | a.pdf*[?] b.pdf*[?] | 0 |") << id;
-    EXPECT_EQ(Desktop.Jobs.size(), *label == 0 ? 0u : 1u) << id;
-  }
-  Desktop = testing::ScriptedDesktop();
-  Desktop.CancelAtLabel = "Reading 2/2";
-  Set(Passwords("", "o"));
-  EXPECT_EQ(Outcome(before), "Canceled | a-s.pdf*[6 Encrypted]3 b.pdf*[?] | 1 | a-s.pdf");
-  EXPECT_EQ(Desktop.Messages[0].Icon, MessageIcon::Information);
-
-  StartSession(Session, true, Folder);
-  AddRow(Pdf("c.pdf", 1), true);
-  Desktop = testing::ScriptedDesktop();
-  Desktop.CancelJobs = true;
-  Session.Passwords.OwnerPassword = "x";
-  Run(kCmdRemoveSecurity);
-  EXPECT_EQ(Desktop.MessageTexts()[0] + " " + Desktop.Jobs[0].Title, "セキュリティ解除操作がキャンセルされました Folvex セキュリティ解除");
-}
-
 // The password typed for a protected input is remembered for the rest of the run: later inputs
 // and later jobs open with it; the dialog names the input that asks.
 TEST_F(Jobs, APasswordTypedOnceOpensTheFileForTheRestOfTheRun) {
@@ -406,100 +373,6 @@ TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
   }
 }
 
-// What the driver is given: the passwords cut to 31 characters, the permissions, the backup.
-TEST_F(Jobs, SetSecurityHandsTheDialogsValuesToTheDriver) {
-  AddRow(PathOf("a.pdf"), true);
-  Session.Settings.FileBackUp = true;
-  SecurityJob seen;
-  Session.Drivers.Protect = [&seen](EngineState& state, std::vector<SecurityFileRecord>& records) {
-    seen = state.SecurityJobState;
-    for (SecurityFileRecord& record : records) record.Result = kSecurityOutputFailed;
-    return kSecurityOutputFailed;
-  };
-  SecurityDialogValues values = Passwords(std::string(40, 'u'), std::string(29, 'o') + "パスワ");  // 32 characters
-  values.Modify = values.AddAnnotations = true;
-  values.Copy = false;
-  values.OutputFolder = std::string(300, 'f');
-  const auto before = Files();
-  Set(values);
-  EXPECT_EQ(seen.OpenPassword + " " + seen.OwnerPassword, std::string(31, 'u') + " " + std::string(29, 'o') + "パス");
-  EXPECT_EQ(seen.PermissionSelection, 1 + 2 + 8);
-  EXPECT_TRUE(seen.FileBackUp);
-  EXPECT_EQ(Session.Settings.OutputFolder.size(), 258u);
-  EXPECT_EQ(Outcome(before), "File can't be Saved | a.pdf*[?] | 0 |");
-  Desktop.SecurityAnswers.push_back(std::nullopt);
-  EXPECT_FALSE(AskSecurityInputs(Session, Desktop)) << "cancelled: every value stays";
-  EXPECT_EQ(Session.Settings.OutputFolder.size(), 258u);
-  EXPECT_EQ(Session.Passwords.OpenPassword, std::string(31, 'u'));
-}
-
-// Equal passwords ask first, with No as the button Enter presses (the owner password would count
-// as unset); No shows the dialog again with the values typed, Cancel then changes nothing.
-TEST_F(Jobs, EqualPasswordsAskFirstAndNoShowsTheDialogAgain) {
-  for (const bool japanese : {false, true}) {
-    StartSession(Session, japanese, Folder);
-    Reset();
-    AddRow(Pdf("a.pdf", 2), true);
-    Desktop.SecurityAnswers = {Passwords("same", "same"), std::nullopt, Passwords("same", "same")};
-    Desktop.MessageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
-    Run(kCmdSetSecurity);
-    EXPECT_TRUE(Desktop.Jobs.empty());
-    EXPECT_EQ(Session.Passwords.OwnerPassword, "same");
-    Run(kCmdSetSecurity);
-    EXPECT_EQ(Desktop.Jobs.size(), 1u);
-    ASSERT_EQ(Desktop.Messages.size(), 3u);
-    for (int i = 0; i < 2; ++i) {
-      const MessageRequest& m = Desktop.Messages[i];
-      EXPECT_EQ(m.Text, japanese ? "ユーザーパスワードと同じオーナーパスワードを入力すると、\nオーナーパスワード未設定とみなされます\nよろしいですか"
-                                 : "If Owner Password is the same as User Password,\nOwner Password is Not setting.");
-      EXPECT_TRUE(m.Icon == MessageIcon::Question && m.Buttons == MessageButtons::YesNo && m.DefaultButton == MessageDefaultButton::Second);
-    }
-  }
-  for (const auto& [user, owner] : {std::pair{"u", "o"}, std::pair{"", ""}}) {
-    Desktop = testing::ScriptedDesktop();
-    Desktop.SecurityAnswers = {Passwords(user, owner)};
-    EXPECT_TRUE(AskSecurityInputs(Session, Desktop));
-    EXPECT_TRUE(Desktop.Messages.empty()) << "different passwords, or no user password, ask nothing";
-  }
-}
-
-// The owner password is asked before the first Remove Security and kept for the run; a file it
-// does not open asks again during the job; a cancelled question fails without a job.
-TEST_F(Jobs, RemoveSecurityAsksTheOwnerPasswordOnceForTheRun) {
-  const std::string locked = Protected("locked.pdf", "u", "owner", "128 --use-aes=n", 2);
-  AddRow(locked, true);
-  Desktop.PasswordAnswers.push_back("owner");
-  Run(kCmdRemoveSecurity);
-  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
-  ASSERT_EQ(Desktop.PasswordRequests.size(), 1u);
-  EXPECT_EQ(Desktop.PasswordRequests[0].Mode, PasswordDialogMode::Remove);
-  EXPECT_EQ(Desktop.PasswordRequests[0].FileName, "locked.pdf");
-  EXPECT_EQ(List(), "locked-r.pdf*[2]");
-  EXPECT_EQ(testing::PageText(PathOf("locked-r.pdf"), 2), testing::PageText(locked, 2, "u"));
-  EXPECT_EQ(Desktop.Jobs[0].OperationWord + " " + Desktop.Jobs[0].Title, "Decrypt Folvex - Security Removine");
-
-  Reset();
-  std::filesystem::remove(PathOf("locked-r.pdf"));
-  AddRow(locked, true);
-  AddRow(Protected("second.pdf", "u", "two", "128 --use-aes=n", 1), true);
-  Desktop.PasswordAnswers = {std::string("two")};
-  Run(kCmdRemoveSecurity);
-  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Done"});
-  ASSERT_EQ(Desktop.PasswordRequests.size(), 1u) << "the first file opens with the password of the run";
-  EXPECT_EQ(Desktop.PasswordRequests[0].FileName, "second.pdf");
-  EXPECT_EQ(Desktop.PasswordRequests[0].Mode, PasswordDialogMode::Remove);
-  EXPECT_EQ(Session.Passwords.OwnerPassword, "two");
-
-  Reset();
-  Session.Passwords = RunPasswords();
-  AddRow(locked, true);
-  Desktop.PasswordAnswers.push_back(std::nullopt);
-  Run(kCmdRemoveSecurity);
-  EXPECT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Failure - Remove Security"});
-  EXPECT_EQ(Desktop.Messages[0].Icon, MessageIcon::Information);
-  EXPECT_TRUE(Desktop.Jobs.empty());
-}
-
 // A file with a user password and cross-reference streams cannot be counted without its password:
 // its row shows the bare "Encrypted" (暗号化). It is encrypted for every rule: Set Security refuses
 // it, Remove Security takes it and writes its unprotected copy.
@@ -554,61 +427,6 @@ TEST_F(Jobs, LongPathsEndTheFilesHandedOverAndRemovedRowsMeetTheirResults) {
   before = Files();
   Set(Passwords("", "o"));
   EXPECT_EQ(Outcome(before), "Some Files Not Found | b.pdf*[X Not Found]1 d.pdf*[X Not Found]1 e.pdf*[X Not Found]1 | 1 |");
-}
-
-// Every per-file result in the four columns, with results injected into records of real rows (the
-// flows above meet the others).
-TEST_F(Jobs, EveryPerFileSecurityResultChangesItsRowByTheTable) {
-  const std::string plain = Pdf("plain.pdf", 2);
-  const std::string locked = Locked("locked.pdf");
-  Pdf("plain-r.pdf", 2);  // the files a written record names
-  Locked("plain-s.pdf", 2);
-  struct Case { SecurityOperation Operation; bool Both; int Result; const char* List; bool Changed; };
-  using enum SecurityOperation;  // Both: OrgFileDelete and NewFileRecord on; else NewFileRecord only
-  const Case cases[] = {
-      {Remove, false, 0, "plain.pdf*[2] plain-r.pdf*[2]", true}, {Remove, false, 5, "plain.pdf*[2]", true},
-      {Remove, false, 7, "plain.pdf*[X Not Found]1", true},      {Remove, false, 8, "plain.pdf*[?]", false},
-      {Set, true, 9, "plain.pdf*[X Not PDF?]2", true},     {Set, false, 9, "plain.pdf*[X Not PDF?]2", true},
-      {Remove, true, 9, "locked.pdf*[3 Encrypted]3", true}, {Remove, false, 9, "locked.pdf*[3 Encrypted]3", true},
-      {Set, true, 4, "plain.pdf*[X Not PDF?]2", true},     {Set, false, 4, "plain.pdf*[X Not PDF?]2", true},
-      {Remove, true, 4, "locked.pdf*[?]", false},          {Remove, false, 4, "locked.pdf*[3 Encrypted]3", true},
-      {Set, true, -1000, "plain.pdf*[?]", false},          {Remove, false, -1000, "locked.pdf*[?]", false},
-      {Set, true, 6, "plain.pdf*[X Not PDF?]2", true},     {Remove, false, -1, "locked.pdf*[X Not PDF?]2", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.Result) + (c.Operation == Set ? " set" : " remove") + (c.Both ? " both" : ""));
-    Reset(c.Both);
-    const int row = AddRow(std::string(c.List).rfind("locked", 0) == 0 ? locked : plain, true);
-    SecurityFileRecord record;
-    record.InputPath = Row(row).Path;
-    record.OutputPath = PathOf(c.Operation == Set ? "plain-s.pdf" : "plain-r.pdf");
-    record.Result = c.Result;
-    EXPECT_EQ(ApplySecurityResults(Session, Desktop, {row}, {record}, c.Operation), c.Changed);
-    EXPECT_EQ(List(), c.List);
-  }
-}
-
-TEST(SecurityRows, InputRowsAndResultTexts) {
-  FileList list;
-  for (const char* page : {"?", "3", "3 Encrypted", "X Not Found", "X Not PDF?", "Encrypted", "2 暗号化"}) {
-    list.Rows.push_back(ListEntry{"n", "p", "", page, kIconPdf, true, false});
-  }
-  list.Rows.push_back(ListEntry{"u", "u", "", "?", kIconPdf, false, false});  // not selected
-  // The bare "Encrypted" of a protected file that could not be counted is a protected row.
-  EXPECT_EQ(SecurityInputRows(list, SecurityOperation::Set), (std::vector<int>{0, 1}));
-  EXPECT_EQ(SecurityInputRows(list, SecurityOperation::Remove), (std::vector<int>{0, 2, 5, 6}));
-  // The closing messages the flows above do not meet, for one file and for several.
-  using enum SecurityOperation;
-  for (const auto& [result, operation, one, several, japanese] :
-       {std::tuple{5, Set, "File is Encrypted", "Some Files are Encrypted", "セキュリティ設定されたファイルです"},
-        {9, Set, "Failure - Set Security", "Failure (Some Files) - Set Security", "セキュリティ設定に失敗しました"},
-        {9, Remove, "File is Not Permitted", "Some Files are Not Permitted", "セキュリティ解除が許可されていません"},
-        {-1, Remove, "Failure - Remove Security", "Failure (Some Files) - Remove Security", "セキュリティ解除に失敗しました"}}) {
-    EXPECT_EQ(std::string(Text(SecurityResultText(result, operation, false), false)) + "|" +
-                  std::string(Text(SecurityResultText(result, operation, true), false)) + "|" +
-                  std::string(Text(SecurityResultText(result, operation, false), true)),
-              std::string(one) + "|" + several + "|" + japanese);
-  }
 }
 
 }  // namespace

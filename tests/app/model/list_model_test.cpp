@@ -1,14 +1,9 @@
-// The file list model: row classes and page texts, dates, counting through the engine, delete and
-// time stamps; the history's snapshots and memory limits; sorting, drag reorder and the drop and
-// drag geometry.
+// The file list model: row classes and page texts, protected files counted; the history's
+// snapshots and memory limits; sorting.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <ctime>
 #include <filesystem>
 
-#include "app/model/drag_zones.h"
-#include "app/model/file_times.h"
 #include "app/model/history.h"
 #include "app/model/list_order.h"
 #include "tests/support/pdf_writer.h"
@@ -48,23 +43,6 @@ std::string Names(const FileList& list, bool all = false) {
   return names;
 }
 
-void SetLocalWriteTime(const std::string& path, const char* local) {
-  std::tm time{};
-  strptime(local, "%Y-%m-%d %H:%M:%S", &time);
-  time.tm_isdst = -1;
-  std::filesystem::last_write_time(
-      path, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(std::mktime(&time))));
-}
-
-TEST(FileList, NamesAndPdfExtensions) {
-  for (const auto& [path, name, pdf] : {std::tuple{"C:\\docs\\report.pdf", "report.pdf", true}, {"/u/a.Pdf", "a.Pdf", true},
-                                        {"C:\\docs\\Scan.PDF", "Scan.PDF", true}, {"x.pdf", "x.pdf", true}, {".pdf", ".pdf", false},
-                                        {"C:\\notes.txt", "notes.txt", false}, {"C:\\dir.pdf\\file", "file", false},
-                                        {"C:\\書類\\報告.pdf", "報告.pdf", true}, {"C:\\folder\\", "", false}}) {
-    EXPECT_EQ(FileNameOf(path) + (HasPdfExtension(path) ? " pdf" : ""), std::string(name) + (pdf ? " pdf" : ""));
-  }
-}
-
 // The row classes every rule reads from the Page text in either language, the text rebuilt from its
 // stored value, and the counts that give it (a count below 1 is a failure: a file without pages is
 // no usable PDF file). The bare "Encrypted" of a protected file that could not be counted is an
@@ -102,43 +80,6 @@ TEST(FileList, RowClassesPageValuesAndTheCountsThatGiveThem) {
   }
 }
 
-TEST(FileList, DatesAtTwoSecondsInBothOrdersWithOldYearsSortedFirst) {
-  for (const auto& [date, japanese, key] : {std::tuple{"04/05/23 06:07:08", false, "23/04/05 06:07:08"},
-                                            {"23/04/05 06:07:08", true, "23/04/05 06:07:08"},
-                                            {"12/31/99 23:59:58", false, "/9/12/31 23:59:58"},
-                                            {"85/01/02 00:00:00", true, ".5/01/02 00:00:00"}, {"", false, ""}}) {
-    EXPECT_EQ(DateKey(date, japanese), key) << date;
-    EXPECT_EQ(DateFromKey(key, japanese), date) << date;
-  }
-  EXPECT_LT(DateKey("12/31/99 23:59:58", false), DateKey("01/01/00 00:00:00", false));
-  EXPECT_LT(DateKey("01/01/80 00:00:00", false), DateKey("01/01/90 00:00:00", false));
-  const std::string path = WriteTempFile("dated.pdf", SimplePdf(1));
-  for (const auto& [local, japanese, english] : {std::tuple{"2023-04-05 06:07:09", "23/04/05 06:07:08", "04/05/23 06:07:08"},
-                                                 {"1999-12-31 23:59:59", "99/12/31 23:59:58", "12/31/99 23:59:58"},
-                                                 {"1975-06-01 12:00:00", "", ""}}) {  // before the DOS epoch
-    SetLocalWriteTime(path, local);
-    EXPECT_EQ(FileDateText(path, true) + "|" + FileDateText(path, false), std::string(japanese) + "|" + english) << local;
-  }
-  EXPECT_EQ(FileDateText(testing::TempDir() + "/missing.pdf", false), "");
-}
-
-TEST(FileList, RowsAreCountedThroughTheEngine) {
-  const std::string five = WriteTempFile("five.pdf", SimplePdf(5));
-  FileList list;
-  for (const std::string& path : {five, WriteTempFile("junk.pdf", "not a pdf at all"), testing::TempDir() + "/gone.pdf"}) {
-    list.Rows.push_back(MakeRow(path, false, false, CountPagesOfFile));
-  }
-  list.Rows.push_back(MakeRow(five, false, true, CountPagesOfFile));
-  EXPECT_FALSE(list.Rows[0].Date.empty());
-  list.Rows[1].Selected = true;
-  EXPECT_EQ(CountUncountedRows(list, true, CountPagesOfFile), 1);
-  EXPECT_EQ(Names(list), "five.pdf junk.pdf* gone.pdf five.pdf");
-  EXPECT_EQ(list.Rows[0].Page + "|" + list.Rows[1].Page + "|" + list.Rows[3].Page, "?|X Not PDF?|5");
-  EXPECT_EQ(CountUncountedRows(list, false, CountPagesOfFile), 2);
-  EXPECT_EQ(list.Rows[0].Page + "|" + list.Rows[2].Page + "|" + std::to_string(list.Rows[2].Icon), "5|X Not Found|1");
-  EXPECT_EQ(CountUncountedRows(list, false, CountPagesOfFile), 0);
-}
-
 // Protected files with cross-reference streams: the empty user password opens them for counting;
 // any other user password leaves the bare encrypted text.
 TEST(FileList, ProtectedStreamFilesAreCountedWithTheEmptyPassword) {
@@ -156,37 +97,6 @@ TEST(FileList, ProtectedStreamFilesAreCountedWithTheEmptyPassword) {
     const ListEntry row = MakeRow(path, false, true, CountPagesOfFile);
     EXPECT_EQ(row.Page + " " + std::to_string(row.Icon), std::string(page) + " 3") << name;
   }
-}
-
-// Delete selects the row that takes the place of the last one removed.
-TEST(FileList, DeleteAndTimeStamps) {
-  for (const auto& [selected, after] : {std::pair<std::vector<int>, const char*>{{1}, "a c* d e"}, {{1, 3}, "a c e*"},
-                                        {{4}, "a b c d"}, {{0, 1, 2, 3, 4}, ""}, {{}, "a b c d e"}}) {
-    FileList list = ListOf({{"a"}, {"b"}, {"c"}, {"d"}, {"e"}});
-    for (const int row : selected) list.Rows[static_cast<std::size_t>(row)].Selected = true;
-    EXPECT_EQ(FocusRow(list), selected.empty() ? -1 : selected.front());
-    EXPECT_EQ(DeleteSelected(list), static_cast<int>(selected.size()));
-    EXPECT_EQ(Names(list), after);
-  }
-  EXPECT_EQ(FocusRow(ListOf({{"a", "?", "", true}, {"b", "?", "", true, true}})), 1) << "the focused row comes first";
-
-  // Update refreshes the dates; a missing file is marked once and keeps its mark when it returns.
-  const std::string path = WriteTempFile("update.pdf", SimplePdf(2));
-  SetLocalWriteTime(path, "2020-01-01 10:00:00");
-  FileList list{{MakeRow(path, true, true, CountPagesOfFile)}, true};
-  const auto update = [&] {
-    const int changed = UpdateTimeStamps(list);
-    return std::to_string(changed) + " " + Names(list, true);
-  };
-  EXPECT_EQ(update(), "0 update.pdf|" + path + "|20/01/01 10:00:00|2|0");
-  SetLocalWriteTime(path, "2021-02-03 04:05:06");
-  EXPECT_EQ(update(), "1 update.pdf|" + path + "|21/02/03 04:05:06|2|0");
-  std::filesystem::rename(path, path + ".away");
-  EXPECT_EQ(update(), "1 update.pdf|" + path + "|21/02/03 04:05:06|X 不明|1");
-  EXPECT_EQ(update(), "0 update.pdf|" + path + "|21/02/03 04:05:06|X 不明|1");
-  std::filesystem::rename(path + ".away", path);
-  SetLocalWriteTime(path, "2022-02-03 04:05:06");
-  EXPECT_EQ(update(), "1 update.pdf|" + path + "|22/02/03 04:05:06|X 不明|1");
 }
 
 // A snapshot keeps every field (the date year first) and the focus row; undo and redo give them back.
@@ -286,34 +196,6 @@ TEST(SortRows, KeysDirectionsAndTheRowsTheyMove) {
                                                       {SortKey::Name, true},  {SortKey::Name, false}, {SortKey::Page, true}};
   for (const auto& [key, selected] : uses) seen += FlipSortToggle(toggles, key, selected) ? 'A' : 'D';
   EXPECT_EQ(seen, "ADAAAA");
-}
-
-// A drag moves the selected rows after an unselected target below them, before it otherwise.
-TEST(DragOrder, SelectionLandsAfterTheTargetDownwardsBeforeItUpwardsAndWhereTheGeometrySays) {
-  for (const auto& [selected, target, after] : {std::tuple<std::vector<int>, int, const char*>{{1, 2}, 4, "a d e b* c*"},
-                                                {{3, 4}, 1, "a d* e* b c"}, {{0, 2}, 5, "b d e a* c*"},
-                                                {{2, 4}, 0, "c* e* a b d"}, {{1, 3}, 3, "a c b* d* e"},
-                                                {{0, 4}, 2, "b c a* e* d"}, {{2}, 2, "a b c* d e"}, {{4}, 5, "a b c d e*"}}) {
-    FileList list = ListOf({{"a"}, {"b"}, {"c"}, {"d"}, {"e"}});
-    for (const int row : selected) list.Rows[static_cast<std::size_t>(row)].Selected = true;
-    const std::string before = Names(list);
-    EXPECT_EQ(ApplyRowOrder(list, DragOrder(list, target)), before != after) << after;
-    EXPECT_EQ(Names(list), after);
-  }
-  // Rows 20 pixels high; row 3 is the top visible one at y = 40; 5 rows fit; the list ends at 150.
-  const ListGeometry geometry{3, 5, 40, 20, 150};
-  for (const auto& [rows, y, drop, drag] : {std::tuple{20, 10, 0, 3}, {20, 30, 3, 3}, {20, 45, 3, 3}, {20, 60, 4, 3},
-                                            {20, 61, 4, 4}, {20, 139, 7, 7}, {20, 145, 8, 8}, {20, 161, 20, 20},
-                                            {6, 121, 6, 6}, {0, 50, 0, 0}}) {
-    EXPECT_EQ(std::pair(DropInsertionIndex(rows, geometry, y), DragTargetRow(rows, geometry, y)), std::pair(drop, drag)) << y;
-  }
-  // A window from y 100 to 600 (exclusive), toolbar bottom 158, first row at 178, list bottom 560.
-  const DragZones zones{100, 600, 158, 178, 560};
-  for (const auto& [y, scroll, inside] : {std::tuple{40, -2, false}, {100, -2, true}, {157, -2, true}, {158, -1, true},
-                                          {177, -1, true}, {178, 0, true}, {559, 0, true}, {560, 1, true}, {599, 1, true},
-                                          {600, 2, false}}) {
-    EXPECT_EQ(std::pair(DragScrollRows(zones, y), DragPointerInside(zones, y)), std::pair(scroll, inside)) << y;
-  }
 }
 
 }  // namespace

@@ -84,16 +84,6 @@ TEST(SettingsFile, ValuesWithLineBreaksCannotAddKeys) {
   EXPECT_FALSE(back.bPrint);
 }
 
-TEST(SettingsFile, WindowPositionAndColumnWidths) {
-  for (const char* bad : {"", "1 2 3", "1 2 0 4", "1 2 3 4 5", "1 2 3 x"}) EXPECT_FALSE(WindowPositionOf(bad)) << bad;
-  const auto position = WindowPositionOf("-8 -8 1296 1000");
-  ASSERT_TRUE(position.has_value());
-  EXPECT_EQ(PositionText(*position), "-8 -8 1296 1000");
-  EXPECT_EQ(ColumnWidthsOf("", true), (std::array<int32_t, 4>{110, 200, 105, 60}));
-  EXPECT_EQ(ColumnWidthsOf("90 0 100 50", false), (std::array<int32_t, 4>{110, 200, 105, 80}));
-  EXPECT_EQ(ColumnsText(ColumnWidthsOf("90 300 100 50", false)), "90 300 100 50");
-}
-
 TEST(SettingsFile, OnDiskAtStartAndAtTheEnd) {
   const std::string folder = testing::TempDir() + "/settings";
   std::filesystem::create_directories(folder);

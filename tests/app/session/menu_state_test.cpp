@@ -1,5 +1,4 @@
-// Which commands are enabled for a list, the history and the splitter; the interface language; the
-// text table.
+// Which commands are enabled for a list, the history and the splitter.
 #include "app/session/menu_state.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/commands/language_choice.h"
 #include "app/session/command_ids.h"
-#include "app/text/texts.h"
 
 namespace folvex {
 namespace {
@@ -79,27 +76,6 @@ TEST(MenuState, EveryCommandOverListsHistoryAndSplitter) {
     EXPECT_EQ(menu, c.Menu);
     EXPECT_EQ(context_menu, c.Context);
   }
-}
-
-TEST(LanguageChoice, UserLanguageAndTheFirstThreeCharactersOfTheCommandLine) {
-  struct Case { int Language; const char* CommandLine; bool Japanese, Forced; };
-  for (const Case& c : {Case{1041, "", true, false}, Case{1033, "", false, false}, Case{2052, "file.pdf", false, false},
-                        Case{1041, "/US", false, true}, Case{1041, "/uS extra", false, true}, Case{1033, "/jp", true, true},
-                        Case{1033, "/JPx", true, true}, Case{1041, "/u", true, false}, Case{1033, "/xx", false, false},
-                        Case{1033, " /jp", false, false}, Case{1041, "-us", true, false}}) {
-    const LanguageChoice choice = ChooseLanguage(c.Language, c.CommandLine);
-    EXPECT_EQ(choice.Japanese, c.Japanese) << c.Language << " '" << c.CommandLine << "'";
-    EXPECT_EQ(choice.Forced, c.Forced) << c.Language << " '" << c.CommandLine << "'";
-  }
-}
-
-TEST(Texts, EveryTextInBothLanguagesWithItsFieldsFilledInOrder) {
-  for (std::size_t id = 0; id < TextCount(); ++id) {
-    EXPECT_FALSE(Text(static_cast<TextId>(id), false).empty()) << id;
-    EXPECT_FALSE(Text(static_cast<TextId>(id), true).empty()) << id;
-  }
-  EXPECT_EQ(FormatText(TextId::ProgressReading, false, 2, 7), "Reading 2/7");
-  EXPECT_EQ(FormatText(TextId::ProgressWriting, true, 10, 12), "書き込み中 10/12");
 }
 
 }  // namespace

@@ -139,53 +139,6 @@ TEST_F(Splitter, LaunchesHandTheFileOrAListFileCarryingTheSplitSettings) {
   EXPECT_EQ(testing::ReadFile(Folder + "/~tpfd"), "\n" + Row(0).Path + "\n");
 }
 
-// A launch the shell refuses deletes its list file again; one without a list file starts nothing;
-// an executable gone since start-up is forgotten. Refused splits do nothing at all.
-TEST_F(Splitter, LaunchFailuresAndRefusals) {
-  Start(1000, 1);
-  Desktop.ShellLaunchResults.push_back(false);
-  RunSplitAll(Session, Desktop);
-  EXPECT_EQ(Launches(), "-Bu []; Can't Find Tomlet; ") << "the list file is gone";
-  Start(1000, 2);
-  Session.Japanese = true;
-  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
-  Desktop.ShellLaunchResults.push_back(false);
-  RunSplitAll(Session, Desktop);
-  EXPECT_EQ(Desktop.MessageTexts().back(), "Tomletの連続起動に失敗しました");
-  EXPECT_TRUE(std::filesystem::is_empty(Tmp));
-  EXPECT_EQ(Session.Splitter.Run, 0);
-  setenv("TMP", PathOf("no such folder").c_str(), 1);
-  Desktop = testing::ScriptedDesktop();
-  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
-  RunSplitAll(Session, Desktop);
-  EXPECT_EQ(Desktop.ShellLaunched.size() + Desktop.Messages.size(), 1u) << "the question only";
-  EXPECT_EQ(Session.Splitter.Run, 0);
-  for (const bool pageInput : {false, true}) {
-    Start(1000, 1);
-    Session.Japanese = !pageInput;
-    std::filesystem::remove(Session.Settings.Tomlet);
-    pageInput ? RunSplitPageInput(Session, Desktop) : RunSplitAll(Session, Desktop);
-    EXPECT_EQ(Launches(), pageInput ? "Tomlet.exe Not Found; " : "Tomlet.exeが見つかりません.; ");
-    EXPECT_TRUE(Session.Settings.Tomlet.empty());
-    EXPECT_FALSE(Session.Splitter.Available || *Desktop.SplitterMenuItemsPresent || Desktop.Toolbar.SplitButtonsVisible);
-  }
-
-  Start(1000);
-  AddRow(Pdf("one.pdf", 1), true, true);  // a one-page file
-  RunSplitAll(Session, Desktop);
-  RunSplitPageInput(Session, Desktop);
-  EXPECT_EQ(Launches(), "");
-  Start(861, 2);  // two files with a splitter too old for runs
-  RunSplitAll(Session, Desktop);
-  RunSplitPageInput(Session, Desktop);
-  Session.Splitter.Version = 1000;
-  Session.Splitter.Run = 2;  // a run going on
-  RunSplitAll(Session, Desktop);
-  Session.Splitter = SplitterState();  // no splitter
-  RunSplitAll(Session, Desktop);
-  EXPECT_EQ(Launches(), "");
-}
-
 // The notices of a several-file run: 0 and 1 are done, -2 cancels, anything else fails the file; the
 // run ends with its message, and a late notice is ignored. A run over one file names its failure.
 TEST_F(Splitter, RunsDrivenByNotices) {
@@ -229,31 +182,6 @@ TEST_F(Splitter, RunsDrivenByNotices) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Tmp), std::filesystem::directory_iterator()), 1);
 }
 
-// The selection changes while a run goes on (the list on screen passes every change on): the run
-// still splits exactly the files it took at its start, and the commands after it act on the
-// selection as it is now.
-TEST_F(Splitter, SelectionChangedDuringARunKeepsTheRunsFiles) {
-  Start(1000, 3);
-  Session.Settings.OrgFileDelete = Session.Settings.NewFileRecord = false;
-  AddRow(Pdf("f3.pdf", 5), false);
-  Desktop.MessageAnswers.push_back(MessageAnswer::Yes);
-  RunSplitAll(Session, Desktop);
-  ASSERT_EQ(Session.Splitter.Run, 3);
-  for (int i = 0; i < 4; ++i) Session.List.Rows[static_cast<std::size_t>(i)].Selected = i == 1 || i == 3;
-  Session.List.Rows[3].Focused = true;
-  for (int notice = 0; notice < 3; ++notice) HandleSplitterNotify(Session, Desktop, 0);
-  EXPECT_EQ(Launches(), "-Bc4242 [\nf0.pdf\n]; -Bc4242 [\nf1.pdf\n]; -Bc4242 [\nf2.pdf\n]; "
-                        "Selected All Files are splited into Single Pages; Done!; ");
-  EXPECT_TRUE(Session.Splitter.RunFiles.empty());
-  EXPECT_EQ(Names(), "f0.pdf f1.pdf* f2.pdf f3.pdf*");
-  // Merge Selected joins f1 (3 pages) and f3 (5 pages); Delete removes them.
-  Desktop.SaveFileAnswers.push_back(PathOf("merged.pdf"));
-  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdMergeSelect));
-  EXPECT_EQ(testing::PdfinfoPages(PathOf("merged.pdf")), 8);
-  ASSERT_TRUE(RunCommand(Session, Desktop, kCmdDelete));
-  EXPECT_EQ(Names(), "f0.pdf f2.pdf");
-}
-
 TEST(SplitterProtocol, CommandLinesOfEveryLaunchAndVersionReadBackByTheSplitter) {
   using enum SplitLaunch;
   const char* path = "C:\\a b\\x.pdf";
@@ -279,10 +207,6 @@ TEST(SplitterProtocol, CommandLinesOfEveryLaunchAndVersionReadBackByTheSplitter)
   for (const char* line : {"", "-Auto", "-Auto ", "-Bu", "-Bc ~tpfd", "-Bc12", "-Acx C:\\x.pdf", "/fr-Bu x", "Auto x.pdf", "-Bx x"}) {
     EXPECT_FALSE(ParseSplitterCommandLine(line).has_value()) << line;
   }
-  // Quotes and blanks around the target are not part of it; letter case of the prefix is free.
-  const std::optional<SplitterCommand> quoted = ParseSplitterCommandLine(" /JP-Autop \"C:\\x y.pdf\" ");
-  ASSERT_TRUE(quoted.has_value());
-  EXPECT_EQ(quoted->Target + (quoted->Japanese ? " jp" : ""), "C:\\x y.pdf jp");
 }
 
 TEST(SplitterProtocol, OptionWordsAndListFilesReadBack) {
