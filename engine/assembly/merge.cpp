@@ -196,7 +196,10 @@ class InputReader {
     if (i > 0 && !Saved) return SecurityResult = kSecurityDiffers;
     if (Saved) {
       if (ReadEncryptDictionary(state, slot.Image, slot.Xref) != 0) return SecurityResult = -1;
-      if (!(SavedSecurity::Of(state.Security) == *Saved)) return SecurityResult = kSecurityDiffers;
+      // Compared as the decryption takes them: an AES-128 key is 16 bytes whatever /Length says.
+      if (CheckSupported(state) != 0 || !(SavedSecurity::Of(state.Security) == *Saved)) {
+        return SecurityResult = kSecurityDiffers;
+      }
     }
     // A protected input is told again by its bytes before decryption: the decrypted image holds
     // an information dictionary made afresh at each opening.

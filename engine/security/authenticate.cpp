@@ -108,7 +108,8 @@ int Refuse(EngineState& state, SecurityRefusal refusal) {
   return 6;
 }
 
-// Checks what ReadEncryptDictionary found and sets KeyLength. Returns 0 or 6.
+}  // namespace
+
 int CheckSupported(EngineState& state) {
   SecurityParameters& p = state.Security;
   if (p.FilterName != "Standard") return Refuse(state, SecurityRefusal::NotStandard);
@@ -138,6 +139,8 @@ int CheckSupported(EngineState& state) {
   if (p.KeyLength < 5 || p.KeyLength > 16) return Refuse(state, SecurityRefusal::Unreadable);
   return 0;
 }
+
+namespace {
 
 // Asks for a password through the job control. Returns false when the user declines.
 bool Prompt(EngineState& state, std::string& password) {

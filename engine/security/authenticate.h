@@ -16,6 +16,11 @@ namespace folvex {
 // cannot be read.
 int ReadEncryptDictionary(EngineState& state, const FileImage& image, const XrefTable& table);
 
+// Checks what ReadEncryptDictionary found against the methods this handler supports and sets
+// state.Security.KeyLength to the key length the decryption uses (16 for AES-128 whatever /Length
+// says, 32 for AES-256). Returns 0, or 6 with state.SecurityJobState.LastRefusal saying why.
+int CheckSupported(EngineState& state);
+
 // Authenticates the protected image with the password policy and replaces it by its decrypted
 // form. Passwords tried: the empty one, then RememberedPassword (PasswordDialogMode 0, when
 // modification is permitted), or OwnerPassword, then the prompt of state.Control, at most three
