@@ -11,11 +11,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <thread>
 
 #include "engine/assembly/merge.h"
+#include "engine/core/job_control.h"
 #include "tests/support/large_pdf.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
@@ -248,10 +251,35 @@ TEST(DataSafety, LongNamesReadOnlyOutputsAndLinks) {
   EXPECT_FALSE(HasStagingFile(dir));
 }
 
-// A protected input is opened twice by a merge; the clock moving on between the openings (which
-// changes the decrypted information dictionary) must not fail it, a changed file must.
-TEST(DataSafety, ProtectedMergeDoesNotDependOnTheClock) {
+// A merge reads its inputs twice: first all of them, to count and check, then one at a time as
+// their pages are written. An input changed in between fails the merge and leaves no output; one
+// written again with the same bytes does not, and neither does the clock moving on between the
+// openings of a protected input (which changes its decrypted information dictionary). Classic
+// inputs are read again as they stand; inputs with object streams (made by qpdf) have their
+// converted objects kept from the first pass.
+TEST(DataSafety, MergeFailsOnlyWhenAnInputChangesBetweenItsReadings) {
   if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf missing";
+  const auto merge = [](MergeJob& job, const std::string& password, const std::function<void()>& change) {
+    job.CreationDateText = "20260102030405";
+    job.ProducerText = "test";
+    fs::remove(job.OutputPath);
+    EngineState state;
+    state.SecurityJobState.RememberedPassword = password;
+    int second = 0;
+    state.Clock = [&second] { return DocumentTime{2026, 1, 1, 0, 0, ++second % 60}; };
+    JobControl control;
+    bool changed = false;
+    control.ProgressSink = [&](int, const std::string& text) {
+      if (changed || text.rfind("Creating", 0) != 0) return;
+      changed = true;
+      change();
+    };
+    state.Control = &control;
+    const int result = RunMerge(state, job);
+    EXPECT_TRUE(changed);
+    return result;
+  };
+
   testing::PdfWriter w;
   w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
   w.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 100 100] >>");
@@ -259,40 +287,70 @@ TEST(DataSafety, ProtectedMergeDoesNotDependOnTheClock) {
   w.Object(4, "<< /Title (With an information dictionary) /CreationDate (D:20200101000000) >>");
   w.Finish("/Size 5 /Root 1 0 R /Info 4 0 R");
   const std::string dir = Folder("clock");
-  const std::string plain = WriteTempFile("safety-clock/plain.pdf", w.Bytes());
   const std::string locked = dir + "/locked.pdf";
-  ASSERT_TRUE(testing::EncryptWithQpdf(plain, locked, "u", "o", "128 --use-aes=n"));
-  // Copies of one protected file: merged inputs share their protection.
-  std::vector<std::string> inputs;
-  for (const char* name : {"one.pdf", "two.pdf", "three.pdf"}) {
-    inputs.push_back(dir + "/" + name);
-    fs::copy_file(locked, inputs.back(), fs::copy_options::overwrite_existing);
-  }
+  ASSERT_TRUE(testing::EncryptWithQpdf(WriteTempFile("safety-clock/plain.pdf", w.Bytes()), locked, "u", "o", "128 --use-aes=n"));
+  // Copies of one protected file: merged inputs share their protection. The same protection and
+  // pages when the last is changed: only the bytes tell it apart.
   for (const bool change : {false, true}) {
     MergeJob job;
-    for (const std::string& input : inputs) job.Inputs.push_back({input});
-    job.OutputPath = dir + "/merged.pdf";
-    job.CreationDateText = "20260102030405";
-    job.ProducerText = "test";
-    EngineState state;
-    state.SecurityJobState.RememberedPassword = "o";
-    int second = 0;
-    state.Clock = [&second] { return DocumentTime{2026, 1, 1, 0, 0, ++second % 60}; };
-    JobControl control;
-    bool changed = false;
-    control.ProgressSink = [&](int, const std::string& text) {
-      if (!change || changed || text.rfind("Creating", 0) != 0) return;
-      changed = true;
-      // The same protection and pages: only the bytes tell it apart.
-      WriteTempFile("safety-clock/three.pdf", ReadFile(locked) + "% changed\n");
-    };
-    state.Control = &control;
-    EXPECT_EQ(RunMerge(state, job), change ? kMergeFailed : kMergeDone) << change;
-    EXPECT_EQ(fs::exists(job.OutputPath), !change);
-    if (!change) {
-      EXPECT_EQ(QpdfPages(job.OutputPath, "o"), "3\n");
+    for (const char* name : {"one.pdf", "two.pdf", "three.pdf"}) {
+      fs::copy_file(locked, dir + "/" + name, fs::copy_options::overwrite_existing);
+      job.Inputs.push_back({dir + "/" + name});
     }
-    fs::remove(job.OutputPath);
+    job.OutputPath = dir + "/merged.pdf";
+    EXPECT_EQ(merge(job, "o", [&] {
+                if (change) WriteTempFile("safety-clock/three.pdf", ReadFile(locked) + "% changed\n");
+              }),
+              change ? kMergeFailed : kMergeDone)
+        << change;
+    EXPECT_EQ(QpdfPages(job.OutputPath, "o"), change ? "" : "3\n");
+  }
+
+  const struct {
+    const char* Name;
+    std::optional<std::string> Replacement;  // none: the file is removed
+    std::string Appended;                    // bytes behind the end of the replacement
+    int Result;
+  } cases[] = {
+      {"the same bytes", SimplePdf(1), "", kMergeDone},
+      {"more pages", SimplePdf(3), "", kMergeFailed},
+      {"as many pages, other bytes", SimplePdf(1), "% appended\n", kMergeFailed},
+      {"one byte of a page's text", [] {
+         std::string pdf = SimplePdf(1);
+         pdf[pdf.find("(Page 1)") + 1] = 'p';
+         return pdf;
+       }(), "", kMergeFailed},
+      {"removed", std::nullopt, "", kMergeFailed},
+  };
+  for (const bool streams : {false, true}) {
+    const auto write = [&](const std::string& name, const std::string& bytes, const std::string& appended = "") {
+      std::string path = WriteTempFile(name, bytes);
+      if (streams) RunCommand("qpdf --object-streams=generate --replace-input " + Quoted(path));
+      if (!appended.empty()) path = WriteTempFile(name, ReadFile(path) + appended);
+      return path;
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + (streams ? " (object streams)" : ""));
+      MergeJob changing;
+      changing.Inputs = {{write("merge-stable.pdf", SimplePdf(2))}, {write("merge-changing.pdf", SimplePdf(1))}};
+      changing.OutputPath = TempDir() + "/merge-changed-out.pdf";
+      EXPECT_EQ(merge(changing, "", [&] {
+                  if (c.Replacement) {
+                    write("merge-changing.pdf", *c.Replacement, c.Appended);
+                  } else {
+                    fs::remove(changing.Inputs[1].Path);
+                  }
+                }),
+                c.Result);
+      EXPECT_EQ(changing.JobResultIndex, c.Result == kMergeDone ? 3 : 1);
+      if (c.Result == kMergeDone) {
+        EXPECT_TRUE(testing::CheckWithQpdf(changing.OutputPath).Clean);
+        continue;
+      }
+      for (const auto& entry : fs::directory_iterator(TempDir())) {
+        EXPECT_EQ(entry.path().filename().string().rfind("merge-changed-out", 0), std::string::npos);
+      }
+    }
   }
 }
 

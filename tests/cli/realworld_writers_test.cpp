@@ -173,6 +173,18 @@ class RealWorldWriters : public ::testing::Test {
   Judge Oracles;
 };
 
+// folvex info counts the pages of files from many producers as pdfinfo does, one line each.
+TEST_F(RealWorldWriters, Info) {
+  std::string arguments, expected;
+  for (const char* name : kSample) {
+    arguments += " " + Quoted(Input(name));
+    expected += std::to_string(Oracles.Pages(Input(name))) + "\t" + Input(name) + "\n";
+  }
+  const testing::CommandResult run = RunCommand(std::string(FOLVEX_CLI_PATH) + " info" + arguments);
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(run.Output, expected);
+}
+
 // The last page, the first two, the last again: reversed and repeated.
 TEST_F(RealWorldWriters, Extract) {
   for (const char* name : kSample) {
