@@ -30,6 +30,31 @@ using testing::WriteTempFile;
 
 bool HaveOracles() { return HaveTool("qpdf") && HaveTool("pdftotext") && HaveTool("pdftoppm") && HaveTool("mutool"); }
 
+// A clean folder of its own under the test folder.
+std::string FreshFolder(const std::string& name) {
+  const std::string folder = TempDir() + "/" + name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::set<std::string> NamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// The page file shows the source page: one page, clean for qpdf, the same text and (when render
+// is set) the same pixels.
+void ExpectPageFile(const std::string& pageFile, const std::string& input, int page, bool render = true) {
+  SCOPED_TRACE(pageFile);
+  ASSERT_TRUE(fs::exists(pageFile));
+  const testing::QpdfCheck check = testing::CheckWithQpdf(pageFile);
+  EXPECT_TRUE(check.Clean) << check.Output;
+  EXPECT_EQ(testing::PdfinfoPages(pageFile), 1);
+  testing::ExpectSamePage(pageFile, 1, input, page, "", render);
+}
+
 testing::CommandResult Info(const std::string& arguments) {
   return RunCommand(std::string(FOLVEX_CLI_PATH) + " " + arguments + " 2>/dev/null");
 }
@@ -51,12 +76,8 @@ TEST(InfoCommand, CountsAndStatesOfFiles) {
   ASSERT_EQ(RunCommand("gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=" + Quoted(gs) + " " +
                        Quoted(WriteTempFile("damage.ps", ps))).ExitCode, 0);
   const std::string original = ReadFile(gs);
-  const struct {
-    std::string Path;
-    const char* Text;
-    int Status;
-  } cases[] = {
-      {TempDir() + "/missing.pdf", "X Not Found", 2},
+  for (const auto& [path, text, status] : {
+           std::tuple<std::string, const char*, int>{TempDir() + "/missing.pdf", "X Not Found", 2},
       {WriteTempFile("readme.txt", "Folvex works on whole PDF files.\n"), "X Not PDF?", 3},
       {WriteTempFile("ok.pdf", SimplePdf(2)), "2", 0},
       {TempDir(), "X Not Found", 2},  // a folder is no file
@@ -65,12 +86,10 @@ TEST(InfoCommand, CountsAndStatesOfFiles) {
       {WriteTempFile("damage-stripped.pdf", original.substr(0, original.rfind("xref"))), "6", 0},
       {WriteTempFile("damage-shifted.pdf", "%PDF-1.4\n% junk junk junk\n" + original), "6", 0},
       {WriteTempFile("damage-truncated.pdf", original.substr(0, original.size() - 40)), "6", 0},
-      {WriteTempFile("damage-prefixed.pdf", "garbage before the header\n" + original), "6", 0},
-  };
-  for (const auto& c : cases) {
-    const testing::CommandResult run = Info("info " + Quoted(c.Path));
-    EXPECT_EQ(run.Output, c.Text + ("\t" + c.Path + "\n")) << c.Path;
-    EXPECT_EQ(run.ExitCode, c.Status) << c.Path;
+      {WriteTempFile("damage-prefixed.pdf", "garbage before the header\n" + original), "6", 0}}) {
+    const testing::CommandResult run = Info("info " + Quoted(path));
+    EXPECT_EQ(run.Output, text + ("\t" + path + "\n")) << path;
+    EXPECT_EQ(run.ExitCode, status) << path;
   }
   const std::string a = WriteTempFile("multi-a.pdf", SimplePdf(1)), b = WriteTempFile("multi-b.pdf", SimplePdf(3));
   const testing::CommandResult several = Info("info " + Quoted(a) + " " + Quoted(b));
@@ -132,9 +151,7 @@ TEST(Outlines, ItemsOfTheSelectedPagesAreKeptWhenAsked) {
   w.Object(12, "<< /Title (Second) /Parent 10 0 R /Dest (second) >>");
   w.Object(13, "<< /Names [(second) [5 0 R /Fit]] >>");
   w.Finish("/Size 14 /Root 1 0 R");
-  const std::string folder = TempDir() + "/outlines";
-  fs::create_directories(folder);
-  const std::string input = WriteTempFile("outlines/o.pdf", w.Bytes());
+  const std::string folder = FreshFolder("outlines"), input = WriteTempFile("outlines/o.pdf", w.Bytes());
   const std::string extracted = TempDir() + "/outlines-out.pdf";
   for (const std::string& command : {"extract " + Quoted(input) + " 3,2,1 -o " + Quoted(extracted) +
                                          " --outlines keep --page-mode outlines-or-none",
@@ -144,24 +161,18 @@ TEST(Outlines, ItemsOfTheSelectedPagesAreKeptWhenAsked) {
   }
   // Extract: Third on page 1, then Second (level 2, so under the entry before it), then First.
   // Split: each page file with the items of its page.
-  const struct {
-    std::string File;
-    std::vector<int> Pages;
-    const char* Outline;
-  } outputs[] = {
-      {extracted, {3, 2, 1}, "-\t\"Third\"\t#page=1&zoom=100,0,0\n|\t\t\"Second\"\t#page=2&view=Fit\n|\t\"First\"\t#page=3&view=Fit\n"},
+  for (const auto& [file, pages, outline] : {
+           std::tuple<std::string, std::vector<int>, const char*>{extracted, {3, 2, 1}, "-\t\"Third\"\t#page=1&zoom=100,0,0\n|\t\t\"Second\"\t#page=2&view=Fit\n|\t\"First\"\t#page=3&view=Fit\n"},
       {folder + "/o_1.pdf", {1}, "|\t\"First\"\t#page=1&view=Fit\n"},
       {folder + "/o_2.pdf", {2}, "|\t\"Second\"\t#page=1&view=Fit\n"},
-      {folder + "/o_3.pdf", {3}, "|\t\"Third\"\t#page=1&zoom=100,0,0\n"},
-  };
-  for (const auto& out : outputs) {
-    SCOPED_TRACE(out.File);
-    const testing::QpdfCheck check = testing::CheckWithQpdf(out.File);
+      {folder + "/o_3.pdf", {3}, "|\t\"Third\"\t#page=1&zoom=100,0,0\n"}}) {
+    SCOPED_TRACE(file);
+    const testing::QpdfCheck check = testing::CheckWithQpdf(file);
     EXPECT_TRUE(check.Clean) << check.Output;
-    EXPECT_EQ(testing::PdfinfoPages(out.File), static_cast<int>(out.Pages.size()));
-    for (std::size_t k = 0; k < out.Pages.size(); ++k) testing::ExpectSamePage(out.File, static_cast<int>(k) + 1, input, out.Pages[k]);
-    EXPECT_EQ(RunCommand("mutool show " + Quoted(out.File) + " outline").Output, out.Outline);
-    EXPECT_NE(ReadFile(out.File).find("/Rotate 90"), std::string::npos);
+    EXPECT_EQ(testing::PdfinfoPages(file), static_cast<int>(pages.size()));
+    for (std::size_t k = 0; k < pages.size(); ++k) testing::ExpectSamePage(file, static_cast<int>(k) + 1, input, pages[k]);
+    EXPECT_EQ(RunCommand("mutool show " + Quoted(file) + " outline").Output, outline);
+    EXPECT_NE(ReadFile(file).find("/Rotate 90"), std::string::npos);
   }
   EXPECT_NE(ReadFile(extracted).find("/PageMode /UseOutlines"), std::string::npos);
 }
@@ -169,18 +180,20 @@ TEST(Outlines, ItemsOfTheSelectedPagesAreKeptWhenAsked) {
 // Failed extract, split and merge runs name their reason, leave every file as it was and write
 // nothing. An open end of a range is closed from the job's own opening of the input.
 TEST(CommandFailures, NameTheirReasonAndLeaveEveryFileAsItWas) {
-  const std::string dir = TempDir() + "/failures";
-  fs::create_directories(dir);
+  const std::string dir = FreshFolder("failures");
   WriteTempFile("failures/eleven.pdf", SimplePdf(11));
   WriteTempFile("failures/one.pdf", SimplePdf(1));
   WriteTempFile("failures/notes.txt", "plain words, no PDF\n");
   WriteTempFile("failures/junk.pdf", "not a pdf at all");
-  const struct {
-    const char* Arguments;  // {d} is the folder
-    int Status;
-    const char* Message;
-  } cases[] = {
-      {"extract {d}/eleven.pdf 10-12 -o {d}/out.pdf", 1, "Bad Page Input\n  \"10-12\""},
+  const auto contents = [&dir] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir)) files[entry.path().string()] = ReadFile(entry.path().string());
+    return files;
+  };
+  auto before = contents();
+  // The arguments ({d} is the folder), the status and the message.
+  for (const auto& [arguments, status, message] : {
+      std::tuple{"extract {d}/eleven.pdf 10-12 -o {d}/out.pdf", 1, "Bad Page Input\n  \"10-12\""},
       {"extract {d}/eleven.pdf '3-0' -o {d}/out.pdf", 1, "Bad Page Input\n  \"3-0\""},
       {"extract {d}/one.pdf 1 -o {d}/out.pdf", 1, "This File has only 1 Page"},
       {"extract {d}/one.pdf 5- -o {d}/out.pdf", 1, "This File has only 1 Page"},
@@ -201,18 +214,12 @@ TEST(CommandFailures, NameTheirReasonAndLeaveEveryFileAsItWas) {
       {"merge {d}/one.pdf {d}/absent.pdf -o {d}/out.pdf", 2, "File Not Found\n  {d}/absent.pdf"},
       {"merge {d}/one.pdf {d}/notes.txt -o {d}/out.pdf", 3, "Failure - Merge\n  {d}/notes.txt"},
       {"merge {d}/one.pdf {d}/eleven.pdf -o {d}/eleven.pdf", 1, "the new file would replace a file of this job"},
-      {"merge {d}/one.pdf {d}/one.pdf -o {d}/no-such-folder/out.pdf", 4, "Can't Save"},
-  };
-  std::map<std::string, std::string> before;
-  for (const auto& entry : fs::directory_iterator(dir)) before[entry.path().string()] = ReadFile(entry.path().string());
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Arguments);
-    const testing::CommandResult run = Folvex(Filled(c.Arguments, "{d}", dir));
-    EXPECT_EQ(run.ExitCode, c.Status) << run.Output;
-    EXPECT_NE(run.Output.find(Filled(c.Message, "{d}", dir)), std::string::npos) << run.Output;
-    std::map<std::string, std::string> after;
-    for (const auto& entry : fs::directory_iterator(dir)) after[entry.path().string()] = ReadFile(entry.path().string());
-    EXPECT_EQ(after, before);
+      {"merge {d}/one.pdf {d}/one.pdf -o {d}/no-such-folder/out.pdf", 4, "Can't Save"}}) {
+    SCOPED_TRACE(arguments);
+    const testing::CommandResult run = Folvex(Filled(arguments, "{d}", dir));
+    EXPECT_EQ(run.ExitCode, status) << run.Output;
+    EXPECT_NE(run.Output.find(Filled(message, "{d}", dir)), std::string::npos) << run.Output;
+    EXPECT_EQ(contents(), before);
   }
 
   // --backup keeps the old output as .bak on success, and puts it back after a failure.
@@ -226,36 +233,9 @@ TEST(CommandFailures, NameTheirReasonAndLeaveEveryFileAsItWas) {
   EXPECT_EQ(testing::PdfinfoPages(kept), HaveTool("pdfinfo") ? 1 : -1);
 }
 
-// A clean folder of its own under the test folder.
-std::string FreshFolder(const std::string& name) {
-  const std::string folder = TempDir() + "/" + name;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
-std::set<std::string> NamesIn(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
-
-// The page file shows the source page: one page, clean for qpdf, the same text and (when render
-// is set) the same pixels.
-void ExpectPageFile(const std::string& pageFile, const std::string& input, int page, bool render = true) {
-  SCOPED_TRACE(pageFile);
-  ASSERT_TRUE(fs::exists(pageFile));
-  const testing::QpdfCheck check = testing::CheckWithQpdf(pageFile);
-  EXPECT_TRUE(check.Clean) << check.Output;
-  EXPECT_EQ(testing::PdfinfoPages(pageFile), 1);
-  testing::ExpectSamePage(pageFile, 1, input, page, "", render);
-}
-
-TEST(SplitCommand, EveryPageBesideTheInputWithoutOverwriting) {
+TEST(SplitCommand, PageFilesTheirNamesAndSettings) {
   if (!HaveOracles()) GTEST_SKIP() << "qpdf, poppler or mutool missing";
-  const std::string folder = FreshFolder("split-all");
-  const std::string input = folder + "/Report.PDF";
-  testing::WriteTempFile("split-all/Report.PDF", SimplePdf(12));
+  const std::string folder = FreshFolder("split-all"), input = WriteTempFile("split-all/Report.PDF", SimplePdf(12));
   testing::CommandResult run = Folvex("split " + Quoted(input));
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("12 page files written"), std::string::npos) << run.Output;
@@ -279,17 +259,14 @@ TEST(SplitCommand, EveryPageBesideTheInputWithoutOverwriting) {
     expected.insert(name + ".pdf");
   }
   EXPECT_EQ(NamesIn(folder), expected);
-}
 
-TEST(SplitCommand, OutputFolderPaddingAndSettings) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf, poppler or mutool missing";
-  const std::string input = WriteTempFile("split-settings.pdf", SimplePdf(120));
-  const std::string out = FreshFolder("split-settings-out");
-  testing::CommandResult run = Folvex("split " + Quoted(input) + " 7,120 --output-dir " + Quoted(out) +
-                                      " --open-view 150F --layout one-column --direction r2l --page-mode thumbs --quiet");
+  // Into a folder, padded to three digits, with the viewer settings.
+  const std::string wide = WriteTempFile("split-settings.pdf", SimplePdf(120)), out = FreshFolder("split-settings-out");
+  run = Folvex("split " + Quoted(wide) + " 7,120 --output-dir " + Quoted(out) +
+               " --open-view 150F --layout one-column --direction r2l --page-mode thumbs --quiet");
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(NamesIn(out), (std::set<std::string>{"split-settings_007.pdf", "split-settings_120.pdf"}));
-  ExpectPageFile(out + "/split-settings_007.pdf", input, 7);
+  ExpectPageFile(out + "/split-settings_007.pdf", wide, 7);
   const std::string bytes = testing::ReadFile(out + "/split-settings_120.pdf");
   EXPECT_NE(bytes.find("/OpenAction [ 4 0 R /XYZ null null 1.500000 ]\n/ViewerPreferences << /FitWindow true \n"
                        "/Direction /R2L >>\n/PageLayout /OneColumn\n/PageMode /UseThumbs\n>>\nendobj\n"),
@@ -298,7 +275,7 @@ TEST(SplitCommand, OutputFolderPaddingAndSettings) {
 
   // The split's own outline and page-mode values come from a settings file.
   const std::string ini = WriteTempFile("split.ini", "[File Setting]\nPageModeS=1\nPageModeE=3\n");
-  run = Folvex("split " + Quoted(input) + " 1 --output-dir " + Quoted(out) + " --settings " + Quoted(ini) + " --quiet");
+  run = Folvex("split " + Quoted(wide) + " 1 --output-dir " + Quoted(out) + " --settings " + Quoted(ini) + " --quiet");
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(testing::ReadFile(out + "/split-settings_001.pdf").find("/PageMode /UseOutlines\n"), std::string::npos);
 }
@@ -470,27 +447,6 @@ TEST(MergeCommand, FileNameOutlinesAboveTheKeptOutlines) {
   EXPECT_NE(bytes.find("/PageMode /UseOutlines\n/Outlines "), std::string::npos);
 }
 
-// The page counts of the inputs are handed back with the job.
-TEST(RunMerge, FiftyFilesAndThePageCountsHandedBack) {
-  if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf missing";
-  MergeJob job{.OutputPath = TempDir() + "/merge-fifty.pdf", .CreationDateText = "20260102030405", .ProducerText = "test"};
-  int total = 0;
-  for (int i = 0; i < 50; ++i) {
-    job.Inputs.push_back({WriteTempFile("merge-many-" + std::to_string(i) + ".pdf", SimplePdf(1 + i % 3))});
-    total += 1 + i % 3;
-  }
-  EngineState state;
-  ASSERT_EQ(RunMerge(state, job), kMergeDone);
-  for (int i = 0; i < 50; ++i) {
-    EXPECT_EQ(job.Inputs[static_cast<std::size_t>(i)].PageCount, 1 + i % 3);
-    EXPECT_FALSE(job.Inputs[static_cast<std::size_t>(i)].Encrypted);
-  }
-  EXPECT_EQ(job.JobResultIndex, total);
-  EXPECT_TRUE(testing::CheckWithQpdf(job.OutputPath).Clean);
-  EXPECT_EQ(testing::PdfinfoPages(job.OutputPath), total);
-  EXPECT_EQ(PageText(job.OutputPath, total), PageText(job.Inputs.back().Path, 2));
-}
-
 TEST(SecurityOutputPath, NamesBesideTheInputOrInTheFolder) {
   for (const auto& [input, folder, expected] :
        {std::tuple{"/a/b/report.pdf", "", "/a/b/report-s.pdf"}, {"REPORT.PDF", "", "REPORT-s.pdf"}, {"notes", "", "notes-s.pdf"},
@@ -507,35 +463,31 @@ TEST(ProtectCommand, CopiesHaveTheChosenMethodAndPermissions) {
   if (!HaveOracles()) GTEST_SKIP() << "qpdf, poppler or mutool missing";
   const std::string input = WriteTempFile("cli-aes.pdf", SimplePdf(3));
   const std::string output = TempDir() + "/cli-aes-s.pdf";
-  const struct {
-    const char* Name;
-    std::string Method, User, Owner, Allow;
-    const char* Permissions;
-  } cases[] = {
-      {"rc4, print and modify", "", "user", "owner", "--allow print,modify", "-820"},
-      {"print and modify", "--aes256", "user", "owner", "--allow print,modify", "-820"},
-      {"nothing allowed", "--aes256", "user", "owner", "", "-3904"},
-      {"empty user password", "--aes256", "", "owner", "--allow copy", "-3376"},
-      {"utf-8 passwords", "--aes256", "p\u00E4ss", "\u00F6wner", "--allow annotate", "-3616"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
+  // The method option, the passwords, the permissions and their /P.
+  for (const auto& [method, user, owner, allow, permissions] : {
+           std::tuple<std::string, std::string, std::string, const char*, const char*>{
+               "", "user", "owner", "--allow print,modify", "-820"},
+           {"--aes256", "user", "owner", "--allow print,modify", "-820"},
+           {"--aes256", "user", "owner", "", "-3904"},
+           {"--aes256", "", "owner", "--allow copy", "-3376"},
+           {"--aes256", "p\u00E4ss", "\u00F6wner", "--allow annotate", "-3616"}}) {
+    SCOPED_TRACE(method + " " + allow + " " + user);
     fs::remove(output);
-    const testing::CommandResult run = Folvex("protect " + c.Method + " " + Quoted(input) + " --user-password " +
-                                              Quoted(c.User) + " --owner-password " + Quoted(c.Owner) + " " + c.Allow);
+    const testing::CommandResult run = Folvex("protect " + method + " " + Quoted(input) + " --user-password " +
+                                              Quoted(user) + " --owner-password " + Quoted(owner) + " " + allow);
     ASSERT_EQ(run.ExitCode, 0) << run.Output;
     EXPECT_NE(run.Output.find("Done"), std::string::npos);
-    const std::string shown = RunCommand("qpdf --show-encryption --password=" + Quoted(c.Owner) + " " + Quoted(output)).Output;
-    const bool aes = !c.Method.empty();
+    const std::string shown = RunCommand("qpdf --show-encryption --password=" + Quoted(owner) + " " + Quoted(output)).Output;
+    const bool aes = !method.empty();
     EXPECT_NE(shown.find(aes ? "R = 6" : "R = 3"), std::string::npos) << shown;
     EXPECT_NE(shown.find(aes ? "stream encryption method: AESv3" : "stream encryption method: RC4"), std::string::npos) << shown;
-    EXPECT_NE(shown.find(std::string("P = ") + c.Permissions + "\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(std::string("P = ") + permissions + "\n"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Supplied password is owner password"), std::string::npos) << shown;
-    for (const std::string& password : {c.User, c.Owner}) {
+    for (const std::string& password : {user, owner}) {
       EXPECT_TRUE(testing::CheckWithQpdf(output, password).Clean) << password;
     }
-    EXPECT_EQ(PdfText(output, c.User), PdfText(input));
-    const testing::CommandResult back = Folvex("unprotect " + Quoted(output) + " --password " + Quoted(c.Owner));
+    EXPECT_EQ(PdfText(output, user), PdfText(input));
+    const testing::CommandResult back = Folvex("unprotect " + Quoted(output) + " --password " + Quoted(owner));
     EXPECT_EQ(back.ExitCode, 0) << back.Output;
     EXPECT_EQ(PdfText(TempDir() + "/cli-aes-s-r.pdf"), PdfText(input));
   }

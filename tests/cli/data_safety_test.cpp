@@ -306,6 +306,23 @@ TEST(DataSafety, MergeFailsOnlyWhenAnInputChangesBetweenItsReadings) {
     EXPECT_EQ(QpdfPages(job.OutputPath, "o"), change ? "" : "3\n");
   }
 
+  // Fifty inputs, none changed: their page counts are handed back with the job.
+  MergeJob many{.OutputPath = TempDir() + "/merge-fifty.pdf"};
+  int total = 0;
+  for (int i = 0; i < 50; ++i) {
+    many.Inputs.push_back({WriteTempFile("merge-many-" + std::to_string(i) + ".pdf", SimplePdf(1 + i % 3))});
+    total += 1 + i % 3;
+  }
+  ASSERT_EQ(merge(many, "", [] {}), kMergeDone);
+  for (std::size_t i = 0; i < 50; ++i) {
+    EXPECT_EQ(many.Inputs[i].PageCount, static_cast<int>(1 + i % 3));
+    EXPECT_FALSE(many.Inputs[i].Encrypted);
+  }
+  EXPECT_EQ(many.JobResultIndex, total);
+  EXPECT_TRUE(testing::CheckWithQpdf(many.OutputPath).Clean);
+  EXPECT_EQ(QpdfPages(many.OutputPath), std::to_string(total) + "\n");
+  EXPECT_EQ(testing::PageText(many.OutputPath, total), testing::PageText(many.Inputs.back().Path, 2));
+
   const struct {
     const char* Name;
     std::optional<std::string> Replacement;  // none: the file is removed

@@ -153,15 +153,10 @@ class RealWorldWriters : public ::testing::Test {
 
   static std::string Input(const char* name) { return testing::RealWorldDir() + "/" + name + ".pdf"; }
 
-  std::vector<PageOf> PagesOf(const std::string& file, const std::vector<int>& pages) {
-    std::vector<PageOf> sources;
-    for (int page : pages) sources.push_back({file, page});
-    return sources;
-  }
   std::vector<PageOf> AllPagesOf(const std::string& file) {
-    std::vector<int> pages(static_cast<std::size_t>(Oracles.Pages(file)));
-    for (std::size_t k = 0; k < pages.size(); ++k) pages[k] = static_cast<int>(k) + 1;
-    return PagesOf(file, pages);
+    std::vector<PageOf> pages;
+    for (int page = 1; page <= Oracles.Pages(file); ++page) pages.push_back({file, page});
+    return pages;
   }
 
   void Run(const std::string& arguments) {
@@ -194,7 +189,7 @@ TEST_F(RealWorldWriters, Extract) {
     const std::string output = Folder + "/" + name + ".pdf";
     const std::string last = std::to_string(count);
     ASSERT_NO_FATAL_FAILURE(Run("extract " + Quoted(input) + " " + last + ",1-2," + last + " -o " + Quoted(output)));
-    Oracles.Expect({output, "", PagesOf(input, {count, 1, 2, count})});
+    Oracles.Expect({output, "", {{input, count}, {input, 1}, {input, 2}, {input, count}}});
   }
 }
 
@@ -235,8 +230,7 @@ TEST_F(RealWorldWriters, Merge) {
     const std::vector<PageOf> more = AllPagesOf(second);
     pages.insert(pages.end(), more.begin(), more.end());
     // The last page of the first input and the first of the second meet in the middle.
-    Written merged{output, "", pages};
-    Oracles.Expect(merged);
+    Oracles.Expect({output, "", pages});
     const std::size_t seam = static_cast<std::size_t>(Oracles.Pages(first));
     EXPECT_TRUE(Judge::Render(output, static_cast<int>(seam) + 1, "") == Oracles.Rendered(second, 1)) << output;
   }
