@@ -307,7 +307,8 @@ TEST(DataSafety, MergeFailsOnlyWhenAnInputChangesBetweenItsReadings) {
   }
 
   // Fifty inputs, none changed: their page counts are handed back with the job.
-  MergeJob many{.OutputPath = TempDir() + "/merge-fifty.pdf"};
+  MergeJob many;
+  many.OutputPath = TempDir() + "/merge-fifty.pdf";
   int total = 0;
   for (int i = 0; i < 50; ++i) {
     many.Inputs.push_back({WriteTempFile("merge-many-" + std::to_string(i) + ".pdf", SimplePdf(1 + i % 3))});
