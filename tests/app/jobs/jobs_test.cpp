@@ -348,9 +348,9 @@ TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
     Session.Passwords = RunPasswords();
     Session.Passwords.OwnerPassword = c.Set ? "" : "o";
     Session.Settings.bSecFolder = false;
-    for (const std::string& spec : c.Rows) {
-      const std::string name = spec.substr(0, spec.find(':'));
-      const std::string kind = spec.substr(spec.find(':') + 1);
+    for (const std::string& row : c.Rows) {
+      const std::string name = row.substr(0, row.find(':'));
+      const std::string kind = row.substr(row.find(':') + 1);
       AddRow(kind == "L" ? Locked(name) : kind == "-" ? PathOf(name) : Pdf(name, std::stoi(kind)), true);
     }
     const auto before = Files();

@@ -15,7 +15,7 @@ using testing::SimplePdf;
 using testing::WriteTempFile;
 
 // A row; the path is C:\f\ and the name unless given.
-struct Spec {
+struct RowText {
   const char* Name;
   const char* Page = "?";
   const char* Date = "01/01/20 00:00:00";
@@ -24,9 +24,9 @@ struct Spec {
   const char* Path = nullptr;
 };
 
-FileList ListOf(const std::vector<Spec>& specs, bool japanese = false) {
+FileList ListOf(const std::vector<RowText>& rows, bool japanese = false) {
   FileList list{{}, japanese};
-  for (const Spec& s : specs) {
+  for (const RowText& s : rows) {
     list.Rows.push_back({s.Name, s.Path ? s.Path : std::string("C:\\f\\") + s.Name, s.Date, s.Page,
                          IconOf(PageValueOf(s.Page)), s.Selected, s.Focused});
   }
@@ -152,10 +152,10 @@ TEST(History, SnapshotsKeepEveryRowAndAMemoryFailureSwitchesTheHistoryOff) {
 }
 
 TEST(SortRows, KeysDirectionsAndTheRowsTheyMove) {
-  struct Case { const char* Title; std::vector<Spec> Rows; SortKey Key; bool SelectedOnly, Ascending, Changed; const char* After; };
-  const std::vector<Spec> pages = {{"n", "12"}, {"u", "?"}, {"x", "X Not PDF?"}, {"f", "X Not Found"},
+  struct Case { const char* Title; std::vector<RowText> Rows; SortKey Key; bool SelectedOnly, Ascending, Changed; const char* After; };
+  const std::vector<RowText> pages = {{"n", "12"}, {"u", "?"}, {"x", "X Not PDF?"}, {"f", "X Not Found"},
                                    {"e", "Encrypted"}, {"k", "2 Encrypted"}, {"m", "3"}};
-  const std::vector<Spec> dates = {{"d00", "?", "01/01/00 00:00:00"}, {"d99", "?", "12/31/99 23:59:58"},
+  const std::vector<RowText> dates = {{"d00", "?", "01/01/00 00:00:00"}, {"d99", "?", "12/31/99 23:59:58"},
                                    {"d79", "?", "06/01/79 00:00:00"}, {"d80", "?", "06/01/80 00:00:00"},
                                    {"d20b", "?", "03/01/20 00:00:00"}, {"d20a", "?", "02/29/20 10:00:00"}};
   for (const Case& c : {
