@@ -9,12 +9,12 @@ rm -rf "$work" && mkdir -p "$work"
 crlf() { sed 's/$/\r/'; }
 
 # --- Both languages: first start in an empty folder, screenshots of the window, a menu and a dialog.
+printf '[General]\nPosition=\nInputFolder=\nOutputFolder=\nColumns=\n[Processing]\nOrgFileDelete=On\nNewFileRecord=On\nNewFileOpen=Off\nFileBackUp=Off\nPageDisp=Off\n[File Setting]\nDispScale=N\n[Tomlet]\nTomlet=\n[Security Setting]\nbPrint=0\nbModify=0\nbCopy=0\nbAdAnnot=0\nbSecFolder=0\n' |
+  crlf >"$work/default.ini"
 for lang in us jp; do
   dir="$work/first-$lang"
   mkdir -p "$dir"
   start_folvex "$dir" "/$lang"
-  printf '[General]\nPosition=\nInputFolder=\nOutputFolder=\nColumns=\n[Processing]\nOrgFileDelete=On\nNewFileRecord=On\nNewFileOpen=Off\nFileBackUp=Off\nPageDisp=Off\n[File Setting]\nDispScale=N\n[Tomlet]\nTomlet=\n[Security Setting]\nbPrint=0\nbModify=0\nbCopy=0\nbAdAnnot=0\nbSecFolder=0\n' |
-    crlf >"$work/default.ini"
   cmp -s "$dir/Folvex.ini" "$work/default.ini" || fail "/$lang: the first start did not write exactly the default settings"
   shot "main-$lang"
   keys alt+f
@@ -22,7 +22,7 @@ for lang in us jp; do
   keys Escape Escape
   focus_main
   keys alt+s f
-  id=$(wait_window '.') || fail "/$lang: no File Setting dialog"
+  id=$(wait_window '.') || fail_now "/$lang: no File Setting dialog"
   shot "file-setting-$lang"
   keys Escape
   wait_closed "$id" || fail "/$lang: the File Setting dialog stayed open"
@@ -48,15 +48,15 @@ start_folvex "$dir" /us
 
 # Edit File Name with nothing selected appends a row.
 keys alt+e e
-id=$(wait_window '^Folvex$') || fail "no Edit File Name dialog"
+id=$(wait_window '^Folvex$') || fail_now "no Edit File Name dialog"
 type_text "$(win_path "$dir/a.pdf")"
 keys Return
-wait_closed "$id" || fail "the Edit File Name dialog stayed open"
+wait_closed "$id" || fail_now "the Edit File Name dialog stayed open"
 
 # Two files dropped below the rows: appended, selected and sorted by name (b, c).
 focus_main
 wine "$FOLVEX_BUILD/post_drop.exe" 20 400 "$(win_path "$dir/c.pdf")" "$(win_path "$dir/b.pdf")" ||
-  fail "post_drop could not deliver the drop"
+  fail_now "post_drop could not deliver the drop"
 sleep 1.5
 shot "session-added"
 
@@ -88,76 +88,63 @@ xdotool mouseup 1
 sleep 1
 shot "session-dragged"
 
+# save_as FILE: types FILE into the save dialog a job opens.
+save_as() {
+  wait_window '.' >/dev/null || fail_now "no save dialog for $1"
+  sleep 0.5
+  type_text "$(win_path "$dir/$1")"
+  keys Return
+}
+
 # Merge All in list order (a, c, b) into merged.pdf.
 keys alt+o m
-id=$(wait_window '.') || fail "no save dialog for Merge All"
-sleep 0.5
-type_text "$(win_path "$dir/merged.pdf")"
-keys Return
-done_box=$(wait_window '^Folvex$') || fail "no message after Merge All"
-shot "session-merged"
-keys Return
-wait_closed "$done_box" || true
-[ -f "$dir/merged.pdf" ] || fail "Merge All wrote no file"
+save_as merged.pdf
+confirm_done || fail_now "Merge All did not end"
 qpdf --check "$dir/merged.pdf" >/dev/null 2>&1 || fail "merged.pdf does not pass qpdf --check"
-pages=$(pdfinfo "$dir/merged.pdf" | awk '/^Pages:/ {print $2}')
-[ "$pages" = 10 ] || fail "merged.pdf has $pages pages, expected 10"
-[ "$(pdftotext -f 1 -l 1 "$dir/merged.pdf" - | tr -d '\f\n')" = "Nested page 1" ] || fail "merged.pdf page 1 is not a.pdf's first page"
-[ "$(pdftotext -f 8 -l 8 "$dir/merged.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "merged.pdf page 8 is not b.pdf's first page"
+[ "$(pages_of "$dir/merged.pdf")" = 10 ] || fail "merged.pdf does not have 10 pages"
+[ "$(page_text "$dir/merged.pdf" 1)" = "Nested page 1" ] || fail "merged.pdf page 1 is not a.pdf's first page"
+[ "$(page_text "$dir/merged.pdf" 8)" = "Page 1" ] || fail "merged.pdf page 8 is not b.pdf's first page"
 
 # The new row is the only selected one: Extract pages 9 and 8 of it (b.pdf's second and first).
 focus_main
 keys alt+o x
-id=$(wait_window '.') || fail "no page-range dialog"
+id=$(wait_window '.') || fail_now "no page-range dialog"
 type_text "9,8"
 keys Return
 wait_closed "$id" || true
-id=$(wait_window '.') || fail "no save dialog for Extract"
-sleep 0.5
-type_text "$(win_path "$dir/extract.pdf")"
-keys Return
-done_box=$(wait_window '^Folvex$') || fail "no message after Extract"
-keys Return
-wait_closed "$done_box" || true
+save_as extract.pdf
+confirm_done || fail_now "Extract did not end"
 qpdf --check "$dir/extract.pdf" >/dev/null 2>&1 || fail "extract.pdf does not pass qpdf --check"
-[ "$(pdfinfo "$dir/extract.pdf" | awk '/^Pages:/ {print $2}')" = 2 ] || fail "extract.pdf does not have 2 pages"
-[ "$(pdftotext -f 1 -l 1 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 2" ] || fail "extract.pdf page 1 is not merged page 9"
-[ "$(pdftotext -f 2 -l 2 "$dir/extract.pdf" - | tr -d '\f\n')" = "Page 1" ] || fail "extract.pdf page 2 is not merged page 8"
+[ "$(pages_of "$dir/extract.pdf")" = 2 ] || fail "extract.pdf does not have 2 pages"
+[ "$(page_text "$dir/extract.pdf" 1)" = "Page 2" ] || fail "extract.pdf page 1 is not merged page 9"
+[ "$(page_text "$dir/extract.pdf" 2)" = "Page 1" ] || fail "extract.pdf page 2 is not merged page 8"
 
 # Set Security on the extracted file (now the selected row): user and owner passwords.
 focus_main
 keys alt+o e
-id=$(wait_window '^Security Setting$') || fail "no security dialog"
+wait_window '^Security Setting$' >/dev/null || fail_now "no security dialog"
 type_text "user"
 keys Tab
 type_text "owner"
 keys Return
-done_box=$(wait_window '^Folvex$') || fail "no message after Set Security"
-keys Return
-wait_closed "$done_box" || true
+confirm_done || fail_now "Set Security did not end"
 secured="$dir/extract-s.pdf"
-[ -f "$secured" ] || fail "Set Security wrote no extract-s.pdf"
 qpdf --check --password=owner "$secured" >/dev/null 2>&1 || fail "extract-s.pdf does not pass qpdf --check"
-encryption=$(qpdf --show-encryption --password=user "$secured" 2>&1 || true)
-[[ "$encryption" == *"R = 3"* ]] || fail "extract-s.pdf is not protected: $encryption"
-[ "$(pdftotext -upw user -f 1 -l 1 "$secured" - | tr -d '\f\n')" = "Page 2" ] || fail "extract-s.pdf does not open with the user password"
+[[ "$(qpdf --show-encryption --password=user "$secured" 2>&1)" == *"R = 3"* ]] || fail "extract-s.pdf is not protected"
+[ "$(page_text "$secured" 1 -upw user)" = "Page 2" ] || fail "extract-s.pdf does not open with the user password"
 pdftotext "$secured" - >/dev/null 2>&1 && fail "extract-s.pdf opens without a password"
 
 # Remove Security on the protected copy (the selected row) with its owner password.
 focus_main
 keys alt+o r
-id=$(wait_window '.') || fail "no password dialog"
+wait_window '.' >/dev/null || fail_now "no password dialog"
 type_text "owner"
 keys Return
-done_box=$(wait_window '^Folvex$') || fail "no message after Remove Security"
-shot "session-unprotected"
-keys Return
-wait_closed "$done_box" || true
+confirm_done || fail_now "Remove Security did not end"
 opened="$dir/extract-s-r.pdf"
 qpdf --check "$opened" >/dev/null 2>&1 || fail "extract-s-r.pdf does not pass qpdf --check"
-encryption=$(qpdf --show-encryption "$opened" 2>&1 || true)
-[[ "$encryption" == *"File is not encrypted"* ]] || fail "extract-s-r.pdf is still protected: $encryption"
-[ "$(pdftotext -f 2 -l 2 "$opened" - | tr -d '\f\n')" = "Page 1" ] || fail "extract-s-r.pdf lost its pages"
+[[ "$(qpdf --show-encryption "$opened" 2>&1)" == *"File is not encrypted"* ]] || fail "extract-s-r.pdf is still protected"
+[ "$(page_text "$opened" 2)" = "Page 1" ] || fail "extract-s-r.pdf lost its pages"
 
 shot "session-end"
 stop_folvex
@@ -166,4 +153,4 @@ stop_folvex
 [ "$(ini_value "$dir/Folvex.ini" PageDisp)" = Off ] || fail "PageDisp was not kept"
 [ "$(ini_value "$dir/Folvex.ini" OutputFolder)" = "$(win_path "$dir")" ] || fail "OutputFolder is not the folder of the last output"
 grep -aq "^OColor=0 16777215" "$dir/Folvex.ini" || fail "the exit did not write the whole settings file"
-echo "main window session: all checks passed"
+end_session
