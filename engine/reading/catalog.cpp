@@ -135,6 +135,19 @@ struct CatalogReader {
   }
 };
 
+// The trailer's /Root is the catalog when it says so, and also when its /Type is missing or
+// misspelt but it names the page tree with /Pages, as other readers take it. Returns 0 or the
+// code of the first check that fails.
+int CheckCatalogType(const Byte* catalogStart, const Byte* catalogEnd, const Byte* end, int& error) {
+  auto namesPageTree = [&] { return FindKey("/Pages", catalogStart, catalogEnd, error) != nullptr; };
+  const Byte* type = FindKey("/Type", catalogStart, catalogEnd, error);
+  if (type == nullptr) return namesPageTree() ? 0 : -115;
+  const Byte* p = type + 5;
+  if (SkipWhitespace(p, end, error) < 0) return -116;
+  if (StartsWith(p, end, "/Catalog") && IsDelimiter(p[8])) return 0;
+  return namesPageTree() ? 0 : StartsWith(p, end, "/Catalog") ? -118 : -117;
+}
+
 }  // namespace
 
 int AnalyzeCatalog(EngineState& state, DocumentSlot& slot) {
@@ -156,12 +169,7 @@ int AnalyzeCatalog(EngineState& state, DocumentSlot& slot) {
   const Byte* catalogStart = p + 2;
   const Byte* catalogEnd = FindDictEnd(catalogStart, end);
   if (catalogEnd == nullptr) return fail(-114);
-  const Byte* type = FindKey("/Type", catalogStart, catalogEnd, error);
-  if (type == nullptr) return fail(-115);
-  p = type + 5;
-  if (SkipWhitespace(p, end, error) < 0) return fail(-116);
-  if (!StartsWith(p, end, "/Catalog")) return fail(-117);
-  if (!IsDelimiter(p[8])) return fail(-118);
+  if (int code = CheckCatalogType(catalogStart, catalogEnd, end, error); code < 0) return fail(code);
   error = 0;
 
   CatalogReader reader{state, slot, begin, end};

@@ -50,6 +50,19 @@ const Byte* DirectArrayAfter(const Byte* key, std::size_t keyLength, const Byte*
   return p + 1;
 }
 
+// The first kid of the /Kids value at p: past its "[", or p itself in a damaged file whose "["
+// was lost but whose references run up to the "]". Null for anything else.
+const Byte* KidsListStart(const Byte* p, const Byte* end) {
+  if (p < end && *p == '[') return p + 1;
+  const Byte* q = p;
+  int number = 0, generation = 0, ignored = 0;
+  bool anyKid = false;
+  while (ReadReference(q, end, number, generation, ignored)) anyKid = true;
+  ignored = 0;
+  if (!anyKid || SkipWhitespace(q, end, ignored) < 0 || *q != ']') return nullptr;
+  return p;
+}
+
 }  // namespace
 
 int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
@@ -70,15 +83,17 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
     if (dictEnd == nullptr) return error = -104;
     FindKeys(kNodeKeys, start, dictEnd, keys);
   }
-  const Byte* type = keys[4];
-  if (type == nullptr) return error = -105;
+  // Without /Type the role is plain all the same: a node lists kids, a page has none.
+  bool isPagesNode = keys[5] != nullptr;
+  if (const Byte* type = keys[4]) {
+    const Byte* p = type + 5;
+    if (SkipWhitespace(p, end, error) < 0) return error = -106;
+    if (!StartsWith(p, end, "/Page")) return error = -107;
+    p += 5;
+    isPagesNode = *p == 's';
+    if (!isPagesNode && !IsDelimiter(*p)) return error = -110;
+  }
   error = 0;
-  const Byte* p = type + 5;
-  if (SkipWhitespace(p, end, error) < 0) return error = -106;
-  if (!StartsWith(p, end, "/Page")) return error = -107;
-  p += 5;
-  bool isPagesNode = *p == 's';
-  if (!isPagesNode && !IsDelimiter(*p)) return error = -110;
 
   const Byte* const* attributes = keys;
   for (int i = 0; i < 4; ++i) {
@@ -111,9 +126,10 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
   error = 0;
   const Byte* q = kids + 5;
   if (SkipWhitespace(q, end, error) < 0) return error = -107;
-  if (*q != '[') return error = -109;
+  const Byte* firstKid = KidsListStart(q, end);
+  if (firstKid == nullptr) return error = -109;
   error = 0;
-  facts.Kids = static_cast<int>(q + 1 - begin);
+  facts.Kids = static_cast<int>(firstKid - begin);
   return 0;
 }
 
@@ -178,8 +194,9 @@ int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long o
   }
   const Byte* p = kids + 5;
   if (SkipWhitespace(p, end, error) < 0) return error = -107;
-  if (*p != '[') return error = -109;
-  return static_cast<int>(p + 1 - begin);
+  const Byte* firstKid = KidsListStart(p, end);
+  if (firstKid == nullptr) return error = -109;
+  return static_cast<int>(firstKid - begin);
 }
 
 namespace {
@@ -213,8 +230,14 @@ int OpenRootNode(EngineState& state, const DocumentSlot& slot, const Byte* catal
   rootStart = p + 2;
   rootEnd = FindDictEnd(rootStart, end);
   if (rootEnd == nullptr) return error = -127;
+  // A root without /Type is taken for what the catalog says it is when it lists kids.
   const Byte* type = FindKey("/Type", rootStart, rootEnd, error);
-  if (type == nullptr) return error = -128;
+  if (type == nullptr) {
+    error = 0;
+    if (FindKey("/Kids", rootStart, rootEnd, error) == nullptr) return error = -128;
+    error = 0;
+    return 0;
+  }
   p = type + 5;
   if (SkipWhitespace(p, end, error) < 0) return error = -129;
   if (!StartsWith(p, end, "/Pages") || !IsDelimiter(p[6])) return error = -130;
@@ -237,7 +260,7 @@ const Byte* OpenRootKids(EngineState& state, const DocumentSlot& slot, const Byt
     error = -133;
     return nullptr;
   }
-  if (*p == '[') return p + 1;
+  if (const Byte* firstKid = KidsListStart(p, end)) return firstKid;
   int number = 0, generation = 0;
   if (!ReadReference(p, end, number, generation, error)) {
     error = -134;

@@ -57,6 +57,7 @@ struct CopyContext {
   const DocumentSlot& Slot;
   std::string& Copy;
   InheritedLines& Lines;
+  bool HasType = false;  // the page dictionary copied has a /Type entry
 
   int Fail(int code) {
     State.LastErrorCode = code;
@@ -104,6 +105,7 @@ int CopyDictionary(CopyContext& context, const Byte* open, const Byte* close) {
     const Byte* keyEnd = p + 1;
     while (keyEnd < close && !IsDelimiter(*keyEnd)) ++keyEnd;
     const bool dropped = IsDroppedKey(p, keyEnd);
+    if (keyEnd - p == 5 && StartsWith(p, keyEnd, "/Type")) context.HasType = true;
     const Byte* valueEnd = keyEnd;
     SkipBlanks(valueEnd, close);
     // A key without a value (the dictionary closes right after it) stands alone.
@@ -216,6 +218,8 @@ int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page
 
   copy.clear();
   if (CopyDictionary(context, dict, close) != 1) return 0;
+  // A page read without /Type is written with it, as every reader expects.
+  if (!context.HasType) copy += "/Type /Page\n";
   for (int source = kSourceResources; source <= kSourceRotate; ++source) {
     if ((page.Need & (1 << source)) == 0) continue;
     if (AppendInheritedLine(context, source, page.Sources[static_cast<std::size_t>(source)]) != 1) return 0;
