@@ -140,26 +140,6 @@ bool DictionaryValue(const OutlineScan& scan, const Byte* p, const Byte* limit, 
   return dict.End != nullptr;
 }
 
-// Steps over an array whose "[" is at p, with nested arrays and strings.
-bool SkipArray(const Byte*& p, const Byte* limit) {
-  int depth = 0;
-  while (p < limit) {
-    if (*p == '(') {
-      if (!SkipLiteralString(p, limit)) return false;
-    } else if (IsHexStringStart(p)) {
-      if (!SkipHexString(p, limit)) return false;
-    } else {
-      if (*p == '[') ++depth;
-      if (*p == ']' && --depth == 0) {
-        ++p;
-        return true;
-      }
-      ++p;
-    }
-  }
-  return false;
-}
-
 // Reads an explicit destination whose "[" is at p: a page reference, then the view part up to the
 // closing "]". After success p stands behind the "]".
 bool ReadDestinationArray(const OutlineScan& scan, const Byte*& p, const Byte* limit, Destination& target) {

@@ -370,6 +370,52 @@ const Byte* LocateObject(const Byte* begin, const Byte* end, long offset, int nu
   return p;
 }
 
+bool SkipArray(const Byte*& cursor, const Byte* end) {
+  int depth = 0;
+  while (cursor < end) {
+    const Byte c = *cursor;
+    if (c == '(') {
+      if (!SkipLiteralString(cursor, end)) return false;
+    } else if (c == '<' && cursor + 1 < end && cursor[1] == '<') {
+      cursor += 2;
+    } else if (c == '<') {
+      if (!SkipHexString(cursor, end)) return false;
+    } else if (c == '%') {
+      while (cursor < end && !IsEndOfLine(*cursor)) ++cursor;
+    } else {
+      ++cursor;
+      if (c == '[') ++depth;
+      if (c == ']' && --depth == 0) return true;
+    }
+  }
+  return false;
+}
+
+bool SkipObjectValue(const Byte*& cursor, const Byte* end) {
+  if (cursor >= end) return false;
+  const Byte c = *cursor;
+  if (StartsWith(cursor, end, "<<")) {
+    const Byte* close = FindDictEnd(cursor + 2, end);
+    if (close == nullptr) return false;
+    cursor = close + 2;
+    return true;
+  }
+  if (c == '<') return SkipHexString(cursor, end);
+  if (c == '(') return SkipLiteralString(cursor, end);
+  if (c == '[') return SkipArray(cursor, end);
+  int number = 0, generation = 0, ignored = 0;
+  const Byte* q = cursor;
+  // A reference is one value; an "R" glued to what follows is not a reference.
+  if (IsDigit(c) && ReadReference(q, end, number, generation, ignored) && (q >= end || IsDelimiter(*q))) {
+    cursor = q;
+    return true;
+  }
+  // Any other token: a number, a name or a keyword, up to the next delimiter.
+  ++cursor;
+  while (cursor < end && !IsDelimiter(*cursor)) ++cursor;
+  return true;
+}
+
 bool ReadReference(const Byte*& cursor, const Byte* end, int& number, int& generation, int& lastError) {
   const Byte* p = cursor;
   int n = ReadInteger(p, end, lastError);

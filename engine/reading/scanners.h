@@ -60,6 +60,14 @@ bool SkipLiteralString(const Byte*& cursor, const Byte* end);
 // Skips a hexadecimal string whose "<" is at cursor; the cursor ends behind the closing ">".
 bool SkipHexString(const Byte*& cursor, const Byte* end);
 
+// Skips an array whose "[" is at cursor, with nested arrays and dictionaries, strings and
+// comments; the cursor ends behind the closing "]". Returns false when the image ends first.
+bool SkipArray(const Byte*& cursor, const Byte* end);
+
+// Skips one object value (dictionary, array, string, reference, number, name or keyword) at
+// cursor. Returns false when the value runs to end.
+bool SkipObjectValue(const Byte*& cursor, const Byte* end);
+
 // Reads "number generation R" (the R after optional whitespace and comments). Returns false
 // without moving the cursor when the text is not a reference.
 bool ReadReference(const Byte*& cursor, const Byte* end, int& number, int& generation, int& lastError);

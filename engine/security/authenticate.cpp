@@ -103,6 +103,12 @@ PasswordCheck CheckPassword(EngineState& state, const std::string& password) {
   return {};
 }
 
+// Some writers store an /O or /U of fewer than 32 bytes; other readers pad it with zero bytes,
+// and so does this one.
+void PadShortEntry(std::vector<Byte>& entry) {
+  if (!entry.empty() && entry.size() < 32) entry.resize(32, 0);
+}
+
 int Refuse(EngineState& state, SecurityRefusal refusal) {
   state.SecurityJobState.LastRefusal = refusal;
   return 6;
@@ -113,6 +119,10 @@ int Refuse(EngineState& state, SecurityRefusal refusal) {
 int CheckSupported(EngineState& state) {
   SecurityParameters& p = state.Security;
   if (p.FilterName != "Standard") return Refuse(state, SecurityRefusal::NotStandard);
+  if (p.EncryptVersion <= 4) {
+    PadShortEntry(p.OwnerEntry);
+    PadShortEntry(p.UserEntry);
+  }
   if (p.EncryptVersion == 4) {
     if (p.EncryptRevision != 4) return Refuse(state, SecurityRefusal::Aes);
     if (p.OwnerEntry.size() != 32 || p.UserEntry.size() != 32) return Refuse(state, SecurityRefusal::Unreadable);

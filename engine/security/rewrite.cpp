@@ -20,12 +20,20 @@
 #include "engine/reading/open_document.h"
 #include "engine/reading/xref_streams.h"
 #include "engine/security/crypt_data.h"
+#include "engine/security/crypt_filter_entries.h"
 #include "engine/security/crypt_filters.h"
 #include "engine/security/standard_handler.h"
 
 namespace folvex {
 
 namespace {
+
+// Bytes [From, To) of a stream dictionary written as Text instead.
+struct DictionaryEdit {
+  const Byte* From;
+  const Byte* To;
+  std::string Text;
+};
 
 // The PDF implementation limit on indirect objects; a table that claims more is not written.
 constexpr int kHighestWritableNumber = 8388607;
@@ -243,15 +251,22 @@ struct Rewriter {
     if (length > 0) CryptInPlace(method, key, StreamBytes);
     const long long written = static_cast<long long>(StreamBytes.size());
     // The dictionary with the length of the data as written: a /Length that differs is replaced,
-    // a missing one added.
-    const Byte* p = body;
+    // a missing one added. Data no longer encrypted loses the /Crypt filter that named its method.
+    std::vector<DictionaryEdit> edits;
     if (extent.LengthValue == nullptr) {
-      if (RewriteTokens(p, dictEnd, key, false) != 0) return State.LastErrorCode;
-      AppendFormat(Out, "/Length %lld", written);
+      edits.push_back({dictEnd, dictEnd, "/Length " + std::to_string(written)});
     } else if (written != declared) {
-      if (RewriteTokens(p, extent.LengthValue, key, false) != 0) return State.LastErrorCode;
-      AppendFormat(Out, "%lld", written);
-      p = extent.LengthValueEnd;
+      edits.push_back({extent.LengthValue, extent.LengthValueEnd, std::to_string(written)});
+    }
+    if (!Protect && State.Security.EncryptVersion >= 4) {
+      for (const ByteRange& entry : CryptFilterEntries(body + 2, dictEnd)) edits.push_back({entry.From, entry.To, {}});
+    }
+    std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.From < b.From; });
+    const Byte* p = body;
+    for (const DictionaryEdit& edit : edits) {
+      if (RewriteTokens(p, edit.From, key, false) != 0) return State.LastErrorCode;
+      Out += edit.Text;
+      p = edit.To;
     }
     if (RewriteTokens(p, dictEnd + 2, key, false) != 0) return State.LastErrorCode;
     // Blanks or a lone CR after "stream" are not a line end every reader accepts: it is written as LF.

@@ -10,44 +10,6 @@ namespace folvex {
 
 namespace {
 
-void SkipToken(const Byte*& p, const Byte* end) {
-  ++p;
-  while (p < end && !IsDelimiter(*p)) ++p;
-}
-
-// Skips an array whose "[" is at p, nested arrays, strings and comments included.
-bool SkipArray(const Byte*& p, const Byte* end) {
-  int depth = 0;
-  while (p < end) {
-    const Byte c = *p;
-    if (c == '[') {
-      ++depth;
-      ++p;
-    } else if (c == ']') {
-      ++p;
-      if (--depth == 0) return true;
-    } else if (c == '(') {
-      if (!SkipLiteralString(p, end)) return false;
-    } else if (c == '%') {
-      while (p < end && !IsEndOfLine(*p)) ++p;
-    } else {
-      ++p;
-    }
-  }
-  return false;
-}
-
-// True when a number token at p is the start of "n g R".
-bool SkipReference(const Byte*& p, const Byte* end) {
-  const Byte* q = p;
-  int ignored = 0;
-  if (ReadInteger(q, end, ignored) < 0 || ReadInteger(q, end, ignored) < 0) return false;
-  if (SkipWhitespace(q, end, ignored) < 0 || *q != 'R') return false;
-  if (q + 1 < end && !IsDelimiter(q[1])) return false;
-  p = q + 1;
-  return true;
-}
-
 // The inherited line of one attribute of one page-tree node, made once per call: every page
 // below the node takes the same line.
 using InheritedLines = std::unordered_map<long long, std::string>;
@@ -229,23 +191,6 @@ int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page
 }
 
 }  // namespace
-
-bool SkipObjectValue(const Byte*& p, const Byte* end) {
-  if (p >= end) return false;
-  const Byte c = *p;
-  if (StartsWith(p, end, "<<")) {
-    const Byte* close = FindDictEnd(p + 2, end);
-    if (close == nullptr) return false;
-    p = close + 2;
-    return true;
-  }
-  if (c == '<') return SkipHexString(p, end);
-  if (c == '(') return SkipLiteralString(p, end);
-  if (c == '[') return SkipArray(p, end);
-  if (IsDigit(c) && SkipReference(p, end)) return true;
-  SkipToken(p, end);
-  return true;
-}
 
 int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies,
                    std::span<const int> only) {

@@ -21,8 +21,4 @@ using PageDictCopies = std::vector<std::string>;
 int BuildPageDicts(EngineState& state, const DocumentSlot& slot, int pageCount, PageDictCopies& copies,
                    std::span<const int> only = {});
 
-// Skips one object value (dictionary, array, string, reference, number, name or keyword) at
-// cursor. Returns false when the value runs to end.
-bool SkipObjectValue(const Byte*& cursor, const Byte* end);
-
 }  // namespace folvex
