@@ -136,8 +136,8 @@ struct CatalogReader {
 };
 
 // The trailer's /Root is the catalog when it says so, and also when its /Type is missing or
-// misspelt but it names the page tree with /Pages, as other readers take it. Returns 0 or the
-// code of the first check that fails.
+// misspelt but it names the page tree with /Pages, as other readers take it. A page or a page-tree
+// node named as the catalog stays the wrong kind. Returns 0 or the code of the check that fails.
 int CheckCatalogType(const Byte* catalogStart, const Byte* catalogEnd, const Byte* end, int& error) {
   auto namesPageTree = [&] { return FindKey("/Pages", catalogStart, catalogEnd, error) != nullptr; };
   const Byte* type = FindKey("/Type", catalogStart, catalogEnd, error);
@@ -145,7 +145,9 @@ int CheckCatalogType(const Byte* catalogStart, const Byte* catalogEnd, const Byt
   const Byte* p = type + 5;
   if (SkipWhitespace(p, end, error) < 0) return -116;
   if (StartsWith(p, end, "/Catalog") && IsDelimiter(p[8])) return 0;
-  return namesPageTree() ? 0 : StartsWith(p, end, "/Catalog") ? -118 : -117;
+  const bool pageTreeKind = StartsWith(p, end, "/Page") && (IsDelimiter(p[5]) || (p[5] == 's' && IsDelimiter(p[6])));
+  if (!pageTreeKind && namesPageTree()) return 0;
+  return StartsWith(p, end, "/Catalog") ? -118 : -117;
 }
 
 }  // namespace
