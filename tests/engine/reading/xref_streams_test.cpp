@@ -229,25 +229,6 @@ std::string ObjectText(const Opened& doc, int number) {
   return rest.substr(0, rest.find("endobj"));
 }
 
-// Each object must be found through the table and begin with its text.
-void ExpectObjects(const Opened& doc, const std::map<int, std::string>& starts) {
-  for (const auto& [number, start] : starts) {
-    EXPECT_EQ(ObjectText(doc, number).substr(0, start.size()), start) << "object " << number;
-  }
-}
-
-// The one-page document as a hybrid file: classic objects 3, 4 and the object stream 5; the
-// catalog, pages and font live in the object stream, which only the /XRefStm stream 6 describes.
-// classic receives the offset of the classic section.
-XrefStreamPdf HybridOnePageFile(long& classic) {
-  XrefStreamPdf pdf = OnePageDocument();
-  const long xrefStm = pdf.XrefStream(6, "/Size 8", pdf.Rows(0, 7, 6), XrefFormat{{1, 2, 1}, 0, {}, false, false});
-  pdf.Text.erase(pdf.Text.rfind("startxref"));
-  classic = pdf.ClassicSection({0, 1, 2, 3, 4, 5, 6, 7},
-                               "/Size 8 /Root 1 0 R /Info 3 0 R /XRefStm " + std::to_string(xrefStm));
-  return pdf;
-}
-
 // The classic table ParseXrefChain makes of text; the parse must succeed.
 XrefTable ClassicTableOf(const std::string& text) {
   EngineState state;
@@ -258,8 +239,8 @@ XrefTable ClassicTableOf(const std::string& text) {
   return table;
 }
 
-// The objects a converted file holds (by the start of their text), those its table leaves out
-// (lists at offset 0, or not at all), and generations the table must give.
+// The objects a converted file holds (found through the table, by the start of their text), those
+// its table leaves out (lists at offset 0, or not at all), and generations the table must give.
 struct Holding {
   std::map<int, std::string> Present;
   std::vector<int> Absent = {};
@@ -267,7 +248,9 @@ struct Holding {
 };
 
 void ExpectHolding(const Opened& doc, const Holding& holding) {
-  ExpectObjects(doc, holding.Present);
+  for (const auto& [number, start] : holding.Present) {
+    EXPECT_EQ(ObjectText(doc, number).substr(0, start.size()), start) << "object " << number;
+  }
   for (int number : holding.Absent) {
     int error = 0;
     EXPECT_LE(LookupObjectOffset(doc.Table, number, error), 0) << "object " << number;
@@ -375,8 +358,13 @@ TEST(ConvertXrefStreams, FindsTheObjectsOfEachFormAndChain) {
     }
   }
   {
-    long classic = 0;  // a stream update over a hybrid file: the older section's /XRefStm counts
-    const XrefStreamPdf base = HybridOnePageFile(classic);
+    // A stream update over a hybrid file, whose catalog, pages and font live in the object stream
+    // only its /XRefStm stream 6 describes: the older section's /XRefStm counts.
+    XrefStreamPdf base = OnePageDocument();
+    const long xrefStm = base.XrefStream(6, "/Size 8", base.Rows(0, 7, 6), XrefFormat{{1, 2, 1}, 0, {}, false, false});
+    base.Text.erase(base.Text.rfind("startxref"));
+    const long classic = base.ClassicSection({0, 1, 2, 3, 4, 5, 6, 7},
+                                             "/Size 8 /Root 1 0 R /Info 3 0 R /XRefStm " + std::to_string(xrefStm));
     for (long late : {0L, 19L}) {
       XrefStreamPdf pdf = base;
       pdf.Object(7, kCourier);
