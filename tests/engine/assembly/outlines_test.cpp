@@ -51,8 +51,8 @@ void ExpectSoundTree(const OutlineTree& tree, const std::vector<bool>& closed) {
 }
 
 // Random level sequences (with gaps, filled by placeholders) and closed items, extracted and
-// merged with file-name entries, closed when they hold the outline one level down and are not
-// to be open.
+// merged with or without file-name entries, closed when they hold the outline one level down and
+// are not to be open. Kept items keep their level, one level down only below file-name entries.
 TEST(OutlineTree, RandomTreesFollowThePdfRule) {
   uint32_t seed = 12345;
   auto next = [&seed](uint32_t range) {
@@ -71,14 +71,18 @@ TEST(OutlineTree, RandomTreesFollowThePdfRule) {
     }
     const std::vector<int> pages{2, 0, 1};
     const std::vector<MergeOutlineFile> files{{&slot, 3, 0, "a.pdf"}, {&slot, 2, 3, "b.pdf"}};
-    const bool open = round % 2 == 0;
     const MergeOutlineOptions options{
-        .KeepOutlines = true, .FileToOutline = round % 5 != 0, .Down = round % 3 != 0, .Open = open};
-    for (const OutlineTree& tree : {BuildExtractOutline(slot.OutlineItems, pages, false), BuildMergeOutline(options, files)}) {
+        .KeepOutlines = true, .FileToOutline = round % 5 != 0, .Down = round % 3 != 0, .Open = round % 2 == 0};
+    for (const bool merge : {false, true}) {
+      const OutlineTree tree = merge ? BuildMergeOutline(options, files) : BuildExtractOutline(slot.OutlineItems, pages, false);
+      const int shift = merge && options.FileToOutline && options.Down ? 1 : 0;
       std::vector<bool> closed(tree.Entries.size(), false);
       for (std::size_t k = 1; k < tree.Entries.size(); ++k) {
         const int item = tree.Entries[k].Item;
-        closed[k] = item == kFileNameItem ? options.Down && !open : item >= 1 && slot.OutlineItems[item].Count < 0;
+        closed[k] = item == kFileNameItem ? options.Down && !options.Open : item >= 1 && slot.OutlineItems[item].Count < 0;
+        if (item >= 1) {
+          ASSERT_EQ(tree.Entries[k].Level, slot.OutlineItems[item].Level + shift) << "round " << round << " entry " << k;
+        }
       }
       ExpectSoundTree(tree, closed);
     }

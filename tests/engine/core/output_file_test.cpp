@@ -79,8 +79,7 @@ TEST(StagedFile, AFailedStoreLeavesTheOldOutputAndNothingElse) {
 }
 
 TEST(OutputClaims, OneFileUnderEveryName) {
-  const std::string dir = FolderWithOldOutput();
-  const std::string input = dir + "/out.pdf";
+  const std::string dir = FolderWithOldOutput(), input = dir + "/out.pdf";
   fs::create_hard_link(input, dir + "/hard.pdf");
   fs::create_symlink(input, dir + "/soft.pdf");
   fs::create_directories(dir + "/sub");

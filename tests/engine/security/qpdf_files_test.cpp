@@ -57,8 +57,10 @@ std::string Protection(const std::string& path, const std::string& password) {
   return lines;
 }
 
-int Unprotect(EngineState& state, const std::string& input, const std::string& output, const std::string& password) {
+// UnprotectFiles for one file, in a fresh state.
+int Unprotect(const std::string& input, const std::string& output, const std::string& password) {
   std::filesystem::remove(output);
+  EngineState state;
   state.SecurityJobState.OwnerPassword = password;
   std::vector<SecurityFileRecord> records{{input, output}};
   const int result = UnprotectFiles(state, records);
@@ -123,13 +125,11 @@ TEST(QpdfFiles, CountedUnprotectedRefusedAndProtectedAgainAlike) {
     // Unprotected with the owner password only; the metadata comes out as the source had it.
     const std::string output = TempDir() + "/" + v.Name + "-r.pdf";
     for (const std::string& password : {std::string("wrong"), std::string(v.User)}) {
-      EngineState state;
-      const int result = Unprotect(state, path, output, password);
+      const int result = Unprotect(path, output, password);
       EXPECT_TRUE(result == kSecurityPasswordFailed || result == kSecurityNotPermitted) << password << ": " << result;
       EXPECT_FALSE(std::filesystem::exists(output));
     }
-    EngineState state;
-    ASSERT_EQ(Unprotect(state, path, output, v.Owner), kSecurityDone);
+    ASSERT_EQ(Unprotect(path, output, v.Owner), kSecurityDone);
     const auto check = CheckWithQpdf(output);
     EXPECT_TRUE(check.Clean && check.Output.find("File is not encrypted") != std::string::npos) << check.Output.substr(0, 500);
     EXPECT_EQ(PdfText(output), PdfText(plain));
@@ -214,8 +214,7 @@ TEST(SecurityJobs, RefusalsWriteNothingAndTheJobReportsTheFirst) {
 // cannot be created fails its file and creates nothing.
 TEST(SecurityJobs, BackupAndFailedOutputs) {
   const std::string input = WriteTempFile("backup-in.pdf", testing::SimplePdf(1));
-  const std::string output = WriteTempFile("backup-in-s.pdf", "previous output");
-  const std::string backup = TempDir() + "/backup-in-s.bak";
+  const std::string output = WriteTempFile("backup-in-s.pdf", "previous output"), backup = TempDir() + "/backup-in-s.bak";
   std::filesystem::remove(backup);
   for (bool keep : {true, false}) {
     EngineState state;
@@ -275,9 +274,8 @@ TEST(RealWorldSecurity, ProtectedFilesCountedAndUnprotectedWithTheirOwnerPasswor
                            shown.find("Supplied password is owner password") != std::string::npos &&
                            shown.find("Supplied password is user password") == std::string::npos &&
                            shown.find("User password = " + password.substr(0, 32) + "\n") == std::string::npos;
-    EngineState state;
     const std::string output = TempDir() + "/realworld-r.pdf";
-    const int result = Unprotect(state, input, output, password);
+    const int result = Unprotect(input, output, password);
     const std::set<int> known{kSecurityDone, kSecurityPasswordFailed, kSecurityWrongState, kSecurityUnsupported,
                               kSecurityNotPermitted, kSecurityFailed};
     EXPECT_TRUE(known.count(result)) << result;
