@@ -29,9 +29,8 @@ class Jobs : public testing::JobSession {
     StartHistory(Session.Undo);
     Desktop = testing::ScriptedDesktop();
     Session.Drivers = JobDrivers();
-    Session.Settings.OrgFileDelete = orgFileDelete;
-    Session.Settings.NewFileRecord = newFileRecord;
-    Session.Settings.NewFileOpen = newFileOpen;
+    std::tie(Session.Settings.OrgFileDelete, Session.Settings.NewFileRecord, Session.Settings.NewFileOpen) =
+        std::tuple(orgFileDelete, newFileRecord, newFileOpen);
   }
   // Extract (with the ranges typed), a merge or Remove Security, saving to out.
   void Run(int id, const std::string& out = "", const char* ranges = nullptr) {
@@ -42,13 +41,9 @@ class Jobs : public testing::JobSession {
   // Set Security with the passwords typed, printing and copying allowed; saveIn: into the dialog's
   // folder ("": the start directory), else beside each input.
   void Set(const std::string& user, const std::string& owner, const char* saveIn = nullptr) {
-    SecurityDialogValues values;
-    values.OpenPassword = user;
-    values.OwnerPassword = owner;
-    values.Print = values.Copy = true;
-    values.SaveInFolder = saveIn != nullptr;
-    values.OutputFolder = saveIn == nullptr || *saveIn == 0 ? "" : PathOf(saveIn);
-    Desktop.SecurityAnswers.push_back(values);
+    Desktop.SecurityAnswers.push_back(SecurityDialogValues{.OpenPassword = user, .OwnerPassword = owner, .Print = true, .Copy = true,
+                                                           .SaveInFolder = saveIn != nullptr,
+                                                           .OutputFolder = saveIn == nullptr || *saveIn == 0 ? "" : PathOf(saveIn)});
     ASSERT_TRUE(RunCommand(Session, Desktop, kCmdSetSecurity));
   }
   // Each row: its name, '*' when selected, '+' when focused, its page text and an icon other than the PDF one.
@@ -146,13 +141,15 @@ TEST_F(Jobs, ExtractChecksThePageRangesBeforeItsJob) {
 // backup is made only with a new file in place, so no file changes. Each case: merge or extract of
 // the inputs (all selected); a result no real file gives, injected with the failing input and the
 // LastErrorCode (1 stands for an /Encrypt reference instead); the outcome; the list settings (1
-// OrgFileDelete, 2 NewFileRecord): a missing input is a step under either, and none without both.
+// OrgFileDelete, 2 NewFileRecord): a missing input is a step under either, and none without both;
+// the output chosen: one that cannot be created or would replace an input (or whose backup name is
+// an input) is refused before anything is written.
 TEST_F(Jobs, EveryFailureWithItsMessageListChangeAndStep) {
   const std::string one = Pdf("one.pdf", 2);
   const std::string two = Pdf("two.pdf", 2);
   const std::string gone = PathOf("gone.pdf");
   struct Case { bool Merge; std::vector<std::string> Inputs; std::optional<int> Injected; int Failing, Error; const char* Outcome;
-                int Settings = 3; };
+                int Settings = 3; const char* Output = "out.pdf"; };
   const Case cases[] = {
       {false, {Pdf("single.pdf", 1)}, {}, 0, 0, "This File has only 1 Page | single.pdf*[1] | 1 |"},
       {false, {ProtectedWithStreams("streams.pdf")}, -1, 0, -1000, "This File is Encrypted | streams.pdf*[Encrypted]3 | 1 |"},
@@ -184,6 +181,11 @@ TEST_F(Jobs, EveryFailureWithItsMessageListChangeAndStep) {
       {true, {one, two}, -1, -1, -2000, "Error | one.pdf[?] two.pdf[?] | 0 |"},
       {true, {one, two}, 3, -1, 0, " | one.pdf*[?] two.pdf*[?] | 0 |"},  // cancelled
       {true, {one, two}, 42, -1, 0, " | one.pdf*[?] two.pdf*[?] | 0 |"},
+      {false, {one}, {}, 0, 0, "Can't Save | one.pdf*[?] | 0 |", 3, "no such folder/out.pdf"},
+      {false, {one}, {}, 0, 0, "Can't Save | one.pdf*[?] | 0 |", 3, "one.pdf"},
+      {false, {Pdf("c.bak", 3)}, {}, 0, 0, "Can't Save | c.bak*[?] | 0 |", 3, "c.pdf"},
+      {true, {one, two}, {}, 0, 0, "Can't Save | one.pdf*[?] two.pdf*[?] | 0 |", 3, "one.pdf"},
+      {true, {one, two}, {}, 0, 0, "Can't Save | one.pdf*[2] two.pdf*[2] | 0 |", 3, "missing folder/out.pdf"},
   };
   for (const Case& c : cases) {
     Reset(c.Settings & 1, c.Settings & 2);
@@ -204,28 +206,9 @@ TEST_F(Jobs, EveryFailureWithItsMessageListChangeAndStep) {
     Bytes("out.pdf", "the old output\n");
     for (const std::string& input : c.Inputs) AddRow(input, true);
     const auto before = Files();
-    Run(c.Merge ? kCmdMergeSelect : kCmdExtract, PathOf("out.pdf"), c.Merge ? nullptr : "1");
-    EXPECT_EQ(Outcome(before), c.Outcome);
+    Run(c.Merge ? kCmdMergeSelect : kCmdExtract, PathOf(c.Output), c.Merge ? nullptr : "1");
+    EXPECT_EQ(Outcome(before), c.Outcome) << c.Output;
     for (const MessageRequest& message : Desktop.Messages) EXPECT_EQ(message.Icon, MessageIcon::Error);
-  }
-}
-
-// Outputs that cannot be created or that would replace an input (or whose backup name is an
-// input) are refused before anything is written.
-TEST_F(Jobs, OutputsThatWouldReplaceAnInputAreRefused) {
-  Session.Settings.FileBackUp = true;
-  const std::string a = Pdf("a.pdf", 3);
-  struct Case { int Id; std::string Input; std::string Output; const char* List; };
-  for (const Case& c : {Case{kCmdExtract, a, PathOf("no such folder/out.pdf"), "a.pdf*[?] b.pdf[?]"},
-                        Case{kCmdExtract, a, a, "a.pdf*[?] b.pdf[?]"}, Case{kCmdExtract, Pdf("c.bak", 3), PathOf("c.pdf"), "c.bak*[?] b.pdf[?]"},
-                        Case{kCmdMergeAll, a, a, "a.pdf*[?] b.pdf*[?]"},
-                        Case{kCmdMergeAll, a, PathOf("missing folder/out.pdf"), "a.pdf*[3] b.pdf*[2]"}}) {
-    Reset();
-    AddRow(c.Input, true);
-    AddRow(Pdf("b.pdf", 2), c.Id != kCmdExtract);
-    const auto before = Files();
-    Run(c.Id, c.Output, c.Id == kCmdExtract ? "3,1" : nullptr);
-    EXPECT_EQ(Outcome(before), std::string("Can't Save | ") + c.List + " | 0 |") << c.Output;
   }
 }
 
@@ -247,11 +230,13 @@ TEST_F(Jobs, APasswordTypedOnceOpensTheFileForTheRestOfTheRun) {
   EXPECT_NE(testing::PdfText(PathOf("second.pdf"), "user").find("Page 2"), std::string::npos);
 }
 
-// Set and Remove Security over plain, protected ("name:L", an owner password; "name:U", a user
-// password and cross-reference streams, counted: the bare "Encrypted") and missing ("name:-")
-// files, under the list settings and into the output folder (SaveIn; "" the start directory). The
-// bare encrypted row is encrypted for every rule in either language: Set Security refuses it
-// without its dialog, Remove Security takes it.
+// Set and Remove Security over plain ("name:pages"), protected and missing ("name:-") files, under
+// the list settings and into the output folder (SaveIn; "" the start directory). Protected files
+// have the owner password "o": "L" an empty user password; with cross-reference streams and
+// counted as they are added, "R", "A" and "S" (RC4, AES-128, AES-256) an empty user password, which
+// opens them for counting, and "U" a user password, which leaves the bare "Encrypted". Encrypted
+// rows (the bare one in either language too) are refused by Set Security without its dialog and
+// taken by Remove Security.
 TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
   struct Case { bool Set, Org, Record; const char* SaveIn; std::vector<std::string> Rows; const char* Outcome; bool Japanese = false; };
   const Case cases[] = {
@@ -274,7 +259,12 @@ TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
       {true, true, true, nullptr, {"bare.pdf:U"}, " | bare.pdf*[暗号化]3 | 0 |", true},
       {false, true, true, nullptr, {"bare.pdf:U"}, "Done | bare-r.pdf*[3] | 1 | bare-r.pdf"},
       {false, true, true, nullptr, {"bare.pdf:U"}, "セキュリティ解除を完了しました | bare-r.pdf*[3] | 1 | bare-r.pdf", true},
+      {true, true, true, nullptr, {"rc4.pdf:R", "aes.pdf:A", "aes256.pdf:S"},
+       " | rc4.pdf*[3 Encrypted]3 aes.pdf*[3 Encrypted]3 aes256.pdf*[3 Encrypted]3 | 0 |"},
+      {false, true, true, nullptr, {"aes.pdf:A", "aes256.pdf:S"}, "Done | aes-r.pdf*[3] aes256-r.pdf*[3] | 1 | aes-r.pdf aes256-r.pdf"},
   };
+  const std::string plain = testing::WriteTempFile("security-plain.pdf", testing::SimplePdf(3));
+  const std::map<std::string, std::string> methods = {{"R", "128 --use-aes=n"}, {"A", "128 --use-aes=y"}, {"S", "256"}};
   for (const Case& c : cases) {
     StartSession(Session, c.Japanese, Folder);
     Session.Settings.OutputFolder = Folder;
@@ -283,19 +273,20 @@ TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
     std::filesystem::create_directories(PathOf("out"));
     Session.Passwords.OwnerPassword = c.Set ? "" : "o";
     for (const std::string& row : c.Rows) {
-      const std::string name = row.substr(0, row.find(':'));
-      const std::string kind = row.substr(row.find(':') + 1);
-      AddRow(kind == "L"   ? Protected(name, "", "o", "128 --use-aes=n")
-             : kind == "U" ? ProtectedWithStreams(name)
-             : kind == "-" ? PathOf(name)
-                           : Pdf(name, std::stoi(kind)),
-             true, kind == "U");
+      const std::string name = row.substr(0, row.find(':')), kind = row.substr(row.find(':') + 1);
+      const bool streams = kind == "U" || methods.contains(kind);
+      if (methods.contains(kind)) {
+        testing::RunCommand("qpdf --allow-weak-crypto --object-streams=generate --encrypt '' o " + methods.at(kind) + " -- " +
+                            testing::Quoted(plain) + " " + testing::Quoted(PathOf(name)));
+      }
+      AddRow(kind == "L" ? Protected(name, "", "o", "128 --use-aes=n") : kind == "U" ? ProtectedWithStreams(name)
+             : kind == "-" || streams ? PathOf(name) : Pdf(name, std::stoi(kind)), true, streams);
     }
     const auto before = Files();
     c.Set ? Set("user", "owner", c.SaveIn) : Run(kCmdRemoveSecurity);
     EXPECT_EQ(Outcome(before), c.Outcome);
     EXPECT_TRUE(Desktop.Unscripted.empty());
-    EXPECT_EQ(Desktop.SecurityAnswers.size(), c.Set && c.Rows[0].ends_with(":U") ? 1u : 0u) << "whether the dialog was shown";
+    EXPECT_EQ(Desktop.SecurityAnswers.size(), c.Set && std::string(c.Outcome).starts_with(" |") ? 1u : 0u) << "whether the dialog was shown";
     for (const MessageRequest& m : Desktop.Messages) {
       EXPECT_EQ(m.Icon, m.Text == "Done" || m.Text.ends_with("完了しました") ? MessageIcon::Information : MessageIcon::Error);
     }

@@ -59,30 +59,27 @@ class Splitter : public testing::JobSession {
   std::string Tmp;
 };
 
+// Each path: the splitter at start-up (available from release 861 on), then typed in the General
+// Setting dialog at one press of OK: refused with its message (E error, I information; the dialog
+// is then cancelled and the splitter state left as reset) or taken with its version.
 TEST_F(Splitter, AvailabilityAtStartAndTheGeneralSettingChecks) {
-  for (const auto& [version, available] : {std::pair{0, false}, {-1, false}, {840, false}, {861, true}, {1000, true},
-                                            {99999, true}}) {
+  struct Case { std::string Path; bool AtStart; int StartVersion; const char* Message; bool Accepted; int Version; };
+  const char* old = "Use more than Ver1.00(Tomlet),\nSo All Function will be Available I";
+  for (const Case& c : {Case{"", false, -1, "", true, -1}, Case{PathOf("gone/Tomlet.exe"), false, -1, "Tomlet.exe Not Found E", false, -1},
+                        Case{Executable(1000, "Tomlet.ex"), true, 1000, "Not Tomlet.exe E", false, -1},
+                        Case{Executable(840), false, 840, "Version is Too Low\nUse more than Ver1.00(Tomlet) I", false, -1},
+                        Case{Executable(861), true, 861, old, true, 861}, Case{Executable(990), true, 990, old, true, 990},
+                        Case{Executable(1000, "TOMLET.EXE"), true, 1000, "", true, 1000}, Case{Executable(99999), true, 99999, "", true, 99999}}) {
     Desktop = testing::ScriptedDesktop();
-    Session.Settings.Tomlet = version == 0 ? "" : version < 0 ? PathOf("gone/Tomlet.exe") : Executable(version);
+    Session.Settings.Tomlet = c.Path;
     StartSplitter(Session, Desktop);
-    EXPECT_EQ(std::pair(Session.Splitter.Available, Session.Splitter.Version), std::pair(available, version ? version : -1));
-    EXPECT_EQ(Desktop.SplitterMenuItemsPresent, std::optional<bool>(available)) << version;
-    EXPECT_EQ(Desktop.Toolbar.SplitButtonsVisible, available) << version;
-  }
-  // One press of OK with the path typed: refused (the dialog then cancelled, the splitter state left
-  // as reset) or taken with the version the executable's size gives.
-  struct Case { std::string Typed; const char* Message; bool Accepted; int Version; };  // E error, I information
-  for (const Case& c : {Case{Executable(1000, "Tomlet.ex"), "Not Tomlet.exe E", false, -1},
-                        Case{PathOf("gone/Tomlet.exe"), "Tomlet.exe Not Found E", false, -1},
-                        Case{Executable(840), "Version is Too Low\nUse more than Ver1.00(Tomlet) I", false, -1},
-                        Case{Executable(990), "Use more than Ver1.00(Tomlet),\nSo All Function will be Available I", true, 990},
-                        Case{Executable(1000, "TOMLET.EXE"), "", true, 1000}, Case{Executable(99999), "", true, 99999},
-                        Case{"", "", true, -1}}) {
+    EXPECT_EQ(std::tuple(Session.Splitter.Available, Session.Splitter.Version, Desktop.SplitterMenuItemsPresent, Desktop.Toolbar.SplitButtonsVisible),
+              std::tuple(c.AtStart, c.StartVersion, std::optional<bool>(c.AtStart), c.AtStart)) << c.Path;
     Desktop = testing::ScriptedDesktop();
     Session.Settings.Tomlet = "kept";
     Session.Splitter = SplitterState();
     GeneralSettingsValues typed;
-    typed.SplitterPath = c.Typed;
+    typed.SplitterPath = c.Path;
     typed.PageDisp = true;
     Desktop.GeneralSettingsAnswers.push_back(typed);
     RunGeneralSetting(Session, Desktop);
@@ -90,9 +87,9 @@ TEST_F(Splitter, AvailabilityAtStartAndTheGeneralSettingChecks) {
     for (const MessageRequest& m : Desktop.Messages) shown += m.Text + (m.Icon == MessageIcon::Error ? " E" : " I");
     EXPECT_EQ(shown, c.Message);
     EXPECT_TRUE(Session.Settings.PageDisp) << "the switches are stored at every OK";
-    EXPECT_EQ(Session.Settings.Tomlet, c.Accepted ? c.Typed : "kept");
-    EXPECT_EQ(std::pair(Session.Splitter.Available, Session.Splitter.Version), std::pair(c.Version > 0, c.Version)) << c.Typed;
-    EXPECT_EQ(Desktop.SplitterMenuItemsPresent, c.Accepted ? std::optional<bool>(c.Version > 0) : std::nullopt) << c.Typed;
+    EXPECT_EQ(Session.Settings.Tomlet, c.Accepted ? c.Path : "kept");
+    EXPECT_EQ(std::pair(Session.Splitter.Available, Session.Splitter.Version), std::pair(c.Version > 0, c.Version)) << c.Path;
+    EXPECT_EQ(Desktop.SplitterMenuItemsPresent, c.Accepted ? std::optional<bool>(c.Version > 0) : std::nullopt) << c.Path;
   }
 }
 
