@@ -1,9 +1,9 @@
 // The commands of the file list and their rules: the list commands driven through the session with
-// real files (drops and their questions, sorting by the column headers, delete, update, drag, undo
+// real files (drops, sorting by the column headers, delete, update, drag, undo
 // and redo over 25 steps with their tooltips); the page-range input of Extract (every text with its
 // pages or its refusal, and the text the messages quote; the command around it, with its messages,
 // is driven in tests/app/jobs); the File Setting dialog (what its controls show for the stored
-// settings, which of them are enabled, and what OK stores).
+// settings, which of them are enabled, and what OK stores); which commands are enabled.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +14,7 @@
 #include "app/commands/list_commands.h"
 #include "app/commands/page_ranges.h"
 #include "app/session/command_ids.h"
+#include "app/session/menu_state.h"
 #include "tests/support/job_session.h"
 #include "tests/support/pdf_writer.h"
 
@@ -56,19 +57,6 @@ TEST_F(ListCommands, DropsAreSelectedSortedByNameAndOneStepEach) {
   EXPECT_EQ(Row(4).Path + " " + Row(5).Path, PathOf("two/same.pdf") + " " + PathOf("one/same.pdf"));
 }
 
-// A file that is no PDF file is questioned: OK goes on, Cancel stops the drop there.
-TEST_F(ListCommands, ANonPdfFileIsQuestionedOkGoesOnCancelStops) {
-  for (const auto& [answer, after] : {std::pair{MessageAnswer::Ok, "a.pdf* b.pdf* | 1"}, {MessageAnswer::Cancel, "a.pdf* | 1"}}) {
-    StartSession(Session, false, Folder);
-    Desktop = testing::ScriptedDesktop();
-    Desktop.MessageAnswers = {answer};
-    Drop({Pdf("a.pdf", 1), PathOf("notes.txt"), Pdf("b.pdf", 1)}, 0);
-    EXPECT_EQ(Names() + " | " + std::to_string(Session.Undo.UndoCount), after);
-    ASSERT_EQ(Desktop.MessageTexts(), std::vector<std::string>{"Not PDF File!\n\n notes.txt"});
-    EXPECT_EQ(std::pair(Desktop.Messages[0].Icon, Desktop.Messages[0].Buttons), std::pair(MessageIcon::Information, MessageButtons::OkCancel));
-  }
-}
-
 // Each column header sorts by its key, ascending at the first click and at the first after another
 // sort; a click that changes nothing is no step. Selected-row sorts need two selected rows.
 TEST_F(ListCommands, ColumnHeadersSortByTheirKeys) {
@@ -101,7 +89,6 @@ TEST_F(ListCommands, DeleteUpdateAndDragUndoneWithSelectionAndFocus) {
   Run(kCmdUndo);
   EXPECT_EQ(State(), "a.pdf b.pdf c.pdf* d.pdf* [?][?][?][?] | 1 Undo-Drop Redo-Delete");
   EXPECT_EQ(Desktop.ScrolledRows, std::vector<int>{3}) << "the focused row comes back and is shown";
-  EXPECT_EQ(Desktop.StatusText, "You can drag PDF files into this window / in this window    2 / all 4");
   Run(kCmdRedo);
   Run(kCmdDeleteKey);  // nothing selected: nothing removed, no step
   Run(kCmdUpdate);     // nothing changed: no step
@@ -226,6 +213,50 @@ TEST(FileSettingDialog, OkStoresEveryFieldAndTheSplitRowOnlyWhenOffered) {
                                 again.KeepMerge, again.PanelMerge, again.KeepSplit, again.PanelSplit}),
               std::vector<int>({1, 1, 1, 2, 3, 1, 4, offered ? 1 : -1, offered ? 5 : -1})) << version;
     EXPECT_TRUE(again.AreaAutoFit && again.FileToOutline && again.Bold && !again.Italic && again.LowerLevels && again.OutlineClosed);
+  }
+}
+
+// Which commands are enabled for a list, the history and the splitter.
+// The commands and the letters the expectations name them by.
+constexpr std::pair<int, char> kCommands[] = {
+    {kCmdOpen, 'O'}, {kCmdEditFileName, 'N'}, {kCmdDelete, 'D'}, {kCmdSelectAll, 'A'}, {kCmdArrayFileAll, 's'}, {kCmdArrayPageSelect, 'S'},
+    {kCmdPageAll, 'p'}, {kCmdPageSelect, 'P'}, {kCmdUpdate, 'U'}, {kCmdExtract, 'X'}, {kCmdMergeAll, 'm'}, {kCmdMergeSelect, 'M'},
+    {kCmdSetSecurity, '+'}, {kCmdRemoveSecurity, '-'}, {kCmdUndo, 'z'}, {kCmdRedo, 'y'}, {kCmdSplitAll, 'T'}, {kCmdSplitPageInput, 'I'},
+    {kCmdFileSetting, 'F'}, {kCmdHelp, 'H'}, {kCmdExit, 'Q'}, {kCmdListFromFolder, 'R'}};
+
+TEST(MenuState, EveryCommandOverListsHistoryAndSplitter) {
+  // The rows' Page texts, the undo and redo steps, the splitter's version (-1: none) and run; the
+  // enabled commands, and the enabled context-menu items (of O N D A p P U).
+  struct Case { const char* Title; std::vector<std::string> Pages; int Undo, Redo, Version, Run; const char* Menu; const char* Context; };
+  const Case cases[] = {
+      {"empty list", {}, 0, 0, -1, 0, "NFHQR", "N"},
+      {"rows, none selected", {"?", "5"}, 0, 0, -1, 0, "NAspUmFHQR", "NApU"},
+      {"one uncounted row", {"*?"}, 0, 0, -1, 0, "ONDApPUX+-FHQR", "ONDApPU"},
+      {"one-page file: no extract", {"*1", "2"}, 0, 0, -1, 0, "ONDAsUm+FHQR", "ONDAU"},
+      {"encrypted counted file: remove, not set", {"*4 Encrypted", "X Not Found"}, 0, 0, -1, 0, "ONDAsUX-FHQR", "ONDAU"},
+      {"bare Encrypted: encrypted, no pages", {"*Encrypted"}, 0, 0, -1, 0, "ONDAU-FHQR", "ONDAU"},
+      {"bare 暗号化 beside a plain file", {"*暗号化", "*4"}, 0, 0, -1, 0, "ODAsSUmM+-FHQR", "ODAU"},
+      {"marked rows only", {"*X Not Found", "*X Not PDF?"}, 0, 0, -1, 0, "ODAsSUFHQR", "ODAU"},
+      {"usable rows among marked ones", {"*?", "*X Not PDF?", "*8", "X Not Found"}, 0, 0, -1, 0, "ODAsSpPUmM+-FHQR", "ODApPU"},
+      {"undo and redo", {}, 1, 2, -1, 0, "NzyFHQR", "N"},
+      {"old splitter: one row", {"*3"}, 0, 0, 900, 0, "ONDAUX+TIFHQR", "ONDAU"},
+      {"old splitter: not two rows", {"*3", "*4"}, 0, 0, 900, 0, "ODAsSUmM+FHQR", "ODAU"},
+      {"splitter 910 splits several rows", {"*3", "*?"}, 0, 0, 910, 0, "ODAsSpPUmM+-TFHQR", "ODApPU"},
+      {"a splitter run: Exit, Help and File Setting only", {"*3"}, 5, 5, 1000, 2, "FHQ", "ONDAU"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Title);
+    FileList list;  // a leading '*' marks a selected row
+    for (const std::string& page : c.Pages) list.Rows.push_back({{}, {}, {}, page.substr(page[0] == '*'), kIconPdf, page[0] == '*'});
+    const CommandContext context{CountRowClasses(list), c.Undo, c.Redo, c.Version >= 0, c.Version, c.Run};
+    std::string menu;
+    std::string context_menu;
+    for (const auto& [id, letter] : kCommands) {
+      if (CommandEnabled(id, context)) menu += letter;
+      if (std::string("ONDApPU").find(letter) != std::string::npos && ContextMenuItemEnabled(id, context.Counts)) context_menu += letter;
+    }
+    EXPECT_EQ(menu, c.Menu);
+    EXPECT_EQ(context_menu, c.Context);
   }
 }
 

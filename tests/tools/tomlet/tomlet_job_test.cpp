@@ -40,11 +40,9 @@ TEST(TomletListFile, RemovedOnceReadAndNeverTheInput) {
       {"a missing file", "", true, "gone.pdf", 0, "-Bu LIST", 1, {}},
       {"without TMP, in the current directory", "/po ", false, "doc.pdf", 3, "-Bu LIST", 0, {1, 2, 3}},
       {"the path form", nullptr, true, "doc.pdf", 3, "-Auto INPUT", 0, {1, 2, 3}},
-      {"the path form of a run", nullptr, true, "doc.pdf", 3, "-Ac9 INPUT", 0, {1, 2, 3}},
       {"the path form of page input, cancelled", nullptr, true, "doc.pdf", 3, "-Autop INPUT", 5, {}},
       {"a list-file form naming a PDF file: not a list", nullptr, true, "tmp/doc.pdf", 3, "-Bu doc.pdf", 1, {}},
       {"a run form without its window: no command", nullptr, true, "doc.pdf", 3, "-Bc INPUT", 1, {}},
-      {"a form nobody writes", nullptr, true, "doc.pdf", 3, "/fr-Auto INPUT", 1, {}},
   };
   const std::string root = testing::TempDir() + "/tomlet-list-file";
   std::filesystem::remove_all(root);
