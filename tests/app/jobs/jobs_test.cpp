@@ -224,13 +224,13 @@ TEST_F(Jobs, APasswordTypedOnceOpensTheFileForTheRestOfTheRun) {
   EXPECT_NE(testing::PdfText(PathOf("second.pdf"), "user").find("Page 2"), std::string::npos);
 }
 
-// Set and Remove Security over plain ("name:pages"), protected and missing ("name:-") files, under
-// the list settings and into the output folder (SaveIn; "" the start directory). Protected files
-// have the owner password "o": "L" an empty user password; with cross-reference streams and
-// counted as they are added, "R", "A" and "S" (RC4, AES-128, AES-256) an empty user password, which
-// opens them for counting, and "U" a user password, which leaves the bare "Encrypted". Encrypted
-// rows (the bare one in either language too) are refused by Set Security without its dialog and
-// taken by Remove Security.
+// Set and Remove Security over plain ("name:pages"; "+": counted as it is added, which Set Security
+// takes as unprotected), protected and missing ("name:-") files, under the list settings and into
+// the output folder (SaveIn; "" the start directory). Protected files have the owner password "o":
+// "L" an empty user password; with cross-reference streams and counted as they are added, "R", "A"
+// and "S" (RC4, AES-128, AES-256) an empty user password, which opens them for counting, and "U" a
+// user password, which leaves the bare "Encrypted". Encrypted rows (the bare one in either language
+// too) are refused by Set Security without its dialog and taken by Remove Security.
 TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
   struct Case { bool Set, Org, Record; const char* SaveIn; std::vector<std::string> Rows; const char* Outcome; bool Japanese = false; };
   const Case cases[] = {
@@ -239,7 +239,7 @@ TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
       {true, false, true, nullptr, {"a.pdf:2", "b.pdf:1"},
        "Done | a.pdf*[2] b.pdf*[1] a-s.pdf*[2 Encrypted]3 b-s.pdf*[1 Encrypted]3 | 1 | a-s.pdf b-s.pdf"},
       {true, false, false, nullptr, {"a.pdf:3"}, "Done | a.pdf*[3] | 1 | a-s.pdf"},  // the source recounted only
-      {true, true, true, nullptr, {"UP.PDF:1"}, "Done | UP-s.pdf*[1 Encrypted]3 | 1 | UP-s.pdf"},
+      {true, true, true, nullptr, {"UP.PDF:1+"}, "Done | UP-s.pdf*[1 Encrypted]3 | 1 | UP-s.pdf"},
       {true, true, true, nullptr, {"gone.pdf:-"}, "File Not Found | gone.pdf*[X Not Found]1 | 1 |"},
       {true, true, true, nullptr, {"here.pdf:1", "gone.pdf:-"},
        "Some Files Not Found | here-s.pdf*[1 Encrypted]3 gone.pdf*[X Not Found]1 | 1 | here-s.pdf"},
@@ -274,7 +274,7 @@ TEST_F(Jobs, SecurityOverRealFilesFollowsTheListSettingsAndTheOutputFolder) {
                             testing::Quoted(plain) + " " + testing::Quoted(PathOf(name)));
       }
       AddRow(kind == "L" ? Protected(name, "", "o", "128 --use-aes=n") : kind == "U" ? ProtectedWithStreams(name)
-             : kind == "-" || streams ? PathOf(name) : Pdf(name, std::stoi(kind)), true, streams);
+             : kind == "-" || streams ? PathOf(name) : Pdf(name, std::stoi(kind)), true, streams || kind.ends_with('+'));
     }
     const auto before = Files();
     c.Set ? Set("user", "owner", c.SaveIn) : Run(kCmdRemoveSecurity);
