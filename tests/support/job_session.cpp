@@ -1,5 +1,6 @@
 #include "tests/support/job_session.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/oracles.h"
@@ -10,9 +11,7 @@ namespace folvex::testing {
 void JobSession::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : name) {
-    if (c == '/') c = '_';
-  }
+  std::replace(name.begin(), name.end(), '/', '_');
   Folder = TempDir() + "/" + name;
   std::filesystem::remove_all(Folder);
   std::filesystem::create_directories(Folder);
@@ -32,16 +31,12 @@ std::string JobSession::Pdf(const std::string& name, int pages) { return Bytes(n
 std::string JobSession::Protected(const std::string& name, const std::string& user, const std::string& owner,
                                   const std::string& arguments, int pages) {
   const std::string plain = WriteTempFile(name + "-" + std::to_string(pages) + "-plain.pdf", SimplePdf(pages));
-  const std::string path = PathOf(name);
-  return EncryptWithQpdf(plain, path, user, owner, arguments) ? path : std::string();
+  return EncryptWithQpdf(plain, PathOf(name), user, owner, arguments) ? PathOf(name) : std::string();
 }
 
 std::string JobSession::ProtectedWithStreams(const std::string& name, int pages) {
-  const std::string plain = WriteTempFile(name + "-" + std::to_string(pages) + "-plain.pdf", SimplePdf(pages));
-  const std::string path = PathOf(name);
-  const CommandResult run = RunCommand("qpdf --allow-weak-crypto --object-streams=generate --encrypt u o 128 "
-                                       "--use-aes=n -- " + Quoted(plain) + " " + Quoted(path) + " >/dev/null 2>&1");
-  return run.ExitCode == 0 ? path : std::string();
+  // qpdf takes the object stream option after the "--" that ends the encryption options.
+  return Protected(name, "u", "o", "128 --use-aes=n -- --object-streams=generate", pages);
 }
 
 int JobSession::AddRow(const std::string& path, bool selected, bool counted) {
@@ -53,10 +48,7 @@ int JobSession::AddRow(const std::string& path, bool selected, bool counted) {
 
 std::string JobSession::Names() const {
   std::string names;
-  for (const ListEntry& row : Session.List.Rows) {
-    if (!names.empty()) names += ' ';
-    names += row.Name + (row.Selected ? "*" : "");
-  }
+  for (const ListEntry& row : Session.List.Rows) names += (names.empty() ? "" : " ") + row.Name + (row.Selected ? "*" : "");
   return names;
 }
 
@@ -78,12 +70,10 @@ std::map<std::string, std::string> JobSession::Files() const {
 std::set<std::string> JobSession::ChangedSince(const std::map<std::string, std::string>& before) const {
   std::set<std::string> changed;
   const std::map<std::string, std::string> now = Files();
-  for (const auto& [name, bytes] : before) {
-    const auto found = now.find(name);
-    if (found == now.end() || found->second != bytes) changed.insert(name);
-  }
-  for (const auto& [name, bytes] : now) {
-    if (before.count(name) == 0) changed.insert(name);
+  for (const auto* side : {&before, &now}) {
+    for (const auto& [name, bytes] : *side) {
+      if (before.count(name) == 0 || now.count(name) == 0 || before.at(name) != now.at(name)) changed.insert(name);
+    }
   }
   return changed;
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "tests/support/pdf_writer.h"
 
@@ -10,24 +9,16 @@ namespace folvex::testing {
 
 std::string Quoted(const std::string& path) {
   std::string quoted = "'";
-  for (char c : path) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted.push_back(c);
-    }
-  }
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 
 QpdfCheck CheckWithQpdf(const std::string& path, const std::string& password) {
   const std::string option = password.empty() ? "" : "--password=" + Quoted(password) + " ";
-  CommandResult result = RunCommand("qpdf " + option + "--check " + Quoted(path) + " 2>&1");
-  QpdfCheck check;
-  check.Output = result.Output;
-  check.Clean = result.ExitCode == 0 && result.Output.find("WARNING") == std::string::npos &&
-                result.Output.find("No syntax or stream encoding errors found") != std::string::npos;
-  return check;
+  const CommandResult result = RunCommand("qpdf " + option + "--check " + Quoted(path) + " 2>&1");
+  return {result.ExitCode == 0 && result.Output.find("WARNING") == std::string::npos &&
+              result.Output.find("No syntax or stream encoding errors found") != std::string::npos,
+          result.Output};
 }
 
 std::string PdfText(const std::string& path, const std::string& password) {
@@ -44,15 +35,10 @@ bool EncryptWithQpdf(const std::string& input, const std::string& output, const 
 }
 
 std::string QpdfEncryptionValue(const std::string& path, const std::string& password, const std::string& key) {
-  CommandResult result =
-      RunCommand("qpdf --show-encryption --password=" + Quoted(password) + " " + Quoted(path) + " 2>/dev/null");
-  std::istringstream lines(result.Output);
-  std::string line;
-  const std::string prefix = key + " = ";
-  while (std::getline(lines, line)) {
-    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
-  }
-  return "";
+  const std::string shown = "\n" + RunCommand("qpdf --show-encryption --password=" + Quoted(password) + " " +
+                                              Quoted(path) + " 2>/dev/null").Output;
+  const std::size_t at = shown.find("\n" + key + " = ");
+  return at == std::string::npos ? "" : shown.substr(at + key.size() + 4, shown.find('\n', at + 1) - at - key.size() - 4);
 }
 
 std::string PageText(const std::string& path, int page, const std::string& password) {
@@ -61,19 +47,18 @@ std::string PageText(const std::string& path, int page, const std::string& passw
   return RunCommand("pdftotext -q" + upw + " -f " + number + " -l " + number + " " + Quoted(path) + " -").Output;
 }
 
-std::string RenderedPage(const std::string& path, int page) {
-  const auto number = std::to_string(page);
-  return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
-}
-
 void ExpectSamePage(const std::string& output, int outputPage, const std::string& input, int inputPage,
                     const std::string& password, bool render) {
   EXPECT_EQ(PageText(output, outputPage, password), PageText(input, inputPage, password))
       << input << " page " << inputPage;
   if (!render) return;
-  const std::string rendered = RenderedPage(output, outputPage);
-  EXPECT_FALSE(rendered.empty());
-  EXPECT_TRUE(rendered == RenderedPage(input, inputPage)) << input << " page " << inputPage << " renders differently";
+  const auto rendered = [](const std::string& path, int page) {
+    const auto number = std::to_string(page);
+    return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
+  };
+  const std::string pixels = rendered(output, outputPage);
+  EXPECT_FALSE(pixels.empty());
+  EXPECT_TRUE(pixels == rendered(input, inputPage)) << input << " page " << inputPage << " renders differently";
 }
 
 CommandResult Folvex(const std::string& arguments) {

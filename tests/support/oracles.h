@@ -27,12 +27,9 @@ std::string QpdfEncryptionValue(const std::string& path, const std::string& pass
 // The text pdftotext finds on one page (1-based), with -upw password when one is given.
 std::string PageText(const std::string& path, int page, const std::string& password = "");
 
-// One page rendered small by pdftoppm with annotations hidden (copied pages leave them out), as
-// PPM bytes; empty when it cannot be rendered.
-std::string RenderedPage(const std::string& path, int page);
-
 // Page outputPage of output shows page inputPage of input: the same pdftotext text and, when render
-// is set, the same non-empty pdftoppm pixels (the password opens both files for the text).
+// is set, the same non-empty pdftoppm pixels, rendered small with annotations hidden since copied
+// pages leave them out (the password opens both files for the text).
 void ExpectSamePage(const std::string& output, int outputPage, const std::string& input, int inputPage,
                     const std::string& password = "", bool render = true);
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,18 +22,11 @@ void PdfWriter::Object(int number, std::string_view body, int generation) {
 }
 
 void PdfWriter::Stream(int number, std::string_view dictionaryEntries, std::string_view data) {
-  std::string body = "<< " + std::string(dictionaryEntries) + " /Length " + std::to_string(data.size()) +
-                     " >>\nstream\n" + std::string(data) + "\nendstream";
-  Object(number, body);
+  Object(number, "<< " + std::string(dictionaryEntries) + " /Length " + std::to_string(data.size()) + " >>\nstream\n" +
+                     std::string(data) + "\nendstream");
 }
 
 void PdfWriter::Raw(std::string_view bytes) { Text += bytes; }
-
-static std::string Entry(std::size_t offset, int generation, char type, std::string_view entryEnd) {
-  char line[32];
-  std::snprintf(line, sizeof line, "%010zu %05d %c", offset, generation, type);
-  return std::string(line) + std::string(entryEnd);
-}
 
 void PdfWriter::Finish(std::string_view trailerEntries, std::string_view entryEnd) {
   std::size_t xref = Text.size();
@@ -41,17 +34,15 @@ void PdfWriter::Finish(std::string_view trailerEntries, std::string_view entryEn
   if (LastXref < 0) Pending.emplace(0, std::make_pair(std::size_t{0}, 65535));
   auto it = Pending.begin();
   while (it != Pending.end()) {
-    auto run = it;
-    int first = it->first;
+    const int first = it->first;
     int count = 0;
-    while (run != Pending.end() && run->first == first + count) {
-      ++run;
-      ++count;
-    }
+    auto run = it;
+    for (; run != Pending.end() && run->first == first + count; ++run) ++count;
     Text += std::to_string(first) + " " + std::to_string(count) + "\n";
     for (; it != run; ++it) {
-      bool free = it->first == 0;
-      Text += Entry(it->second.first, it->second.second, free ? 'f' : 'n', entryEnd);
+      char entry[32];
+      std::snprintf(entry, sizeof entry, "%010zu %05d %c", it->second.first, it->second.second, it->first == 0 ? 'f' : 'n');
+      Text += std::string(entry) + std::string(entryEnd);
     }
   }
   Text += "trailer\n<< " + std::string(trailerEntries);
@@ -87,26 +78,20 @@ std::string RealWorldDir() {
 }
 
 std::string TempDir() {
-  static const std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "folvex-test-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    return std::string(made != nullptr ? made : "/tmp");
-  }();
+  static std::string pattern = (std::filesystem::temp_directory_path() / "folvex-test-XXXXXX").string();
+  static const std::string dir = mkdtemp(pattern.data()) != nullptr ? pattern : "/tmp";
   return dir;
 }
 
 std::string WriteTempFile(std::string_view name, std::string_view bytes) {
-  std::string path = TempDir() + "/" + std::string(name);
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const std::string path = TempDir() + "/" + std::string(name);
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 CommandResult RunCommand(const std::string& command) {
@@ -114,9 +99,8 @@ CommandResult RunCommand(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.Output.append(buffer, n);
-  int status = pclose(pipe);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.Output.append(buffer, n);
+  const int status = pclose(pipe);
   result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
@@ -126,13 +110,9 @@ bool HaveTool(const std::string& name) {
 }
 
 int PdfinfoPages(const std::string& path) {
-  CommandResult r = RunCommand("pdfinfo '" + path + "' 2>/dev/null");
-  std::istringstream lines(r.Output);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.rfind("Pages:", 0) == 0) return std::stoi(line.substr(6));
-  }
-  return -1;
+  const std::string info = "\n" + RunCommand("pdfinfo '" + path + "' 2>/dev/null").Output;
+  const std::size_t at = info.find("\nPages:");
+  return at == std::string::npos ? -1 : std::stoi(info.substr(at + 7));
 }
 
 }  // namespace folvex::testing

@@ -17,31 +17,18 @@ std::optional<T> Next(std::deque<std::optional<T>>& script, std::vector<std::str
   return answer;
 }
 
-bool NextResult(std::deque<bool>& script) {
-  if (script.empty()) return true;
-  const bool result = script.front();
-  script.pop_front();
-  return result;
-}
-
 }  // namespace
 
 MessageAnswer ScriptedDesktop::ShowMessage(const MessageRequest& request) {
   Messages.push_back(request);
   if (MessageAnswers.empty()) {
-    if (request.Buttons != MessageButtons::Ok) Unscripted.push_back("ShowMessage");
-    return request.Buttons == MessageButtons::YesNo ? MessageAnswer::No
-                                                    : (request.Buttons == MessageButtons::Ok ? MessageAnswer::Ok
-                                                                                             : MessageAnswer::Cancel);
+    if (request.Buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    Unscripted.push_back("ShowMessage");
+    return request.Buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
   }
   const MessageAnswer answer = MessageAnswers.front();
   MessageAnswers.pop_front();
   return answer;
-}
-
-std::optional<std::string> ScriptedDesktop::ChooseOpenFile(const FileDialogRequest& request) {
-  OpenFileRequests.push_back(request);
-  return Next(OpenFileAnswers, Unscripted, "ChooseOpenFile");
 }
 
 std::optional<std::string> ScriptedDesktop::ChooseSaveFile(const FileDialogRequest& request) {
@@ -49,20 +36,12 @@ std::optional<std::string> ScriptedDesktop::ChooseSaveFile(const FileDialogReque
   return Next(SaveFileAnswers, Unscripted, "ChooseSaveFile");
 }
 
-std::optional<std::string> ScriptedDesktop::BrowseForFolder(const std::string& title, const std::string& initialFolder) {
-  FolderRequests.emplace_back(title, initialFolder);
-  return Next(FolderAnswers, Unscripted, "BrowseForFolder");
-}
-
-std::optional<std::string> ScriptedDesktop::AskPageRanges() {
-  return Next(PageRangeAnswers, Unscripted, "AskPageRanges");
-}
+std::optional<std::string> ScriptedDesktop::AskPageRanges() { return Next(PageRangeAnswers, Unscripted, "AskPageRanges"); }
 
 bool ScriptedDesktop::EditSecurity(SecurityDialogValues& values) {
   std::optional<SecurityDialogValues> answer = Next(SecurityAnswers, Unscripted, "EditSecurity");
-  if (!answer) return false;
-  values = *answer;
-  return true;
+  if (answer) values = *answer;
+  return answer.has_value();
 }
 
 std::optional<std::string> ScriptedDesktop::AskPassword(const PasswordRequest& request) {
@@ -83,64 +62,31 @@ bool ScriptedDesktop::EditGeneralSettings(GeneralSettingsValues& values,
   }
 }
 
-bool ScriptedDesktop::EditFileSettings(OutputSettings& settings) {
-  std::optional<OutputSettings> answer = Next(FileSettingsAnswers, Unscripted, "EditFileSettings");
-  if (!answer) return false;
-  settings = *answer;
-  return true;
-}
-
-std::optional<std::string> ScriptedDesktop::EditFileName(const std::string& path, std::string& /*inputFolder*/) {
-  EditFileNameRequests.push_back(path);
-  return Next(EditFileNameAnswers, Unscripted, "EditFileName");
-}
-
-void ScriptedDesktop::ShowAbout() { ++AboutShown; }
-
 bool ScriptedDesktop::ShellOpen(const std::string& path) {
   ShellOpened.push_back(path);
-  return NextResult(ShellOpenResults);
+  return true;
 }
 
 bool ScriptedDesktop::ShellLaunch(const std::string& program, const std::string& parameters) {
   ShellLaunched.emplace_back(program, parameters);
-  return NextResult(ShellLaunchResults);
+  if (ShellLaunchResults.empty()) return true;
+  const bool result = ShellLaunchResults.front();
+  ShellLaunchResults.pop_front();
+  return result;
 }
 
 int ScriptedDesktop::RunJob(const JobRequest& request) {
   Jobs.push_back(request);
   JobControl control;
-  // The driver runs on the worker thread while this thread waits, as behind the modal dialog:
-  // the records below are written by one thread at a time.
-  control.ProgressSink = [this, &control](int /*percent*/, const std::string& label) {
-    JobLabels.push_back(label);
-    if (!CancelAtLabel.empty() && label.rfind(CancelAtLabel, 0) == 0) control.CancelFlag = 3;
-  };
+  // The driver runs on the worker thread while this thread waits, as behind the modal dialog.
   control.PasswordPrompt = [this, &request](std::string& password) {
     std::optional<std::string> answer =
         AskPassword(request.PasswordQuestion ? request.PasswordQuestion() : PasswordRequest{});
-    if (!answer) return false;
-    password = *answer;
-    return true;
+    if (answer) password = *answer;
+    return answer.has_value();
   };
-  if (CancelJobs) control.CancelFlag = 3;
   return RunJobOnWorker(request, control);
 }
-
-void ScriptedDesktop::ListChanged() { ++ListChanges; }
-void ScriptedDesktop::ScrollRowIntoView(int row) { ScrolledRows.push_back(row); }
-void ScriptedDesktop::FocusList() { ++ListFocused; }
-void ScriptedDesktop::SetStatusText(const std::string& text) { StatusText = text; }
-
-void ScriptedDesktop::SetWaitCursor(bool on) {
-  if (on) ++WaitCursorShown;
-  WaitCursorOn = on;
-}
-
-void ScriptedDesktop::BringToForeground() { ++Foregrounded; }
-void ScriptedDesktop::RefreshMenus() { ++MenuRefreshes; }
-void ScriptedDesktop::SetSplitterMenuItems(bool present) { SplitterMenuItemsPresent = present; }
-void ScriptedDesktop::RefreshToolbar(const ToolbarState& state) { Toolbar = state; }
 
 std::vector<std::string> ScriptedDesktop::MessageTexts() const {
   std::vector<std::string> texts;

@@ -33,13 +33,10 @@ std::string Ascii85(const std::string& data) {
     const std::size_t n = std::min<std::size_t>(4, data.size() - i);
     std::uint32_t group = 0;
     for (std::size_t k = 0; k < 4; ++k) group = group << 8 | (k < n ? static_cast<unsigned char>(data[i + k]) : 0);
-    if (group == 0 && n == 4) {
-      out += 'z';
-      continue;
-    }
+    const bool zero = group == 0 && n == 4;
     char digits[5];
     for (int k = 4; k >= 0; --k, group /= 85) digits[k] = static_cast<char>('!' + group % 85);
-    out.append(digits, n + 1);
+    out += zero ? std::string("z") : std::string(digits, n + 1);
   }
   return out + "~>";
 }

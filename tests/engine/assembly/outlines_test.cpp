@@ -1,12 +1,11 @@
-// The outline of an extracted or merged file: which entries it gets, how they link and count, and
-// the titles of a merge's file-name entries. (The objects written for them are judged through
-// files by the extract and merge command tests.)
+// The outline of an extracted or merged file: how its entries link and count, and the titles of a
+// merge's file-name entries. (Which entries it gets and the objects written for them are judged
+// through files by the extract and merge command tests.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "engine/assembly/outline_objects.h"
@@ -16,49 +15,6 @@ namespace folvex {
 namespace {
 
 using namespace std::string_literals;
-
-struct ItemFields {
-  int Level = 1;
-  int Page = 0;   // page index, -1 unresolved
-  int Count = 0;  // the input's /Count, negative when closed
-};
-
-// The outline records of an input with the given items after record 0, the /Outlines
-// dictionary. Record 0 is given page 0: it is never an entry, whatever its page index says.
-std::vector<OutlineItem> MakeItems(const std::vector<ItemFields>& fields) {
-  std::vector<OutlineItem> items(1);
-  items[0].PageIndex = 0;
-  for (const ItemFields& given : fields) {
-    items.emplace_back();
-    items.back().Level = given.Level;
-    items.back().PageIndex = given.Page;
-    items.back().Count = given.Count;
-  }
-  return items;
-}
-
-// (item, page, level) of each entry after the root.
-using EntryView = std::tuple<int, int, int>;
-std::vector<EntryView> Viewed(const std::vector<OutlineEntry>& entries) {
-  std::vector<EntryView> viewed;
-  for (std::size_t k = 1; k < entries.size(); ++k) viewed.emplace_back(entries[k].Item, entries[k].Page, entries[k].Level);
-  return viewed;
-}
-
-TEST(OutlineEntries, ExtractRegroupsItemsByOutputPage) {
-  const std::vector<OutlineItem> items = MakeItems({{.Page = 2}, {.Page = 0}, {.Level = 2, .Page = 2}, {.Page = -1}, {.Page = 5}});
-  JobSettings keep;
-  keep.KeepOutlines = 1;
-  for (const auto& [pages, expected] : std::vector<std::pair<std::vector<int>, std::vector<EntryView>>>{
-           {{0, 1, 2}, {{2, 0, 1}, {1, 2, 1}, {3, 2, 2}}},
-           // Output order, not input order; a page written twice brings its items twice.
-           {{2, 0, 2}, {{1, 0, 1}, {3, 0, 2}, {2, 1, 1}, {1, 2, 1}, {3, 2, 2}}},
-           {{1, 3}, {}}}) {
-    EXPECT_EQ(Viewed(ExtractOutlineEntries(items, pages)), expected);
-    EXPECT_EQ(ExtractHasOutlineEntries(keep, items, pages), !expected.empty());
-    EXPECT_FALSE(ExtractHasOutlineEntries(JobSettings{}, items, pages));
-  }
-}
 
 // The count the PDF rule asks for, worked out from the children lists: an open node counts the
 // entries visible below it, a closed one the negative number opening it would show.
@@ -95,8 +51,8 @@ void ExpectSoundTree(const OutlineTree& tree, const std::vector<bool>& closed) {
 }
 
 // Random level sequences (with gaps, filled by placeholders) and closed items, extracted and
-// merged with file-name entries, closed when they hold the outline one level down and are not
-// to be open.
+// merged with or without file-name entries, closed when they hold the outline one level down and
+// are not to be open. Kept items keep their level, one level down only below file-name entries.
 TEST(OutlineTree, RandomTreesFollowThePdfRule) {
   uint32_t seed = 12345;
   auto next = [&seed](uint32_t range) {
@@ -104,47 +60,44 @@ TEST(OutlineTree, RandomTreesFollowThePdfRule) {
     return (seed >> 16) % range;
   };
   for (int round = 0; round < 300; ++round) {
-    std::vector<ItemFields> items;
+    // Record 0 is the /Outlines dictionary, never an entry, whatever its page index says.
+    DocumentSlot slot;
+    slot.OutlineItems = {{.PageIndex = 0}};
     int level = 0;
     const int size = 1 + static_cast<int>(next(40));
     for (int i = 0; i < size; ++i) {
       level = 1 + static_cast<int>(next(static_cast<uint32_t>(level + 3)));
-      items.push_back({.Level = level, .Page = static_cast<int>(next(3)), .Count = next(3) == 0 ? -1 : 1});
+      slot.OutlineItems.push_back({.Level = level, .PageIndex = static_cast<int>(next(3)), .Count = next(3) == 0 ? -1 : 1});
     }
-    DocumentSlot slot;
-    slot.OutlineItems = MakeItems(items);
     const std::vector<int> pages{2, 0, 1};
     const std::vector<MergeOutlineFile> files{{&slot, 3, 0, "a.pdf"}, {&slot, 2, 3, "b.pdf"}};
-    const bool open = round % 2 == 0;
-    const MergeOutlineOptions options{.KeepOutlines = true, .FileToOutline = true, .Down = round % 3 != 0, .Open = open};
-    for (const OutlineTree& tree : {BuildExtractOutline(slot.OutlineItems, pages, false), BuildMergeOutline(options, files)}) {
+    const MergeOutlineOptions options{
+        .KeepOutlines = true, .FileToOutline = round % 5 != 0, .Down = round % 3 != 0, .Open = round % 2 == 0};
+    for (const bool merge : {false, true}) {
+      const OutlineTree tree = merge ? BuildMergeOutline(options, files) : BuildExtractOutline(slot.OutlineItems, pages, false);
+      const int shift = merge && options.FileToOutline && options.Down ? 1 : 0;
       std::vector<bool> closed(tree.Entries.size(), false);
       for (std::size_t k = 1; k < tree.Entries.size(); ++k) {
         const int item = tree.Entries[k].Item;
-        closed[k] = item == kFileNameItem ? options.Down && !open : item >= 1 && slot.OutlineItems[item].Count < 0;
+        closed[k] = item == kFileNameItem ? options.Down && !options.Open : item >= 1 && slot.OutlineItems[item].Count < 0;
+        if (item >= 1) {
+          ASSERT_EQ(tree.Entries[k].Level, slot.OutlineItems[item].Level + shift) << "round " << round << " entry " << k;
+        }
       }
       ExpectSoundTree(tree, closed);
     }
   }
 }
 
-std::string Utf16(std::u16string_view units) {
-  std::string bytes = "\xFE\xFF";
-  for (char16_t unit : units) {
-    bytes += static_cast<char>(unit >> 8);
-    bytes += static_cast<char>(unit & 0xFF);
-  }
-  return bytes;
-}
-
 TEST(OutlineObjects, FileNameTitlesAreEscapedUtf16) {
-  std::string longest = "\xFE\xFF";
+  std::string longest = "\xFE\xFF", n258 = "\xFE\xFF";
   for (int k = 0; k < 172; ++k) longest += "\0\\("s;
+  for (int k = 0; k < 258; ++k) n258 += "\0n"s;
   const struct {
     std::string Path;
     std::optional<std::string> Expected;
   } cases[] = {
-      {"x/a.pd", Utf16(u"a.pd")},  // four characters or fewer: used whole
+      {"x/a.pd", "\xFE\xFF\0a\0.\0p\0d"s},  // four characters or fewer: used whole
       {"x/(draft).pdf", "\xFE\xFF\0\\(\0d\0r\0a\0f\0t\0\\)"s},
       // The extension is four characters, not four bytes.
       {"日本語", "\xFE\xFF\x65\xE5\x67\x2C\x8A\x9E"s},
@@ -153,9 +106,9 @@ TEST(OutlineObjects, FileNameTitlesAreEscapedUtf16) {
       // A unit byte that is a backslash is escaped like any other (U+5C0F).
       {"\xE5\xB0\x8F.pdf", "\xFE\xFF\\\\\x0F"s},
       // A character outside the basic plane is one of the four, though it takes two units.
-      {"ab\xF0\x9F\x98\x80.pd", Utf16(u"ab")},
+      {"ab\xF0\x9F\x98\x80.pd", "\xFE\xFF\0a\0b"s},
       {"\xED\xA0\x80.pdf", std::nullopt},  // an encoded surrogate
-      {std::string(258, 'n') + ".pdf", Utf16(std::u16string(258, u'n'))},
+      {std::string(258, 'n') + ".pdf", n258},
       {std::string(259, 'n') + ".pdf", std::nullopt},
       // 2 mark bytes + 172 escaped "(" of 3 bytes + 2 plain units of 2 bytes = 522: still written.
       {std::string(172, '(') + "xx.pdf", longest + "\0x\0x"s},

@@ -1,11 +1,13 @@
 // Files protected by qpdf with every method it offers (RC4 40 and 128 bits, RC4 and AES-128 through
 // crypt filters, AES-256 revisions 5 and 6), with and without object streams: counted,
 // unprotected, refused with the wrong passwords, and protected again alike by extract and merge;
-// then security jobs of several files.
+// security jobs of several files; and the protected files of the real-world corpus, counted and
+// unprotected.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <regex>
+#include <set>
 
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
@@ -21,8 +23,6 @@ using testing::PdfText;
 using testing::Quoted;
 using testing::TempDir;
 using testing::WriteTempFile;
-
-bool HaveOracles() { return testing::HaveTool("qpdf") && testing::HaveTool("pdftotext"); }
 
 const std::string kXmp = "<?xpacket begin=\"\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">Metadata kept</x:xmpmeta>";
 
@@ -57,8 +57,10 @@ std::string Protection(const std::string& path, const std::string& password) {
   return lines;
 }
 
-int Unprotect(EngineState& state, const std::string& input, const std::string& output, const std::string& password) {
+// UnprotectFiles for one file, in a fresh state.
+int Unprotect(const std::string& input, const std::string& output, const std::string& password) {
   std::filesystem::remove(output);
+  EngineState state;
   state.SecurityJobState.OwnerPassword = password;
   std::vector<SecurityFileRecord> records{{input, output}};
   const int result = UnprotectFiles(state, records);
@@ -66,8 +68,17 @@ int Unprotect(EngineState& state, const std::string& input, const std::string& o
   return result;
 }
 
+// A copy of the file at path with its first `from` replaced by `to` (of the same length).
+std::string WithBytesReplaced(const std::string& path, const std::string& name, const std::string& from,
+                              const std::string& to) {
+  std::string bytes = testing::ReadFile(path);
+  EXPECT_NE(bytes.find(from), std::string::npos) << from;
+  if (bytes.find(from) != std::string::npos) bytes.replace(bytes.find(from), from.size(), to);
+  return WriteTempFile(name, bytes);
+}
+
 TEST(QpdfFiles, CountedUnprotectedRefusedAndProtectedAgainAlike) {
-  if (!HaveOracles()) GTEST_SKIP() << "qpdf or pdftotext is not installed";
+  if (!testing::HaveTool("qpdf") || !testing::HaveTool("pdftotext")) GTEST_SKIP() << "qpdf or pdftotext is missing";
   const struct {
     const char* Name;
     const char* User;
@@ -97,17 +108,13 @@ TEST(QpdfFiles, CountedUnprotectedRefusedAndProtectedAgainAlike) {
     SCOPED_TRACE(v.Name);
     const std::string plain = WriteTempFile(std::string(v.Name) + "-plain.pdf", PlainSource(v.IdLength));
     const std::string path = TempDir() + "/" + v.Name + ".pdf";
-    const std::string streams = v.ObjectStreams ? "--object-streams=generate" : "--object-streams=disable";
-    ASSERT_EQ(testing::RunCommand("qpdf --allow-weak-crypto " + streams + " --encrypt " + Quoted(v.User) + " " +
-                                  Quoted(v.Owner) + " " + v.Encrypt + " -- " + Quoted(plain) + " " + Quoted(path))
-                  .ExitCode,
-              0);
+    // qpdf takes the object stream option after the "--" that ends the encryption options.
+    const std::string streams = v.ObjectStreams ? " -- --object-streams=generate" : " -- --object-streams=disable";
+    ASSERT_TRUE(testing::EncryptWithQpdf(plain, path, v.User, v.Owner, v.Encrypt + streams));
     EXPECT_EQ(testing::ReadFile(path).find(kXmp) != std::string::npos, std::string(v.Encrypt).ends_with("metadata"));
     if (v.EncryptLength != nullptr) {
-      std::string bytes = testing::ReadFile(path);
-      const std::string length = "/Filter /Standard /Length ";
-      ASSERT_NE(bytes.find(length + "128"), std::string::npos);
-      WriteTempFile(std::string(v.Name) + ".pdf", bytes.replace(bytes.find(length + "128") + length.size(), 3, v.EncryptLength));
+      WithBytesReplaced(path, std::string(v.Name) + ".pdf", "/Filter /Standard /Length 128",
+                        "/Filter /Standard /Length " + std::string(v.EncryptLength));
     }
 
     // Counted when the empty password opens it or its table is classic.
@@ -118,13 +125,11 @@ TEST(QpdfFiles, CountedUnprotectedRefusedAndProtectedAgainAlike) {
     // Unprotected with the owner password only; the metadata comes out as the source had it.
     const std::string output = TempDir() + "/" + v.Name + "-r.pdf";
     for (const std::string& password : {std::string("wrong"), std::string(v.User)}) {
-      EngineState state;
-      const int result = Unprotect(state, path, output, password);
+      const int result = Unprotect(path, output, password);
       EXPECT_TRUE(result == kSecurityPasswordFailed || result == kSecurityNotPermitted) << password << ": " << result;
       EXPECT_FALSE(std::filesystem::exists(output));
     }
-    EngineState state;
-    ASSERT_EQ(Unprotect(state, path, output, v.Owner), kSecurityDone);
+    ASSERT_EQ(Unprotect(path, output, v.Owner), kSecurityDone);
     const auto check = CheckWithQpdf(output);
     EXPECT_TRUE(check.Clean && check.Output.find("File is not encrypted") != std::string::npos) << check.Output.substr(0, 500);
     EXPECT_EQ(PdfText(output), PdfText(plain));
@@ -151,18 +156,8 @@ TEST(QpdfFiles, CountedUnprotectedRefusedAndProtectedAgainAlike) {
   }
 }
 
-// A copy of the file at path with its first `from` replaced by `to` (of the same length).
-std::string WithBytesReplaced(const std::string& path, const std::string& name, const std::string& from,
-                              const std::string& to) {
-  std::string bytes = testing::ReadFile(path);
-  EXPECT_NE(bytes.find(from), std::string::npos) << from;
-  if (bytes.find(from) != std::string::npos) bytes.replace(bytes.find(from), from.size(), to);
-  return WriteTempFile(name, bytes);
-}
-
-// Every refusal in one job of several files (then each file on its own): each record tells its
-// result and reason, nothing is written for them, no password is asked, and the job reports the
-// first failure, whatever follows it.
+// Every refusal in one job of several files: each record tells its result and reason, nothing is
+// written for them, no password is asked, and the job reports the first failure, whatever follows.
 TEST(SecurityJobs, RefusalsWriteNothingAndTheJobReportsTheFirst) {
   if (!testing::HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
   const std::string plain = WriteTempFile("jobs-plain.pdf", testing::SimplePdf(2));
@@ -179,16 +174,14 @@ TEST(SecurityJobs, RefusalsWriteNothingAndTheJobReportsTheFirst) {
     int Result;
     SecurityRefusal Refusal;
   } cases[] = {
-      {"missing", TempDir() + "/absent.pdf", true, kSecurityInputMissing, SecurityRefusal::None},
+      // A revision of AES that does not exist, a file without protection and one protected already
+      // are refused by the commands' tests.
       {"unknown crypt filter method", WithBytesReplaced(aes128, "jobs-method.pdf", "/AESV2", "/AESV7"), true,
-       kSecurityUnsupported, SecurityRefusal::Aes},
-      {"unknown aes revision", WithBytesReplaced(aes256, "jobs-revision.pdf", "/R 6", "/R 7"), true,
        kSecurityUnsupported, SecurityRefusal::Aes},
       // /P changed after protection: /Perms, under the file key, still holds the old value.
       {"/P differs from /Perms", WithBytesReplaced(aes256, "jobs-p.pdf", "/P -4", "/P -8"), true, kSecurityUnsupported,
        SecurityRefusal::Unreadable},
-      {"not protected", plain, true, kSecurityWrongState, SecurityRefusal::None},
-      {"already protected", aes256, false, kSecurityWrongState, SecurityRefusal::None},
+      {"missing", TempDir() + "/absent.pdf", true, kSecurityInputMissing, SecurityRefusal::None},
       {"without catalog", WriteTempFile("jobs-no-catalog.pdf", noCatalog.Bytes()), false, kSecurityUnsupported,
        SecurityRefusal::None},
       {"text", WriteTempFile("notes.txt", "plain notes, nothing of PDF in here\n"), false, kSecurityUnsupported,
@@ -212,9 +205,7 @@ TEST(SecurityJobs, RefusalsWriteNothingAndTheJobReportsTheFirst) {
       SCOPED_TRACE(c.Name);
       EXPECT_EQ(records[k].Result, c.Result);
       EXPECT_EQ(records[k].Refusal, c.Refusal);
-      EXPECT_FALSE(std::filesystem::exists(records[k].OutputPath));
-      std::vector<SecurityFileRecord> alone{{c.Input, records[k++].OutputPath}};
-      EXPECT_EQ(remove ? UnprotectFiles(state, alone) : ProtectFiles(state, alone), c.Result);
+      EXPECT_FALSE(std::filesystem::exists(records[k++].OutputPath));
     }
   }
 }
@@ -223,8 +214,7 @@ TEST(SecurityJobs, RefusalsWriteNothingAndTheJobReportsTheFirst) {
 // cannot be created fails its file and creates nothing.
 TEST(SecurityJobs, BackupAndFailedOutputs) {
   const std::string input = WriteTempFile("backup-in.pdf", testing::SimplePdf(1));
-  const std::string output = WriteTempFile("backup-in-s.pdf", "previous output");
-  const std::string backup = TempDir() + "/backup-in-s.bak";
+  const std::string output = WriteTempFile("backup-in-s.pdf", "previous output"), backup = TempDir() + "/backup-in-s.bak";
   std::filesystem::remove(backup);
   for (bool keep : {true, false}) {
     EngineState state;
@@ -239,6 +229,74 @@ TEST(SecurityJobs, BackupAndFailedOutputs) {
   std::vector<SecurityFileRecord> records{{input, TempDir() + "/no-such-folder/out-s.pdf"}};
   EXPECT_EQ(ProtectFiles(state, records), kSecurityOutputFailed);
   EXPECT_FALSE(std::filesystem::exists(TempDir() + "/no-such-folder"));
+}
+
+// Every protected file that qpdf reads without a warning is counted as the outside readers count
+// it, with the empty password or the recorded one (never asked for), in any method we handle;
+// this includes an AES-128 crypt filter whose /Length gives 16 where bits belong (pypdf's
+// r4-aes-v2-no-key-length). Files of classic tables are counted even without their password.
+// Then every protected file is unprotected with its owner password: only a distinct owner
+// password removes the protection, and the copy has the pages of the original.
+TEST(RealWorldSecurity, ProtectedFilesCountedAndUnprotectedWithTheirOwnerPassword) {
+  if (!std::filesystem::exists(testing::RealWorldDir() + "/../expected.json")) GTEST_SKIP() << "no real-world corpus";
+  if (!testing::HaveTool("qpdf") || !testing::HaveTool("pdfinfo")) GTEST_SKIP() << "qpdf or pdfinfo is missing";
+  int counted = 0, written = 0, distinctOwner = 0;
+  bool noKeyLength = false;
+  // The records of the outside readers' answers beside the corpus, one per file.
+  const std::string json = testing::ReadFile(testing::RealWorldDir() + "/../expected.json"), key = "\"file\": \"";
+  for (std::size_t at = json.find(key), next; at != std::string::npos; at = next) {
+    next = json.find(key, at + 1);
+    const std::string record = json.substr(at, next == std::string::npos ? next : next - at);
+    if (record.find("\"encrypted\": true") == std::string::npos) continue;
+    const std::string name = record.substr(key.size(), record.find('"', key.size()) - key.size());
+    SCOPED_TRACE(name);
+    const std::string input = testing::RealWorldDir() + "/" + name;
+    std::smatch match;
+    // The pages the outside readers agree on, when they do and qpdf does not warn about the file.
+    const bool countable = std::regex_search(record, match, std::regex("\"expected\": \\{[^}]*\"pages\": ([0-9]+)"));
+    const int expectedPages = countable ? std::stoi(match[1].str()) : -1;
+    std::string password = std::regex_search(record, match, std::regex("\"password\": \"([^\"]*)\"")) ? match[1].str() : "";
+    if (countable && record.find("\"warnings\": true") == std::string::npos) {
+      EngineState state;
+      state.SecurityJobState.RememberedPassword = password;
+      const int pages = CountPages(state, input, MakeCountDecryption());
+      EXPECT_EQ(pages, expectedPages) << "error " << state.LastErrorCode;
+      EXPECT_TRUE(state.EncryptRef.has_value());
+      counted += pages == expectedPages;
+      noKeyLength |= name == "pypdf__r4-aes-v2-no-key-length.pdf";
+    }
+    // qpdf's fixtures name their owner password: enc-R2_V1_U_view_O_master.pdf.
+    if (std::regex_search(name, match, std::regex("_O_([a-z]+)\\.pdf$"))) password = match[1].str();
+    const std::string shown = testing::RunCommand("qpdf --show-encryption --password=" + Quoted(password) +
+                                                  " " + Quoted(input) + " 2>/dev/null").Output;
+    // An owner password whose first 32 bytes are the user password is the same password.
+    const bool ownerOnly = std::regex_search(shown, std::regex("R = [2-6]\n")) &&
+                           shown.find("Supplied password is owner password") != std::string::npos &&
+                           shown.find("Supplied password is user password") == std::string::npos &&
+                           shown.find("User password = " + password.substr(0, 32) + "\n") == std::string::npos;
+    const std::string output = TempDir() + "/realworld-r.pdf";
+    const int result = Unprotect(input, output, password);
+    const std::set<int> known{kSecurityDone, kSecurityPasswordFailed, kSecurityWrongState, kSecurityUnsupported,
+                              kSecurityNotPermitted, kSecurityFailed};
+    EXPECT_TRUE(known.count(result)) << result;
+    EXPECT_EQ(std::filesystem::exists(output), result == kSecurityDone);
+    distinctOwner += ownerOnly;
+    if (ownerOnly) {
+      EXPECT_EQ(result, kSecurityDone);
+    }
+    if (result == kSecurityDone) {
+      ++written;
+      const auto check = CheckWithQpdf(output);
+      EXPECT_TRUE(check.Clean) << check.Output.substr(0, 500);
+      if (countable) {
+        EXPECT_EQ(testing::PdfinfoPages(output), expectedPages);
+      }
+    }
+  }
+  EXPECT_GT(counted, 60);
+  EXPECT_TRUE(noKeyLength) << "pypdf__r4-aes-v2-no-key-length.pdf was not counted";
+  EXPECT_GT(distinctOwner, 0) << "the corpus has files with a distinct owner password";
+  EXPECT_EQ(written, distinctOwner) << "only a distinct owner password removes protection";
 }
 
 }  // namespace

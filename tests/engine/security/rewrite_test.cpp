@@ -1,13 +1,13 @@
 // The protection rules that files made by others cannot show. A document protected and
 // unprotected again in place: the bytes that are the contract (the /Encrypt dictionary, the
 // table, the trailer), each protected copy also opened by qpdf and pdftotext with the user
-// password. The data of one object under each method. (The ciphers and the entries of every
-// revision are judged by qpdf through the files of the other tests.)
+// password. Then the read-back of written files. (The ciphers and the entries of every revision
+// are judged by qpdf through the files of the other tests.)
 #include "engine/security/rewrite.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/security/crypt_data.h"
+#include "engine/security/read_back.h"
 #include "engine/security/standard_handler.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
@@ -22,6 +22,7 @@ using testing::PdfWriter;
 std::vector<Byte> SetUpProtection(EngineState& state, int revision = 3, int keyLength = 16, int encryptMetadata = 1) {
   SecurityParameters& p = state.Security;
   p = SecurityParameters{};
+  p.FilterName = "Standard";
   p.EncryptVersion = revision == 2 ? 1 : 2;
   p.EncryptRevision = revision;
   p.KeyLength = keyLength;
@@ -97,24 +98,49 @@ TEST(RewriteWithKey, EncryptDictionaryTableAndTrailer) {
   }
 }
 
-// Every method gives the data back; AES puts a vector in front and always pads, a whole block of
-// padding behind data of whole blocks.
-TEST(CryptData, EveryMethodRoundTripsAndAesAddsVectorAndPadding) {
-  const std::vector<Byte> key16(16, 5), key32(32, 6);
-  for (auto [method, key] : {std::pair{CryptMethod::Identity, &key16}, {CryptMethod::Rc4, &key16},
-                             {CryptMethod::Aes128, &key16}, {CryptMethod::Aes256, &key32}}) {
-    for (std::size_t length : {0, 15, 16, 17, 100}) {
-      SCOPED_TRACE(::testing::Message() << "method " << static_cast<int>(method) << " length " << length);
-      std::vector<Byte> data(length), encrypted, decrypted;
-      for (std::size_t k = 0; k < length; ++k) data[k] = static_cast<Byte>(k + 1);
-      const ObjectCrypt object = MakeObjectCrypt(*key, 12, 0);
-      IvSequence ivs;
-      CryptBytes(method, object, *key, true, data, encrypted, ivs);
-      const bool aes = method == CryptMethod::Aes128 || method == CryptMethod::Aes256;
-      EXPECT_EQ(encrypted.size(), aes ? 16 + (length / 16 + 1) * 16 : length);
-      CryptBytes(method, object, *key, false, encrypted, decrypted, ivs);
-      EXPECT_EQ(decrypted, data);
-    }
+// The read-back of a written file tells every way the file can be wrong, and passes a sound one. A
+// protected file must carry the job's parameters and open with its passwords as user or owner as
+// expected; an unprotected file must not be protected.
+TEST(CheckWrittenFile, TellsWhatIsWrongAndOpensProtectedFilesWithTheJobsPasswords) {
+  const std::string good = testing::SimplePdf(3);
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string bytes = good;
+    return bytes.replace(bytes.find(from), from.size(), to);
+  };
+  EngineState state;
+  const std::vector<Byte> key = SetUpProtection(state);
+  FileImage image = testing::ImageOf(good);
+  ASSERT_EQ(TransformDocument(state, image, key, true), 0);
+  const std::string protectedCopy = Text(image);
+  SecurityParameters otherPermissions = state.Security;
+  otherPermissions.Permissions = -4;
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    int Pages;
+    int Code;
+    std::optional<SecurityParameters> Security = std::nullopt;
+    std::vector<ExpectedPassword> Passwords = {};
+  } cases[] = {
+      {"sound", good, 3, 0},
+      {"other pages than written", good, 2, kReadBackPageCount},
+      {"a /Count below the tree", replaced("/Count 3", "/Count 2"), 3, kReadBackPageCount},
+      {"a page missing from the tree", replaced("[ 4 0 R 6 0 R 8 0 R ]", "[ 4 0 R 6 0 R       ]"), 3, kReadBackPageCount},
+      {"cut short", good.substr(0, good.size() - 60), 3, kReadBackNoTable},
+      {"a table that needs repair", replaced("xref\n0 10", "xref\n0 11"), 3, kReadBackNoTable},
+      {"no page tree", replaced("/Pages 2 0 R", "/Pages 12 0 R"), 3, kReadBackNoPages},
+      {"uncountable as its input was", replaced("/Pages 2 0 R", "/Pages 12 0 R"), -1, 0},
+      {"protected, opened as user and as owner", protectedCopy, 3, 0, state.Security, {{"u", false}, {"o", true}}},
+      {"the owner password as user password", protectedCopy, 3, kReadBackPasswords, state.Security, {{"o", false}}},
+      {"the user password as owner password", protectedCopy, 3, kReadBackPasswords, state.Security, {{"u", true}}},
+      {"other permissions", protectedCopy, 3, kReadBackProtection, otherPermissions},
+      {"protected where it should not be", protectedCopy, 3, kReadBackProtection},
+      {"not protected where it should be", good, 3, kReadBackProtection, SecurityParameters{}},
+  };
+  for (const auto& c : cases) {
+    const ExpectedOutput expected{c.Pages, static_cast<std::size_t>(c.Pages), c.Security, c.Passwords};
+    const std::span<const Byte> bytes(reinterpret_cast<const Byte*>(c.Bytes.data()), c.Bytes.size());
+    EXPECT_EQ(CheckWrittenFile(bytes, expected), c.Code) << c.Name;
   }
 }
 

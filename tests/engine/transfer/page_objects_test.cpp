@@ -1,4 +1,5 @@
-// Pages copied with every object they reach, through RunExtract, judged by qpdf (which also
+// Page dictionaries copied with what they inherit and without annotations and beads, by the
+// bytes; pages copied with every object they reach, through RunExtract, judged by qpdf (which also
 // finds a stream whose /Length is not its true length) and pdftotext and, where the bytes are the
 // contract (rewritten references), by the bytes.
 #include "engine/transfer/page_objects.h"
@@ -6,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/assembly/extract.h"
+#include "engine/reading/catalog.h"
+#include "engine/transfer/page_dicts.h"
+#include "tests/support/open_helpers.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
 
@@ -85,6 +89,64 @@ TEST(WritePageObjects, SelectionsOfLinkedPagesGiveSoundFiles) {
       EXPECT_EQ(testing::PageText(job.OutputPath, static_cast<int>(k) + 1), testing::PageText(input, c.Pages[k] + 1))
           << "page " << k + 1;
     }
+  }
+}
+
+
+// A one-page file whose page object 4 has pageBody and whose /Pages root holds rootEntries.
+std::string OnePageFile(const std::string& pageBody, const std::string& rootEntries) {
+  PdfWriter w;
+  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  w.Object(2, "<< /Type /Pages /Kids [ 4 0 R ] /Count 1 " + rootEntries + " >>");
+  w.Object(3, "<< /Font << >> >>");
+  w.Object(4, pageBody);
+  w.Finish("/Size 5 /Root 1 0 R");
+  return w.Bytes();
+}
+
+struct CopyCase {
+  const char* Name;
+  std::string PageBody;
+  std::string RootEntries;
+  std::string Expected;  // empty: the page dictionary as it was
+};
+
+TEST(BuildPageDicts, CopiesLeaveOutAnnotationsAndBeadsAndWriteInheritedAttributes) {
+  const std::vector<CopyCase> cases = {
+      {"nothing to inherit", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] /Resources 3 0 R >>", "", ""},
+      {"annotations as array and beads by reference",
+       "<< /Type /Page /Annots [9 0 R 10 0 R] /Parent 2 0 R /B 7 0 R /Contents 5 0 R >>",
+       "/Resources 3 0 R /MediaBox [0 0 595 842]",
+       "<< /Type /Page /Parent 2 0 R /Contents 5 0 R /Resources 3 0 R\n/MediaBox [0 0 595 842]\n>>\nendobj\n"},
+      {"annotations null leave no stray value", "<< /Type /Page /Annots null /Parent 2 0 R >>",
+       "/MediaBox [0 0 1 1] /Resources 3 0 R", "<< /Type /Page /Parent 2 0 R /Resources 3 0 R\n/MediaBox [0 0 1 1]\n>>\nendobj\n"},
+      {"nested annotations and look-alike keys stay",
+       "<< /Type /Page /Parent 2 0 R /AA << /Annots 1 0 R >> /BleedBox [0 0 1 1] /BX 1 >>",
+       "/MediaBox [0 0 1 1] /Resources 3 0 R",
+       "<< /Type /Page /Parent 2 0 R /AA << /Annots 1 0 R >> /BleedBox [0 0 1 1] /BX 1 /Resources 3 0 R\n"
+       "/MediaBox [0 0 1 1]\n>>\nendobj\n"},
+      {"beads glued to their array", "<< /Type /Page /B[8 0 R] /Parent 2 0 R >>", "/MediaBox [0 0 1 1] /Resources 3 0 R",
+       "<< /Type /Page /Parent 2 0 R /Resources 3 0 R\n/MediaBox [0 0 1 1]\n>>\nendobj\n"},
+      {"the names /B and /Annots as values and in arrays stay",
+       "<< /Type /Page /Foo [/B] /Bar /Annots /Tabs /S /Parent 2 0 R /MediaBox [0 0 1 1] /Resources 3 0 R >>", "", ""},
+      {"direct resources with nested dictionaries, crop box and rotation",
+       "<< /Type /Page /Parent 2 0 R >>",
+       "/Resources << /Font << /F1 << /Type /Font >> >> >> /MediaBox [0 0 612 792] /CropBox[1 1 600 780] /Rotate 90",
+       "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 << /Type /Font >> >> >>\n/MediaBox [0 0 612 792]\n"
+       "/CropBox[1 1 600 780]\n/Rotate 90\n>>\nendobj\n"},
+      {"negative rotation", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1 1] /Resources 3 0 R >>", "/Rotate -90",
+       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1 1] /Resources 3 0 R /Rotate -90\n>>\nendobj\n"},
+      {"strings and comments are copied whole",
+       "<< /Type /Page /Parent 2 0 R /PieceInfo (a >> b /Annots) % note /Annots\n /Resources 3 0 R /MediaBox [0 0 1 1] >>",
+       "", ""},
+  };
+  for (const CopyCase& c : cases) {
+    auto opened = testing::OpenBytes(OnePageFile(c.PageBody, c.RootEntries));
+    ASSERT_TRUE(opened->Parsed) << c.Name;
+    ASSERT_EQ(AnalyzeCatalog(opened->State, opened->Slot()), 1) << c.Name;
+    PageDictCopies copies;
+    ASSERT_EQ(BuildPageDicts(opened->State, opened->Slot(), 1, copies), 1) << c.Name << " " << opened->State.LastErrorCode;
+    EXPECT_EQ(copies[0], c.Expected.empty() ? c.PageBody + "\nendobj\n" : c.Expected) << c.Name;
   }
 }
 

@@ -17,36 +17,20 @@ namespace {
 
 using testing::Quoted;
 
-void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::string Replaced(std::string text, const std::string& word, const std::string& by) {
-  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + by.size())) {
-    text.replace(at, word.size(), by);
-  }
-  return text;
-}
-
 std::set<std::string> NamesIn(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
 }
 
+// Each case: the list file's first line (nullptr: no list file); whether the list file is in TMP
+// (else "~tpfd" in the current directory, TMP unset); the PDF file the list or the command line
+// names, under the case's folder, and its pages (0: it does not exist); the arguments (LIST: the
+// list file's name, INPUT: the PDF file's path); the exit status; the pages written as page files.
 TEST(TomletListFile, RemovedOnceReadAndNeverTheInput) {
   if (!testing::HaveTool("pdfinfo") || !testing::HaveTool("pdftotext")) GTEST_SKIP() << "poppler-utils missing";
-  struct Case {
-    const char* Title;
-    const char* Words;      // the list file's first line; nullptr: no list file
-    bool TmpSet;            // the list file is in TMP, else in the current directory as "~tpfd"
-    const char* InputName;  // the PDF file the list or the command line names, under the case's folder
-    int InputPages;         // 0: the file does not exist
-    const char* Arguments;  // LIST: the list file's name; INPUT: the PDF file's path
-    int Exit;
-    std::vector<int> Pages;  // the input's pages written as page files
-  };
+  struct Case { const char* Title; const char* Words; bool TmpSet; const char* InputName; int InputPages; std::string Arguments;
+                int Exit; std::vector<int> Pages; };
   const std::vector<Case> cases = {
       {"all pages", "/dw /p1 ", true, "doc.pdf", 3, "-Bu LIST", 0, {1, 2, 3}},
       {"one file of a run", "", true, "doc.pdf", 3, "-Bc4242 LIST", 0, {1, 2, 3}},
@@ -56,9 +40,9 @@ TEST(TomletListFile, RemovedOnceReadAndNeverTheInput) {
       {"a missing file", "", true, "gone.pdf", 0, "-Bu LIST", 1, {}},
       {"without TMP, in the current directory", "/po ", false, "doc.pdf", 3, "-Bu LIST", 0, {1, 2, 3}},
       {"the path form", nullptr, true, "doc.pdf", 3, "-Auto INPUT", 0, {1, 2, 3}},
-      {"the path form of a run", nullptr, true, "doc.pdf", 3, "-Ac9 INPUT", 0, {1, 2, 3}},
       {"the path form of page input, cancelled", nullptr, true, "doc.pdf", 3, "-Autop INPUT", 5, {}},
       {"a list-file form naming a PDF file: not a list", nullptr, true, "tmp/doc.pdf", 3, "-Bu doc.pdf", 1, {}},
+      {"a run form without its window: no command", nullptr, true, "doc.pdf", 3, "-Bc INPUT", 1, {}},
   };
   const std::string root = testing::TempDir() + "/tomlet-list-file";
   std::filesystem::remove_all(root);
@@ -70,34 +54,28 @@ TEST(TomletListFile, RemovedOnceReadAndNeverTheInput) {
     std::filesystem::create_directories(tmp);
     const std::string input = folder + "/" + c.InputName;
     const std::string bytes = c.InputPages > 0 ? testing::SimplePdf(c.InputPages) : std::string();
-    if (c.InputPages > 0) Write(input, bytes);
-
+    if (c.InputPages > 0) std::ofstream(input, std::ios::binary) << bytes;
     const std::string listName = c.TmpSet ? "~tpfd00" + std::to_string(index) + ".tmp" : "~tpfd";
     const std::string listPath = (c.TmpSet ? tmp : folder) + "/" + listName;
-    if (c.Words != nullptr) Write(listPath, std::string(c.Words) + "\n" + input + "\n");
+    if (c.Words != nullptr) std::ofstream(listPath, std::ios::binary) << c.Words << "\n" << input << "\n";
     const std::set<std::string> before = NamesIn(folder);
 
-    const std::string arguments = Replaced(Replaced(c.Arguments, "LIST", listName), "INPUT", Quoted(input));
-    const std::string environment = c.TmpSet ? "TMP=" + Quoted(tmp) : "env -u TMP";
-    const testing::CommandResult run = testing::RunCommand("cd " + Quoted(folder) + " && " + environment + " " +
-                                                           FOLVEX_TOMLET_PATH + " " + arguments +
-                                                           " </dev/null >/dev/null 2>&1");
+    std::string arguments = c.Arguments;
+    if (const std::size_t at = arguments.find("LIST"); at != std::string::npos) arguments.replace(at, 4, listName);
+    if (const std::size_t at = arguments.find("INPUT"); at != std::string::npos) arguments.replace(at, 5, Quoted(input));
+    const testing::CommandResult run = testing::RunCommand("cd " + Quoted(folder) + " && " + (c.TmpSet ? "TMP=" + Quoted(tmp) : "env -u TMP") +
+                                                           " " + FOLVEX_TOMLET_PATH + " " + arguments + " </dev/null >/dev/null 2>&1");
     EXPECT_EQ(run.ExitCode, c.Exit);
-    if (c.Words != nullptr) {
-      EXPECT_FALSE(std::filesystem::exists(listPath));
-    }
-    if (c.InputPages > 0) {
-      EXPECT_EQ(testing::ReadFile(input), bytes);
-    }
+    EXPECT_FALSE(c.Words != nullptr && std::filesystem::exists(listPath)) << "the list file is left";
+    EXPECT_EQ(testing::ReadFile(input), bytes);
 
     std::set<std::string> expected = before;
     if (c.Words != nullptr && !c.TmpSet) expected.erase(listName);
     for (const int page : c.Pages) {
       const std::string name = "doc_" + std::to_string(page) + ".pdf";
       expected.insert(name);
-      SCOPED_TRACE(name);
-      EXPECT_EQ(testing::PdfinfoPages(folder + "/" + name), 1);
-      EXPECT_EQ(testing::PageText(folder + "/" + name, 1), testing::PageText(input, page));
+      EXPECT_EQ(testing::PdfinfoPages(folder + "/" + name), 1) << name;
+      EXPECT_EQ(testing::PageText(folder + "/" + name, 1), testing::PageText(input, page)) << name;
     }
     EXPECT_EQ(NamesIn(folder), expected);
     EXPECT_EQ(NamesIn(tmp).size(), std::string(c.InputName).starts_with("tmp/") ? 1u : 0u);
