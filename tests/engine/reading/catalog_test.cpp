@@ -51,8 +51,12 @@ int Analyze(testing::OpenedDocument& doc) { return AnalyzeCatalog(doc.State, doc
 
 TEST(AnalyzeCatalog, CatalogChecks) {
   const std::pair<const char*, int> cases[] = {
-      {"<< /Type /Catalog /Pages 2 0 R >>", 0},   {"<< /Type /Catalogue /Pages 2 0 R >>", -118},
-      {"<< /Pages 2 0 R >>", -115},               {"<< /Type /Pages /Pages 2 0 R >>", -117},
+      // A /Root naming the page tree is the catalog without /Type or with a misspelt one, as
+      // other readers take it; a page or page-tree node stays the wrong kind.
+      {"<< /Type /Catalog /Pages 2 0 R >>", 0},   {"<< /Type /Catalogue /Pages 2 0 R >>", 0},
+      {"<< /Pages 2 0 R >>", 0},                  {"<< /Type /Catalgg /Pages 2 0 R >>", 0},
+      {"<< /Type /Catalogue >>", -118},           {"<< /Outlines 2 0 R >>", -115},
+      {"<< /Type /Pages /Pages 2 0 R >>", -117},  {"<< /Type /Page /Pages 2 0 R >>", -117},
       {"<< /Type /Catalog >>", -119},             {"[ /Type /Catalog ]", -113},
   };
   for (const auto& [catalog, code] : cases) {
@@ -244,7 +248,16 @@ TEST(PageTreeWalk, PagesCountsLoopsAndFailures) {
        std::vector<int>(40000, 3), 1},
       {"shared chain ten deep", SharedChain(10), 1024, 0, std::vector<int>(1024, 99), 11},
       {"shared chain fourteen deep: beyond the visits allowed", SharedChain(14), -1, -144, {}},
+      // Without /Type a node is told by its /Kids and a page by having none; a /Kids that lost
+      // its "[" is read up to its "]".
+      {"no types", {{2, "<< /Kids [5 0 R 4 2 R] >>"}, {4, "<< /Zype /Page >>"}, {5, "<< /Kids [3 0 R] >>"}, {3, "<< >>"}},
+       2, 0, {3, 4}},
+      {"kids without their bracket", RootOver("<< /Type /Pages /Kids 3 0 R 4 2 R] >>"), 2, 0, {3, 4}},
+      {"kid of another type",
+       {{2, "<< /Type /Pages /Kids [3 0 R 5 0 R] >>"}, {3, "<< >>"}, {5, "<< /Type /Font /Kids [3 0 R] >>"}}, -1, -144, {}},
+      {"root of another type", RootOver("<< /Type /Page /Kids [3 0 R] >>"), -1, -130, {}},
       {"no kids", RootOver("<< /Type /Pages /Count 1 >>"), -1, -132, {}},
+      {"neither type nor kids at the root", RootOver("<< /Count 1 >>"), -1, -128, {}},
       {"missing kid", RootOver("<< /Type /Pages /Kids [9 0 R] >>"), -1, -143, {}},
   };
   for (const Case& c : cases) {
