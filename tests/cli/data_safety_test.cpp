@@ -1,28 +1,20 @@
 // What folvex must never do to a user's files, tried with real files, real processes and real
-// signals: replace an input or another output of the same run, leave a half-written file, lose
-// pages on the way, or depend on the clock.
+// signals: leave a half-written file, lose pages or stream data on the way, or depend on the
+// clock. (Runs refused because an output would replace an input or another output of the same
+// run are rows of the failure table in commands_test.cpp.)
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <optional>
-#include <regex>
-#include <thread>
 
 #include "engine/assembly/merge.h"
 #include "engine/core/job_control.h"
 #include "tests/support/large_pdf.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
-
-extern char** environ;
 
 namespace folvex {
 namespace {
@@ -80,32 +72,16 @@ TEST(DataSafety, CopiedStreamsGetTheirTrueLength) {
       const QpdfCheck check = CheckWithQpdf(output, password);
       EXPECT_TRUE(check.Clean) << check.Output;
       EXPECT_NE(PageText(output, 1, password).find("True length"), std::string::npos);
-      if (!password.empty()) continue;
-      // The data exactly: the true length, then an end of line and the keyword.
-      const std::string bytes = ReadFile(output);
-      const std::size_t data = bytes.find("stream\n" + content + "\nendstream");
-      ASSERT_NE(data, std::string::npos);
-      const std::string head = bytes.substr(bytes.rfind(" obj", data), data - bytes.rfind(" obj", data));
-      EXPECT_TRUE(std::regex_search(head, std::regex("/Length " + std::to_string(content.size()) + "[^0-9]"))) << head;
+      // The data exactly, then an end of line and the keyword; qpdf --check tells a wrong /Length.
+      EXPECT_TRUE(!password.empty() || ReadFile(output).find("stream\n" + content + "\nendstream") != std::string::npos);
     }
   }
 }
 
-// Runs folvex with arguments and sends signal after delay; returns the exit status as the shell
-// reports it (128 + signal when it ended by the signal).
-int RunAndSignal(const std::vector<std::string>& arguments, int signal, int delayMs) {
-  std::vector<std::string> words{FOLVEX_CLI_PATH};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-  kill(pid, signal);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+// Runs folvex with arguments and sends it signal (a name) after delay (in seconds), through
+// timeout(1); the status is 0 when it finished first.
+int RunAndSignal(const std::string& arguments, const char* signal, const char* delay) {
+  return RunCommand("timeout --preserve-status -s " + std::string(signal) + " " + delay + " " + FOLVEX_CLI_PATH + " " + arguments).ExitCode;
 }
 
 // SIGTERM, SIGHUP and SIGINT at any moment of a big job: the old output is whole or the new one is,
@@ -115,11 +91,11 @@ TEST(DataSafety, SignalsLeaveNoPartialFile) {
   const std::string dir = Folder("signals"), output = dir + "/out.pdf";
   const std::string input = WriteTempFile("safety-signals/big.pdf", LargePdf(LargePdfShape{20000}));
   int interrupted = 0;
-  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-    for (const int delay : {2, 15, 40, 70, 110, 160}) {
-      SCOPED_TRACE(std::to_string(signal) + " after " + std::to_string(delay) + " ms");
+  for (const char* signal : {"TERM", "HUP", "INT"}) {
+    for (const char* delay : {"0.002", "0.015", "0.04", "0.07", "0.11", "0.16"}) {
+      SCOPED_TRACE(std::string(signal) + " after " + delay + " s");
       WriteTempFile("safety-signals/out.pdf", "the old output\n");
-      const int status = RunAndSignal({"extract", input, "20000-1", "-o", output, "--quiet"}, signal, delay);
+      const int status = RunAndSignal("extract " + Quoted(input) + " 20000-1 -o " + Quoted(output) + " --quiet", signal, delay);
       EXPECT_FALSE(HasStagingFile(dir));
       // Ended by the signal before the new file was in place: the old one. Once it is in place
       // (a signal may still come before the process ends), the whole new file.
@@ -134,8 +110,8 @@ TEST(DataSafety, SignalsLeaveNoPartialFile) {
 
   // Split: every page file there is whole.
   const std::string splitDir = Folder("signals-split");
-  for (const int delay : {30, 90}) {
-    RunAndSignal({"split", input, "1-300", "--output-dir", splitDir, "--quiet"}, SIGTERM, delay);
+  for (const char* delay : {"0.03", "0.09"}) {
+    RunAndSignal("split " + Quoted(input) + " 1-300 --output-dir " + Quoted(splitDir) + " --quiet", "TERM", delay);
     EXPECT_FALSE(HasStagingFile(splitDir));
     for (const auto& entry : fs::directory_iterator(splitDir)) EXPECT_EQ(QpdfPages(entry.path().string()), "1\n") << entry.path();
   }
@@ -245,22 +221,14 @@ TEST(DataSafety, MergeFailsOnlyWhenAnInputChangesBetweenItsReadings) {
       MergeJob changing;
       changing.Inputs = {{write("merge-stable.pdf", SimplePdf(2))}, {write("merge-changing.pdf", SimplePdf(1))}};
       changing.OutputPath = TempDir() + "/merge-changed-out.pdf";
-      const auto changeLast = [&] {
-        if (replacement) {
-          write("merge-changing.pdf", *replacement, appended);
-        } else {
-          fs::remove(changing.Inputs[1].Path);
-        }
-      };
+      const auto changeLast = [&] { replacement ? (void)write("merge-changing.pdf", *replacement, appended) : (void)fs::remove(changing.Inputs[1].Path); };
       EXPECT_EQ(merge(changing, "", changeLast), result);
       EXPECT_EQ(changing.JobResultIndex, result == kMergeDone ? 3 : 1);
       if (result == kMergeDone) {
         EXPECT_TRUE(CheckWithQpdf(changing.OutputPath).Clean);
       }
-      for (const auto& entry : fs::directory_iterator(TempDir())) {
-        const bool output = entry.path().filename().string().rfind("merge-changed-out", 0) == 0;
-        EXPECT_TRUE(!output || result == kMergeDone) << entry.path();
-      }
+      EXPECT_EQ(fs::exists(changing.OutputPath), result == kMergeDone);
+      EXPECT_FALSE(HasStagingFile(TempDir()));
     }
   }
 }
