@@ -23,25 +23,16 @@ using namespace testing;
 // dictionaries (/Parent 3 0 R>>), an /Info naming the page tree, a /Prev loop, incremental updates,
 // page labels, annotations and forms.
 const char* const kSample[] = {
-    "local__libtasn1", "pdfjs__rotation", "pypdf__indirect-rotation", "qpdf__inline-images",
-    "pysamples__habibi-rotated", "qpdf__big-ostream", "pdfjs__tracemonkey_a11y",
-    "qpdf__append-page-content-damaged", "qpdf__lin1", "pypdf__GeoBase_NHNC1_Data_Model_UML_EN",
-    "pdfjs__canvas", "pdfjs__issue3214", "pdfjs__pdkids", "pysamples__cmyk-image", "qpdf__append-xref-loop",
-    "pysamples__reportlab-overlay", "pdfcpu__testRot", "qpdf__xref-compressed-in-compressed",
-    "pdfjs__annotation-underline", "pdfjs__labelled_pages", "pdfcpu__viaIncrementalSave",
-    "qpdf__manual-appearances-out",
-};
+    "local__libtasn1", "pdfjs__rotation", "pypdf__indirect-rotation", "qpdf__inline-images", "pysamples__habibi-rotated",
+    "qpdf__big-ostream", "pdfjs__tracemonkey_a11y", "qpdf__append-page-content-damaged", "qpdf__lin1",
+    "pypdf__GeoBase_NHNC1_Data_Model_UML_EN", "pdfjs__canvas", "pdfjs__issue3214", "pdfjs__pdkids", "pysamples__cmyk-image",
+    "qpdf__append-xref-loop", "pysamples__reportlab-overlay", "pdfcpu__testRot", "qpdf__xref-compressed-in-compressed",
+    "pdfjs__annotation-underline", "pdfjs__labelled_pages", "pdfcpu__viaIncrementalSave", "qpdf__manual-appearances-out"};
 
-struct PageOf {
-  std::string File;
-  int Page = 0;
-};
+struct PageOf { std::string File; int Page = 0; };
 
 // A written file: where it is, the password that opens it, and the source of each of its pages.
-struct Written {
-  std::string Path, Password;
-  std::vector<PageOf> Pages;
-};
+struct Written { std::string Path, Password; std::vector<PageOf> Pages; };
 
 std::string Render(const std::string& path, int page, const std::string& password = "") {
   const std::string number = std::to_string(page), upw = password.empty() ? "" : " -upw " + Quoted(password);
@@ -107,8 +98,7 @@ class RealWorldWriters : public ::testing::Test {
     }
     const QpdfCheck check = CheckWithQpdf(out.Path, out.Password);
     EXPECT_TRUE(check.Clean || !inputsClean) << check.Output.substr(0, 2000);
-    const std::size_t n = out.Pages.size();
-    for (const std::size_t k : std::set<std::size_t>{0, n / 2, n - 1}) {
+    for (const std::size_t k : std::set<std::size_t>{0, out.Pages.size() / 2, out.Pages.size() - 1}) {
       const auto& [file, sourcePage] = out.Pages[k];
       const int page = static_cast<int>(k) + 1;
       SCOPED_TRACE("page " + std::to_string(page) + ", page " + std::to_string(sourcePage) + " of " + file);
