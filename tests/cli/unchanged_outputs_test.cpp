@@ -2,9 +2,9 @@
 // loading, lookup and copying must leave every output byte as it was.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
-#include "engine/security/cipher_library.h"
 #include "tests/support/large_pdf.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
@@ -12,27 +12,16 @@
 namespace folvex {
 namespace {
 
-using testing::Quoted;
-using testing::RunCommand;
-using testing::TempDir;
+using namespace testing;
 
-std::string Sha256Hex(const std::string& bytes) {
-  const auto data = std::span<const Byte>(reinterpret_cast<const Byte*>(bytes.data()), bytes.size());
-  std::string hex;
-  for (Byte b : ShaDigest(256, {data})) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 15];
-  }
-  return hex;
-}
+std::string Sha256Hex(const std::string& path) { return RunCommand("sha256sum " + Quoted(path)).Output.substr(0, 64); }
 
 // The generated classic input and its copy with object and cross-reference streams. The copy is
 // qpdf's work: its digest is pinned too, and the cases reading it are skipped when another qpdf
 // writes it differently.
 // Large is big enough that its outputs are written to their files in several parts.
 struct Inputs {
-  std::string Dir, Classic, Streams, Large;
+  std::string Dir = TempDir() + "/unchanged", Classic = Dir + "/classic.pdf", Streams = Dir + "/streams.pdf", Large;
   bool StreamsAsRecorded = false;
 };
 
@@ -41,23 +30,12 @@ constexpr const char* kStreamsInputDigest = "0a150d5faaf9171e6ac7628a42115d2e2e4
 const Inputs& MadeInputs() {
   static const Inputs inputs = [] {
     Inputs made;
-    made.Dir = TempDir() + "/unchanged";
     std::filesystem::create_directories(made.Dir);
-    made.Classic = made.Dir + "/classic.pdf";
-    made.Streams = made.Dir + "/streams.pdf";
-    testing::LargePdfShape shape;
-    shape.Pages = 300;
-    shape.OutlineItems = 120;
-    shape.Filler = 100;
-    testing::WriteTempFile("unchanged/classic.pdf", testing::LargePdf(shape));
-    RunCommand("qpdf --object-streams=generate --deterministic-id " + Quoted(made.Classic) + " " +
-               Quoted(made.Streams));
-    made.StreamsAsRecorded = Sha256Hex(testing::ReadFile(made.Streams)) == kStreamsInputDigest;
-    testing::LargePdfShape large;
-    large.Pages = 2000;
-    large.OutlineItems = 60;
-    large.Filler = 2500;
-    made.Large = testing::WriteTempFile("unchanged/large.pdf", testing::LargePdf(large));
+    // Pages, outline items and filler bytes per page.
+    WriteTempFile("unchanged/classic.pdf", LargePdf(LargePdfShape{300, 120, 100}));
+    RunCommand("qpdf --object-streams=generate --deterministic-id " + Quoted(made.Classic) + " " + Quoted(made.Streams));
+    made.StreamsAsRecorded = Sha256Hex(made.Streams) == kStreamsInputDigest;
+    made.Large = WriteTempFile("unchanged/large.pdf", LargePdf(LargePdfShape{2000, 60, 2500}));
     return made;
   }();
   return inputs;
@@ -94,13 +72,6 @@ const Case kCases[] = {
      "out.pdf", false, "12a37231ef4d05b8c17cd51ed258644ff7ed0140d923fb6c97433932d283e628"},
 };
 
-std::string Filled(std::string text, const std::string& key, const std::string& value) {
-  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size())) {
-    text.replace(at, key.size(), value);
-  }
-  return text;
-}
-
 // Runs the cases that read the object-stream input or not, in table order.
 void RunCases(bool readingStreams) {
   const Inputs& inputs = MadeInputs();
@@ -109,23 +80,22 @@ void RunCases(bool readingStreams) {
     SCOPED_TRACE(c.Name);
     const std::string dir = inputs.Dir + "/" + c.Name;
     std::filesystem::create_directories(dir);
-    std::string arguments = Filled(c.Arguments, "{classic}", Quoted(inputs.Classic));
-    arguments = Filled(arguments, "{streams}", Quoted(inputs.Streams));
-    arguments = Filled(arguments, "{large}", Quoted(inputs.Large));
-    arguments = Filled(arguments, "{dir}", dir);
-    arguments = Filled(arguments, "{root}", inputs.Dir);
-    const testing::CommandResult run =
+    std::string arguments = c.Arguments;
+    for (const auto& [key, value] : {std::pair{"{classic}", Quoted(inputs.Classic)}, {"{streams}", Quoted(inputs.Streams)},
+                                     {"{large}", Quoted(inputs.Large)}, {"{dir}", dir}, {"{root}", inputs.Dir}}) {
+      for (std::size_t at; (at = arguments.find(key)) != std::string::npos;) arguments.replace(at, std::strlen(key), value);
+    }
+    const CommandResult run =
         RunCommand("SOURCE_DATE_EPOCH=1700000000 " + std::string(FOLVEX_CLI_PATH) + " " + arguments + " --quiet 2>&1");
     ASSERT_EQ(run.ExitCode, 0) << arguments << "\n" << run.Output;
-    const std::string output = dir + "/" + c.Output;
-    EXPECT_EQ(Sha256Hex(testing::ReadFile(output)), c.Digest) << output;
+    EXPECT_EQ(Sha256Hex(dir + "/" + c.Output), c.Digest) << c.Output;
   }
 }
 
 TEST(UnchangedOutputs, JobsOnTheClassicInputWriteTheRecordedBytes) { RunCases(false); }
 
 TEST(UnchangedOutputs, JobsOnTheObjectStreamInputWriteTheRecordedBytes) {
-  if (!testing::HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+  if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
   if (!MadeInputs().StreamsAsRecorded) GTEST_SKIP() << "this qpdf writes the object-stream input differently";
   RunCases(true);
 }
