@@ -51,8 +51,8 @@ TEST(OpenDocument, StagesAndResultsOfEachKindOfFile) {
   looping += "xref\n1 1\n" + std::string(10 - std::to_string(firstObject).size(), '0') + std::to_string(firstObject) +
              " 00000 n \ntrailer\n<< /Size 9 /Root 1 0 R /Prev " + std::to_string(good.size()) + " >>\nstartxref\n" +
              std::to_string(good.size()) + "\n%%EOF\n";
-  std::string untyped = WithoutTable(SimplePdf(2));  // fails its analysis after the repair: not repaired twice
-  untyped.replace(untyped.find("/Type /Catalog"), 14, "/Kind /Catalog");
+  std::string kidless = WithoutTable(SimplePdf(2));  // fails its analysis after the repair: not repaired twice
+  kidless.replace(kidless.find("/Kids"), 5, "/Kidz");
   std::string mentions = WithoutTable(SimplePdf(4)) + "startxref\n9\n%%EOF\n";  // "/XRef" but no stream
   mentions.replace(mentions.find("/Type /Catalog"), 14, "/Type /Catalog /XRefNote 1");
   const std::string streams = Qpdf("streams", SimplePdf(5), "--object-streams=generate");
@@ -70,7 +70,7 @@ TEST(OpenDocument, StagesAndResultsOfEachKindOfFile) {
       {"no table", WriteTempFile("damaged.pdf", WithoutTable(SimplePdf(4))), 4, {r, p, f, a}, 4},
       {"stale offsets", WriteTempFile("shifted.pdf", shifted), 3, {r, p, a, f, a}, 3},
       {"looping update", WriteTempFile("looping.pdf", looping), 3, {r, p, a, f, a}, 3},
-      {"untyped catalog", WriteTempFile("untyped.pdf", untyped), kOpenFailed, {r, p, f, a}, -1},
+      {"page tree without kids", WriteTempFile("kidless.pdf", kidless), kOpenFailed, {r, p, f, a}, -1},
       {"mentions /XRef", WriteTempFile("mentions.pdf", mentions), 4, {r, p, c, f, a}, 4},
       {"text", WriteTempFile("notes.txt", "These are plain notes, not a PDF file at all.\n"), kOpenFailed, {r, p, f, f}, -1},
       {"absent", testing::TempDir() + "/absent.pdf", kOpenNotFound, {}, -2},
