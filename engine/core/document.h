@@ -120,6 +120,7 @@ struct PageEntry {
   int Generation = 0;
   int Need = 0;                      // InheritFlags bits the page must take from an ancestor
   std::array<int, 4> Sources{};      // node numbers for /Resources, /MediaBox, /CropBox, /Rotate (when Need != 0)
+  int DirectOffset = -1;             // a page written directly in its parent's /Kids: the offset of its "<<"
 };
 
 struct PageBox {

@@ -644,7 +644,7 @@ int AnalyzeOutlines(EngineState& state, DocumentSlot& slot, const Byte* catalogS
   }
   scan.PageIndex.reserve(slot.PageList.size());
   for (std::size_t i = 0; i < slot.PageList.size(); ++i) {
-    scan.PageIndex[slot.PageList[i].Number] = static_cast<int>(i);
+    if (slot.PageList[i].DirectOffset < 0) scan.PageIndex[slot.PageList[i].Number] = static_cast<int>(i);
   }
   if (int code = WalkOutline(scan, root, rootNumber, true); code < 0) return Fail(state, slot, code);
   state.LastErrorCode = 0;

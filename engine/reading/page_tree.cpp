@@ -69,9 +69,19 @@ int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long off
                 bool collectBoxes, NodeFacts& facts) {
   int& error = state.LastErrorCode;
   error = 0;
-  facts = NodeFacts{};
   const Byte* start = LocateObject(begin, end, offset, number, error);
-  if (start == nullptr) return error = -102;
+  if (start == nullptr) {
+    facts = NodeFacts{};
+    return error = -102;
+  }
+  return ExamineDictionary(state, begin, end, start, collectBoxes, facts);
+}
+
+int ExamineDictionary(EngineState& state, const Byte* begin, const Byte* end, const Byte* start, bool collectBoxes,
+                      NodeFacts& facts) {
+  int& error = state.LastErrorCode;
+  error = 0;
+  facts = NodeFacts{};
   if (!StartsWith(start, end, "<<")) return error = -103;
   start += 2;
   // The keys a node is read for and the dictionary's end, found in one pass; a dictionary that
@@ -200,6 +210,13 @@ int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long o
 }
 
 namespace {
+
+// The "<<" of a dictionary that stands as the next kid at p, or null.
+const Byte* DirectKidAt(const Byte* p, const Byte* end) {
+  int ignored = 0;
+  if (SkipWhitespace(p, end, ignored) < 0 || !StartsWith(p, end, "<<")) return nullptr;
+  return p;
+}
 
 struct WalkFrame {
   long ResumeOffset = 0;
@@ -345,6 +362,20 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   long visitsLeft = static_cast<long>(slot.Image.Size() / 2) + 4096;
   for (;;) {
     if (state.Cancelled()) return fail(0);
+    // A page may stand in the /Kids array itself instead of being referenced there.
+    if (const Byte* dict = DirectKidAt(p, end)) {
+      if (--visitsLeft < 0) return fail(-144);
+      NodeFacts facts;
+      ++state.PageNodeScans;
+      if (ExamineDictionary(state, begin, end, dict, boxes != nullptr, facts) < 0 || facts.Kids != 0) return fail(-144);
+      PageEntry page{0, 0, PageNeed(facts, inherit, boxes), {}, static_cast<int>(dict - begin)};
+      if (page.Need != 0) page.Sources = inherit.Sources;
+      slot.PageList.push_back(page);
+      const Byte* close = FindDictEnd(dict + 2, end);
+      if (close == nullptr) return fail(-144);
+      p = close + 2;
+      continue;
+    }
     int number = ReadInteger(p, end, error);
     if (number < 0) {
       error = 0;

@@ -35,6 +35,10 @@ struct NodeFacts {
 int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
                 bool collectBoxes, NodeFacts& facts);
 
+// ExamineNode for a dictionary whose "<<" is at start (a page standing directly in /Kids).
+int ExamineDictionary(EngineState& state, const Byte* begin, const Byte* end, const Byte* start, bool collectBoxes,
+                      NodeFacts& facts);
+
 // Examines the node at offset: 0 for a /Page leaf (its need goes to pageNeed), a positive offset
 // (of the byte after its /Kids "[") for a /Pages node, or a negative code.
 int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,

@@ -171,8 +171,10 @@ int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page
   CopyContext context{state, slot, copy, lines};
   int& error = state.LastErrorCode;
   const FileImage& image = slot.Image;
-  const int offset = LookupObjectOffset(slot.Xref, page.Number, error);
-  const Byte* dict = offset < 0 ? nullptr : LocateObject(image.Begin(), image.End(), offset, page.Number, error);
+  const int offset = page.DirectOffset >= 0 ? -1 : LookupObjectOffset(slot.Xref, page.Number, error);
+  const Byte* dict = page.DirectOffset >= 0 ? image.Begin() + page.DirectOffset
+                     : offset < 0          ? nullptr
+                                           : LocateObject(image.Begin(), image.End(), offset, page.Number, error);
   if (dict == nullptr) return 0;
   if (!StartsWith(dict, image.End(), "<<")) return context.Fail(-502);
   const Byte* close = FindDictEnd(dict + 2, image.End());

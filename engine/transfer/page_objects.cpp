@@ -163,6 +163,8 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
       state.LastErrorCode = -215;
       return 0;
     }
+    // A page written directly in /Kids has no number that anything could refer to.
+    if (slot.PageList[static_cast<std::size_t>(page)].DirectOffset >= 0) continue;
     const long index = XrefIndexOf(slot.Xref, slot.PageList[static_cast<std::size_t>(page)].Number);
     if (index < 0) {
       state.LastErrorCode = -161;

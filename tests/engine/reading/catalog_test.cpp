@@ -253,6 +253,9 @@ TEST(PageTreeWalk, PagesCountsLoopsAndFailures) {
       {"no types", {{2, "<< /Kids [5 0 R 4 2 R] >>"}, {4, "<< /Zype /Page >>"}, {5, "<< /Kids [3 0 R] >>"}, {3, "<< >>"}},
        2, 0, {3, 4}},
       {"kids without their bracket", RootOver("<< /Type /Pages /Kids 3 0 R 4 2 R] >>"), 2, 0, {3, 4}},
+      // A page may stand in /Kids itself (listed with number 0); a node may not.
+      {"direct pages", RootOver("<< /Type /Pages /Kids [<< /Type /Page /Kids 1 >> 3 0 R <</Rotate 90>>] >>"), 3, 0, {0, 3, 0}},
+      {"direct node", RootOver("<< /Type /Pages /Kids [3 0 R << /Type /Pages /Kids [4 2 R] >>] >>"), -1, -144, {}},
       {"kid of another type",
        {{2, "<< /Type /Pages /Kids [3 0 R 5 0 R] >>"}, {3, "<< >>"}, {5, "<< /Type /Font /Kids [3 0 R] >>"}}, -1, -144, {}},
       {"root of another type", RootOver("<< /Type /Page /Kids [3 0 R] >>"), -1, -130, {}},
