@@ -218,7 +218,7 @@ TEST(DataSafety, MergeFailsOnlyWhenAnInputChangesBetweenItsReadings) {
   for (const bool streams : {false, true}) {
     const auto write = [&](const std::string& name, const std::string& bytes, const std::string& appended = "") {
       std::string path = WriteTempFile(name, bytes);
-      if (streams) RunCommand("qpdf --object-streams=generate --replace-input " + Quoted(path));
+      if (streams) RunCommand("qpdf --object-streams=generate --deterministic-id --replace-input " + Quoted(path));
       return appended.empty() ? path : WriteTempFile(name, ReadFile(path) + appended);
     };
     for (const auto& [name, replacement, appended, result] : cases) {
