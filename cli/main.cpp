@@ -14,6 +14,7 @@
 #include "engine/core/open_file.h"
 #include "engine/core/termination.h"
 #include "cli/console_job.h"
+#include "folvex_version.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ int Run(std::vector<std::string> arguments) {
   CLI::App app{"Folvex: extract, merge, split and protect whole PDF files without rendering them.", "folvex"};
   app.footer(folvex::cli::kExitCodeHelp);
   app.require_subcommand(1);
+  app.set_version_flag("--version", "folvex " FOLVEX_VERSION, "Print the version and exit");
   // Options are written with dashes on every system, so a path such as /tmp/a.pdf stays a path.
   app.allow_windows_style_options(false);
   std::string language = "en";
