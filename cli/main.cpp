@@ -30,9 +30,8 @@ int Run(std::vector<std::string> arguments) {
       ->check(CLI::IsMember({"en", "ja"}))
       ->capture_default_str();
 
-  std::vector<std::string> infoFiles;
-  CLI::App* info = app.add_subcommand("info", "Print each file's page count or why there is none");
-  info->add_option("FILE", infoFiles, "PDF files")->required();
+  folvex::cli::InfoCommandOptions infoOptions;
+  CLI::App* info = folvex::cli::AddInfoCommand(app, infoOptions);
 
   folvex::cli::ExtractCommandOptions extractOptions;
   CLI::App* extract = folvex::cli::AddExtractCommand(app, extractOptions);
@@ -58,7 +57,7 @@ int Run(std::vector<std::string> arguments) {
   // A signal or a closed console removes what is half-written and gives the terminal its echo back.
   folvex::CleanUpOnTermination(folvex::cli::RestoreTerminal);
   bool japanese = language == "ja";
-  if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout, std::cerr);
+  if (info->parsed()) return folvex::cli::RunInfo(infoOptions, japanese, std::cout, std::cerr);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);
   if (merge->parsed()) return folvex::cli::RunMergeCommand(mergeOptions, japanese, std::cerr);
   if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);

@@ -1,0 +1,57 @@
+// folvex as scripts and packagers use it, run as a process; outputs judged by qpdf, pdfinfo,
+// pdftotext and Python.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tests/support/oracles.h"
+#include "tests/support/pdf_writer.h"
+
+namespace folvex {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+std::string FreshFolder(const std::string& name) {
+  const std::string folder = TempDir() + "/" + name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+// info --json: one array, per file its path (any bytes: Python reads the path back to the same
+// bytes), page count, protection and method, both languages' texts and an error; --password counts
+// a protected file with object streams.
+TEST(InfoJson, PythonReadsEveryKindOfFile) {
+  if (!HaveTool("qpdf") || !HaveTool("python3")) GTEST_SKIP() << "qpdf or python3 missing";
+  const std::string dir = FreshFolder("info-json"), plain = WriteTempFile("info-json/plain.pdf", SimplePdf(3));
+  for (const auto& [name, arguments] : std::vector<std::pair<std::string, std::string>>{
+           {"rc4-40", "40"}, {"rc4-128", "128 --use-aes=n"}, {"aes-128", "128 --use-aes=y"}, {"aes-256", "256"}}) {
+    ASSERT_TRUE(EncryptWithQpdf(plain, dir + "/" + name + ".pdf", "", "owner", arguments));
+  }
+  ASSERT_EQ(RunCommand("qpdf --object-streams=generate --encrypt user owner 256 -- " + Quoted(plain) + " " +
+                       Quoted(dir + "/streams.pdf")).ExitCode, 0);
+  WriteTempFile("info-json/notes.txt", "not a PDF file");
+  const std::string odd = dir + "/a\"b\\c\x01\xff.pdf";
+  fs::copy_file(plain, odd);
+  const std::string files = "plain.pdf rc4-40.pdf rc4-128.pdf aes-128.pdf aes-256.pdf streams.pdf notes.txt missing.pdf " + Quoted(odd);
+  const std::string reader = "import json, os, sys\nfor o in json.load(sys.stdin):\n"
+                             "  print(os.path.basename(os.fsencode(o['path'])) == os.path.basename(os.fsencode(sys.argv[1])),"
+                             " o['pages'], o['protected'], o['method'], o['state']['en'], o['state']['ja'], o['error'] is None)\n";
+  const std::string read = " | python3 -c " + Quoted(reader) + " " + Quoted(odd);
+  const CommandResult run = RunCommand("cd " + Quoted(dir) + " && " + FOLVEX_CLI_PATH + " info --json " + files + read);
+  EXPECT_EQ(run.Output,
+            "False 3 False None 3 3 True\nFalse 3 True RC4 40 3 Encrypted 3 暗号化 True\n"
+            "False 3 True RC4 128 3 Encrypted 3 暗号化 True\nFalse 3 True AES 128 3 Encrypted 3 暗号化 True\n"
+            "False 3 True AES 256 3 Encrypted 3 暗号化 True\nFalse None True AES 256 Encrypted 暗号化 False\n"
+            "False None False None X Not PDF? X 未対応 False\nFalse None False None X Not Found X 不明 False\n"
+            "True 3 False None 3 3 True\n");
+  const std::string withPassword = "cd " + Quoted(dir) + " && " + FOLVEX_CLI_PATH + " info --json --password user streams.pdf";
+  EXPECT_EQ(RunCommand(withPassword + read).Output, "False 3 True AES 256 3 Encrypted 3 暗号化 True\n");
+  EXPECT_EQ(RunCommand(withPassword + " >/dev/null").ExitCode, 0);
+}
+
+}  // namespace
+}  // namespace folvex
