@@ -2,6 +2,7 @@
 
 #include "app/commands/page_ranges.h"
 #include "app/text/texts.h"
+#include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
 #include "cli/job_output.h"
 #include "engine/assembly/extract.h"
@@ -37,7 +38,7 @@ Outcome OutcomeOf(int result, const EngineState& state) {
 CLI::App* AddExtractCommand(CLI::App& app, ExtractCommandOptions& options) {
   CLI::App* command = app.add_subcommand("extract", "Write chosen pages of a file, in the given order, as a new file");
   command->add_option("INPUT", options.Input, "PDF file")->required();
-  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (a '-' alone: every page)")->required();
+  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (a '-' alone: every page; z the last page, rN the N-th from the end)")->required();
   command->add_option("-o,--output", options.Output, "The new file")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Extract);
@@ -61,14 +62,15 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
-  // An open end ("20-") is closed with the page count of the job's own opening of the input.
+  // An open end ("20-") or a page from the end ("z") is resolved with the page count of the job's
+  // own opening of the input.
   PageRangeResult pages;
   auto pagesOfCount = [&](int pageCount, std::vector<int>& pageIndexList) {
-    pages = ParsePageRanges(options.Ranges, pageCount);
+    pages = ParseCommandRanges(options.Ranges, pageCount);
     pageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
     return pages.Error == PageRangeError::None;
   };
-  if (NeedsPageCount(options.Ranges)) {
+  if (RangesNeedPageCount(options.Ranges)) {
     job.PagesOfCount = pagesOfCount;
   } else if (!pagesOfCount(-1, job.PageIndexList)) {
     err << PageRangeErrorText(pages, japanese) << '\n';

@@ -21,6 +21,17 @@ std::string FreshFolder(const std::string& name) {
   return folder;
 }
 
+// The text pdftotext finds on each page, one string per page.
+std::vector<std::string> PageTexts(const std::string& path) {
+  std::vector<std::string> texts;
+  for (int page = 1, count = PdfinfoPages(path); page <= count; ++page) {
+    std::string text = PageText(path, page);
+    text.erase(text.find_last_not_of("\n\f ") + 1);
+    texts.push_back(text);
+  }
+  return texts;
+}
+
 // info --json: one array, per file its path (any bytes: Python reads the path back to the same
 // bytes), page count, protection and method, both languages' texts and an error; --password counts
 // a protected file with object streams.
@@ -51,6 +62,39 @@ TEST(InfoJson, PythonReadsEveryKindOfFile) {
   const std::string withPassword = "cd " + Quoted(dir) + " && " + FOLVEX_CLI_PATH + " info --json --password user streams.pdf";
   EXPECT_EQ(RunCommand(withPassword + read).Output, "False 3 True AES 256 3 Encrypted 3 暗号化 True\n");
   EXPECT_EQ(RunCommand(withPassword + " >/dev/null").ExitCode, 0);
+}
+
+// z (the last page) and rN (the N-th from the end) wherever a page number stands, in extract, split
+// and each input's --pages of merge; a page before the first or a malformed one fails, writing nothing.
+TEST(PagesFromTheEnd, ExtractSplitAndMergePerInput) {
+  if (!HaveTool("qpdf") || !HaveTool("pdftotext")) GTEST_SKIP() << "qpdf or poppler missing";
+  const std::string dir = FreshFolder("from-end");
+  WriteTempFile("from-end/six.pdf", SimplePdf(6));
+  WriteTempFile("from-end/three.pdf", SimplePdf(3));
+  struct Case {
+    std::string Arguments;
+    int Exit;
+    std::vector<std::string> Pages;  // of out.pdf; none: no file
+  };
+  for (const Case& c : std::vector<Case>{
+           {"extract six.pdf z", 0, {"Page 6"}},
+           {"extract six.pdf r2-z,1,z-r6", 0, {"Page 5", "Page 6", "Page 1", "Page 6", "Page 5", "Page 4", "Page 3", "Page 2", "Page 1"}},
+           {"merge six.pdf --pages r3-z three.pdf", 0, {"Page 4", "Page 5", "Page 6", "Page 1", "Page 2", "Page 3"}},
+           {"merge three.pdf --pages z,1 six.pdf --pages 2 three.pdf --pages r3", 0, {"Page 3", "Page 1", "Page 2", "Page 1"}},
+           {"extract six.pdf r7", 1, {}}, {"extract six.pdf zz", 1, {}}, {"extract six.pdf 2z", 1, {}}, {"extract six.pdf r", 1, {}},
+           {"merge six.pdf three.pdf --pages r4", 1, {}}, {"merge --pages 1 six.pdf three.pdf", 1, {}},
+           {"merge six.pdf --pages 1 --pages 2 three.pdf", 1, {}}}) {
+    SCOPED_TRACE(c.Arguments);
+    fs::remove(dir + "/out.pdf");
+    const CommandResult run = RunCommand("cd " + Quoted(dir) + " && " + FOLVEX_CLI_PATH + " " + c.Arguments + " -o out.pdf --quiet 2>&1");
+    EXPECT_EQ(run.ExitCode, c.Exit) << run.Output.substr(0, 500);
+    EXPECT_EQ(fs::exists(dir + "/out.pdf"), !c.Pages.empty());
+    if (c.Pages.empty()) continue;
+    EXPECT_TRUE(CheckWithQpdf(dir + "/out.pdf").Clean);
+    EXPECT_EQ(PageTexts(dir + "/out.pdf"), c.Pages);
+  }
+  EXPECT_EQ(RunCommand("cd " + Quoted(dir) + " && " + FOLVEX_CLI_PATH + " split six.pdf r2-z --quiet && ls six_*").Output,
+            "six_5.pdf\nsix_6.pdf\n");
 }
 
 }  // namespace
