@@ -10,6 +10,7 @@
 #include "cli/info_command.h"
 #include "cli/security_commands.h"
 #include "cli/split_command.h"
+#include "cli/standard_streams.h"
 #include "cli/windows_console.h"
 #include "engine/core/open_file.h"
 #include "engine/core/termination.h"
@@ -55,7 +56,10 @@ int Run(std::vector<std::string> arguments) {
     return code == 0 ? folvex::cli::kExitSuccess : folvex::cli::kExitUsage;
   }
   // A signal or a closed console removes what is half-written and gives the terminal its echo back.
-  folvex::CleanUpOnTermination(folvex::cli::RestoreTerminal);
+  folvex::CleanUpOnTermination([] {
+    folvex::cli::RemoveStreamFilesNow();
+    folvex::cli::RestoreTerminal();
+  });
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoOptions, japanese, std::cout, std::cerr);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);

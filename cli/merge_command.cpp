@@ -6,6 +6,7 @@
 #include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
 #include "cli/job_output.h"
+#include "cli/standard_streams.h"
 #include "engine/assembly/merge.h"
 #include "engine/core/document_texts.h"
 
@@ -55,12 +56,12 @@ void AssignPages(const CLI::App& command, const CLI::Option* inputs, const CLI::
 
 CLI::App* AddMergeCommand(CLI::App& app, MergeCommandOptions& options) {
   CLI::App* command = app.add_subcommand("merge", "Join files, in the given order, into a new file");
-  CLI::Option* inputs = command->add_option("INPUT", options.Inputs, "PDF files (at least two)")->required()->expected(2, -1);
+  CLI::Option* inputs = command->add_option("INPUT", options.Inputs, "PDF files (at least two; '-': standard input)")->required()->expected(2, -1);
   CLI::Option* pages = command->add_option("--pages", options.Pages,
       "Pages of the input just before it, such as 1-3,z (z the last page, rN the N-th from the end); "
       "an input without it is taken whole")->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command->callback([command, inputs, pages, &options] { AssignPages(*command, inputs, pages, options); });
-  command->add_option("-o,--output", options.Output, "The new file")->required();
+  command->add_option("-o,--output", options.Output, "The new file ('-': standard output)")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Merge);
   command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
@@ -75,12 +76,16 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
     err << settingsError << '\n';
     return kExitUsage;
   }
-  if (RefuseOutputReplacingInput(options.Output, options.Backup, options.Inputs, japanese, err)) return kExitUsage;
+  std::vector<std::string> inputs = options.Inputs;
+  std::string output = options.Output;
+  StreamFiles streams;
+  if (!streams.Prepare(inputs, output, options.Password, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitUsage;
 
   MergeJob job;
   PageRangeResult refusedPages;
   for (std::size_t i = 0; i < options.Inputs.size(); ++i) {
-    MergeInput& input = job.Inputs.emplace_back(MergeInput{options.Inputs[i]});
+    MergeInput& input = job.Inputs.emplace_back(MergeInput{inputs[i]});
     if (i >= options.InputPages.size() || options.InputPages[i].empty()) continue;
     input.PagesOfCount = [&typed = options.InputPages[i], &refusedPages](int pageCount, std::vector<int>& pageIndexList) {
       const PageRangeResult pages = ParseCommandRanges(typed, pageCount);
@@ -89,7 +94,7 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
       return pages.Error == PageRangeError::None;
     };
   }
-  job.OutputPath = options.Output;
+  job.OutputPath = output;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
@@ -115,6 +120,7 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
     }
   }
   if (result == kMergePasswordFailed) run.ExplainPasswordFailure(err);
+  if (result == kMergeDone && !streams.Deliver(japanese, err)) return kExitOutput;
   return outcome.Status;
 }
 

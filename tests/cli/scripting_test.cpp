@@ -97,5 +97,42 @@ TEST(PagesFromTheEnd, ExtractSplitAndMergePerInput) {
             "six_5.pdf\nsix_6.pdf\n");
 }
 
+// "-" as an input reads standard input and "-o -" writes standard output, through files in a
+// private temporary folder that is gone afterwards; a failure writes nothing to standard output.
+TEST(StandardStreams, InputAndOutputAsFiles) {
+  if (!HaveTool("qpdf") || !HaveTool("pdftotext")) GTEST_SKIP() << "qpdf or poppler missing";
+  const std::string dir = FreshFolder("streams");
+  WriteTempFile("streams/six.pdf", SimplePdf(6));
+  WriteTempFile("streams/notes.txt", "not a PDF file");
+  struct Case {
+    std::string Command;
+    int Exit;
+    std::vector<std::string> Pages;  // of standard output, or of out.pdf for an output that is a file
+  };
+  for (const Case& c : std::vector<Case>{
+           {"extract - 2,z -o - <six.pdf >stdout.pdf", 0, {"Page 2", "Page 6"}},
+           {"extract six.pdf 1 -o - >stdout.pdf", 0, {"Page 1"}},
+           {"merge six.pdf --pages 1 - --pages z -o out.pdf <six.pdf", 0, {"Page 1", "Page 6"}},
+           {"extract - 9 -o - <six.pdf >stdout.pdf", 1, {}}, {"extract - 1 -o - <notes.txt >stdout.pdf", 3, {}},
+           {"merge - - -o - <six.pdf >stdout.pdf", 1, {}},
+           {"extract - 1 --password-file - -o out.pdf <six.pdf", 1, {}}}) {
+    SCOPED_TRACE(c.Command);
+    const std::string temporary = FreshFolder("streams-tmp");
+    fs::remove(dir + "/out.pdf");
+    fs::remove(dir + "/stdout.pdf");
+    const CommandResult run = RunCommand("cd " + Quoted(dir) + " && TMPDIR=" + Quoted(temporary) + " " + FOLVEX_CLI_PATH +
+                                         " " + c.Command + " 2>/dev/null");
+    EXPECT_EQ(run.ExitCode, c.Exit);
+    EXPECT_TRUE(fs::is_empty(temporary));
+    const std::string written = dir + (fs::exists(dir + "/out.pdf") ? "/out.pdf" : "/stdout.pdf");
+    if (c.Pages.empty()) {
+      EXPECT_TRUE(!fs::exists(written) || fs::file_size(written) == 0);
+      continue;
+    }
+    EXPECT_TRUE(CheckWithQpdf(written).Clean);
+    EXPECT_EQ(PageTexts(written), c.Pages);
+  }
+}
+
 }  // namespace
 }  // namespace folvex
