@@ -32,6 +32,32 @@ std::vector<std::string> PageTexts(const std::string& path) {
   return texts;
 }
 
+// cmake --install puts the program, its manual page and its completion under the prefix; the
+// manual page shows every command, and the completion offers commands, options and choices.
+TEST(Install, ProgramManualPageAndCompletion) {
+  if (!HaveTool("man") || !HaveTool("gzip")) GTEST_SKIP() << "man or gzip missing";
+  const std::string prefix = FreshFolder("install"), build = fs::path(FOLVEX_CLI_PATH).parent_path().string();
+  ASSERT_EQ(RunCommand("cmake --install " + Quoted(build) + " --prefix " + Quoted(prefix) + " >/dev/null").ExitCode, 0);
+  const std::string version = Folvex("--version").Output;
+  EXPECT_EQ(RunCommand(Quoted(prefix + "/bin/folvex") + " --version").Output, version);
+  const std::string page = RunCommand("MANWIDTH=200 man -l " + Quoted(prefix + "/share/man/man1/folvex.1.gz") + " 2>&1").Output;
+  for (const char* text : {"EXIT STATUS", "EXAMPLES", "folvex info", "folvex extract [OPTIONS] INPUT RANGES", "folvex merge",
+                           "folvex protect", "folvex unprotect", "folvex split", "--page-mode", "--pages", "--json"}) {
+    EXPECT_NE(page.find(text), std::string::npos) << text;
+  }
+  EXPECT_NE(page.find(version.substr(0, version.size() - 1)), std::string::npos);
+  const std::string completion = prefix + "/share/bash-completion/completions/folvex";
+  for (const auto& [line, offered] : std::vector<std::pair<std::string, std::string>>{
+           {"folvex me", "merge"}, {"folvex --l", "--lang"}, {"folvex --lang ", "en ja"}, {"folvex merge a.pdf --pag", "--pages --page-mode"},
+           {"folvex info --j", "--json"}, {"folvex extract --layout two", "two-left two-right"},
+           {"folvex protect --al", "--allow"}, {"folvex split x.pdf --output-d", "--output-dir"}}) {
+    SCOPED_TRACE(line);
+    const std::string script = "source " + Quoted(completion) + "; COMP_WORDS=(" + line + (line.back() == ' ' ? "''" : "") +
+                               "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _folvex; echo ${COMPREPLY[*]}";
+    EXPECT_EQ(RunCommand("bash -c " + Quoted(script)).Output, offered + "\n");
+  }
+}
+
 // info --json: one array, per file its path (any bytes: Python reads the path back to the same
 // bytes), page count, protection and method, both languages' texts and an error; --password counts
 // a protected file with object streams.
