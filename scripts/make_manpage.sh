@@ -65,7 +65,7 @@ Pages 1 to 3 and the last page, in that order.|folvex extract report.pdf 1-3,z -
 The first file whole, then the second's last five pages.|folvex merge a.pdf b.pdf --pages r5-z -o both.pdf
 A copy that needs a password to open: report-s.pdf.|folvex protect report.pdf --user-password secret
 The unprotected copy report-s-r.pdf.|folvex unprotect report-s.pdf --password secret
-Every page as a file of its own in the folder pages.|folvex split report.pdf --output-dir pages
+Every page as a file of its own in the existing folder pages.|folvex split report.pdf --output-dir pages
 EXAMPLES
   echo ".SH SEE ALSO"
   echo ".BR qpdf (1),"
