@@ -91,7 +91,8 @@ TEST(InfoJson, PythonReadsEveryKindOfFile) {
 }
 
 // z (the last page) and rN (the N-th from the end) wherever a page number stands, in extract, split
-// and each input's --pages of merge; a page before the first or a malformed one fails, writing nothing.
+// and each input's --pages of merge (its outline items kept for the pages written); a page before
+// the first or a malformed one fails, writing nothing.
 TEST(PagesFromTheEnd, ExtractSplitAndMergePerInput) {
   if (!HaveTool("qpdf") || !HaveTool("pdftotext")) GTEST_SKIP() << "qpdf or poppler missing";
   const std::string dir = FreshFolder("from-end");
@@ -121,6 +122,14 @@ TEST(PagesFromTheEnd, ExtractSplitAndMergePerInput) {
   }
   EXPECT_EQ(RunCommand("cd " + Quoted(dir) + " && " + FOLVEX_CLI_PATH + " split six.pdf r2-z --quiet && ls six_*").Output,
             "six_5.pdf\nsix_6.pdf\n");
+  // The outline keeps the items of the pages written: those of the second of a real file's two pages
+  // (under an empty entry for their level-one parent on page one), none of six.pdf's.
+  const std::string real = RealWorldDir() + "/pdfjs__bug1997343.pdf";
+  if (!fs::exists(real) || !HaveTool("mutool")) return;
+  ASSERT_EQ(Folvex("merge " + Quoted(real) + " --pages z " + Quoted(dir + "/six.pdf") + " --pages 1 --outlines keep -o " +
+                   Quoted(dir + "/out.pdf")).ExitCode, 0);
+  EXPECT_EQ(RunCommand("mutool show " + Quoted(dir + "/out.pdf") + " outline | grep -o '\"[^\"]*\"'").Output,
+            "\"\"\n\"Figures and Tables\"\n\"Theorems\"\n\"Verbatim\"\n\"Citations\"\n");
 }
 
 // "-" as an input reads standard input and "-o -" writes standard output, through files in a
