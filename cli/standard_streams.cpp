@@ -15,6 +15,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace folvex::cli {
@@ -43,6 +45,14 @@ void SetStreamPath(int index, const std::string& path) {
 void SetBinary([[maybe_unused]] std::FILE* stream) {
 #ifdef _WIN32
   _setmode(_fileno(stream), _O_BINARY);
+#endif
+}
+
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
 #endif
 }
 
@@ -101,6 +111,11 @@ bool StreamFiles::Prepare(std::vector<std::string>& inputs, std::string& output,
   }
   if (fromStdin == 0) return true;
 
+  // A terminal gives no PDF file: waiting for one would only look like a hang.
+  if (StdinIsTerminal()) {
+    err << Text(TextId::CliStdinUnreadable, japanese) << '\n';
+    return false;
+  }
   const std::string inputFile = Folder + "/" + kInputName;
   SetStreamPath(1, inputFile);
   std::FILE* file = OpenFile(inputFile, "wb");
