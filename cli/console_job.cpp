@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "app/text/texts.h"
+#include "cli/failures.h"
 #include "engine/core/open_file.h"
 
 #ifdef _WIN32
@@ -113,6 +114,17 @@ bool PromptPassword(const std::string& prompt, std::string& password) {
 #endif
   std::fputc('\n', stderr);
   return true;
+}
+
+bool PasswordFileOpens(const PasswordOptions& options, bool japanese, std::ostream& err) {
+  if (options.PasswordGiven || options.PasswordFile.empty()) return true;
+  std::FILE* file = OpenFile(options.PasswordFile, "rb");
+  if (file != nullptr) {
+    std::fclose(file);
+    return true;
+  }
+  ReportFailure(err, options.PasswordFile, TextId::CliPasswordFileUnreadable, InputReason(options.PasswordFile), japanese);
+  return false;
 }
 
 PasswordResult ObtainPassword(const PasswordOptions& options, bool japanese, std::string& password) {

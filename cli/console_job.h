@@ -29,6 +29,9 @@ struct OutputOptions {
 // Adds --output-dir, --backup and --quiet to command.
 void AddOutputOptions(CLI::App& command, OutputOptions& options);
 
+// False, after a failure line, when --password-file names a file that cannot be opened.
+bool PasswordFileOpens(const PasswordOptions& options, bool japanese, std::ostream& err);
+
 enum class PasswordResult { Obtained, NoSource, Unreadable };
 
 // The password from --password, the first line of --password-file, or a prompt without echo when

@@ -3,6 +3,7 @@
 #include "app/commands/page_ranges.h"
 #include "app/text/texts.h"
 #include "cli/exit_codes.h"
+#include "cli/failures.h"
 #include "cli/job_output.h"
 #include "engine/assembly/extract.h"
 #include "engine/core/document_texts.h"
@@ -11,25 +12,30 @@ namespace folvex::cli {
 
 namespace {
 
-struct Outcome {
+// The exit status, the failing file, the message's text and its reason.
+struct Failure {
   int Status;
-  std::optional<TextId> Message;
+  std::string Path;
+  TextId Message;
+  std::string Reason;
 };
 
-Outcome OutcomeOf(int result, const EngineState& state) {
+Failure FailureOf(int result, const EngineState& state, const ExtractJob& job, const JobRun& run, bool japanese) {
   switch (result) {
-    case kExtractDone: return {kExitSuccess, TextId::ExtractDone};
-    case kExtractPageBeyondEnd: return {kExitUsage, TextId::BadPageInput};
-    case kExtractOnePage: return {kExitUsage, TextId::OnlyOnePage};
-    case kExtractInputMissing: return {kExitNotFound, TextId::FileNotFound};
-    case kExtractOutputFailed: return {kExitOutput, TextId::CannotSave};
-    case kExtractCancelled: return {kExitCancelled, std::nullopt};
-    case kExtractPasswordFailed: return {kExitPassword, TextId::ExtractFailed};
-    case kExtractNotPermitted: return {kExitNotPermitted, TextId::ExtractNotPermitted};
+    case kExtractInputMissing: return {kExitNotFound, job.InputPath, TextId::FileNotFound, InputReason(job.InputPath)};
+    case kExtractOutputFailed:
+      return {kExitOutput, job.OutputPath, TextId::CannotSave, OutputFailureReason(state, job.OutputPath, japanese)};
+    case kExtractCancelled:
+      return {kExitCancelled, job.InputPath, TextId::ExtractFailed, std::string(Text(TextId::CliReasonCancelled, japanese))};
+    case kExtractPasswordFailed: return {kExitPassword, job.InputPath, TextId::ExtractFailed, run.PasswordFailureReason()};
+    case kExtractNotPermitted:
+      return {kExitNotPermitted, job.InputPath, TextId::ExtractNotPermitted,
+              std::string(Text(TextId::CliReasonNoDistinctOwner, japanese))};
     default: break;
   }
-  if (state.LastErrorCode == -1000) return {kExitUnreadable, TextId::FileEncrypted};
-  return {kExitUnreadable, TextId::ExtractFailed};
+  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  return {status, job.InputPath, state.LastErrorCode == -1000 ? TextId::FileEncrypted : TextId::ExtractFailed,
+          ReadReason(state, japanese)};
 }
 
 }  // namespace
@@ -50,10 +56,10 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   EngineState state;
   std::string settingsError;
   if (!ResolveOutputSettings(options.Settings, SettingsFor::Extract, japanese, state.Settings, settingsError)) {
-    err << settingsError << '\n';
-    return kExitUsage;
+    err << settingsError;
+    return kExitNotFound;
   }
-  if (RefuseOutputReplacingInput(options.Output, options.Backup, {options.Input}, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(options.Output, options.Backup, {options.Input}, japanese, err)) return kExitOutput;
 
   ExtractJob job;
   job.InputPath = options.Input;
@@ -71,27 +77,28 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   if (NeedsPageCount(options.Ranges)) {
     job.PagesOfCount = pagesOfCount;
   } else if (!pagesOfCount(-1, job.PageIndexList)) {
-    err << PageRangeErrorText(pages, japanese) << '\n';
+    ReportPageRangeFailure(err, options.Input, pages, japanese);
     return kExitUsage;
   }
 
+  if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunExtract(state, job); });
-  if (result == kExtractOutputFailed) ExplainOutputFailure(state, japanese, err);
-  if (result == kExtractFailed) ExplainReadFailure(state, japanese, err);
-
-  const Outcome outcome = OutcomeOf(result, state);
-  if (outcome.Message && (result != kExtractDone || !options.Quiet)) {
-    if (result == kExtractPageBeyondEnd && pages.Error != PageRangeError::None) {
-      err << PageRangeErrorText(pages, japanese) << '\n';
-    } else if (result == kExtractPageBeyondEnd) {
-      err << Text(TextId::BadPageInput, japanese) << '"' << pages.Normalized << "\"\n";
-    } else {
-      err << Text(*outcome.Message, japanese) << '\n';
-    }
+  if (result == kExtractDone) {
+    if (!options.Quiet) err << Text(TextId::ExtractDone, japanese) << '\n';
+    return kExitSuccess;
   }
-  if (result == kExtractPasswordFailed) run.ExplainPasswordFailure(err);
-  return outcome.Status;
+  if (result == kExtractOnePage || result == kExtractPageBeyondEnd) {
+    if (pages.Error == PageRangeError::None) {
+      pages.Error = result == kExtractOnePage ? PageRangeError::OnlyOnePage : PageRangeError::OutOfRange;
+      if (pages.Normalized.empty()) pages.Normalized = options.Ranges;
+    }
+    ReportPageRangeFailure(err, options.Input, pages, japanese);
+    return kExitUsage;
+  }
+  const Failure failure = FailureOf(result, state, job, run, japanese);
+  ReportFailure(err, failure.Path, failure.Message, failure.Reason, japanese);
+  return failure.Status;
 }
 
 }  // namespace folvex::cli

@@ -20,7 +20,7 @@ namespace {
 int Run(std::vector<std::string> arguments) {
   CLI::App app{"Folvex: extract, merge, split and protect whole PDF files without rendering them.", "folvex"};
   app.footer(folvex::cli::kExitCodeHelp);
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
   // Options are written with dashes on every system, so a path such as /tmp/a.pdf stays a path.
   app.allow_windows_style_options(false);
   std::string language = "en";
@@ -46,9 +46,20 @@ int Run(std::vector<std::string> arguments) {
   folvex::cli::SplitCommandOptions splitOptions;
   CLI::App* split = folvex::cli::AddSplitCommand(app, splitOptions);
 
+  // Words no command takes are collected here, so that an unknown command is named as one.
+  app.allow_extras();
   try {
     std::reverse(arguments.begin(), arguments.end());
     app.parse(arguments);
+    const std::vector<std::string> extras = app.remaining();
+    if (app.get_subcommands().empty() && (extras.empty() || extras.front().starts_with('-'))) {
+      throw CLI::RequiredError("A command (info, extract, merge, split, protect or unprotect)");
+    }
+    if (app.get_subcommands().empty()) {
+      throw CLI::ExtrasError("Unknown command: " + extras.front() + " (commands: info, extract, merge, split, protect, unprotect)",
+                             CLI::ExitCodes::ExtrasError);
+    }
+    if (!extras.empty()) throw CLI::ExtrasError(extras);
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? folvex::cli::kExitSuccess : folvex::cli::kExitUsage;

@@ -4,6 +4,7 @@
 
 #include "app/text/texts.h"
 #include "cli/exit_codes.h"
+#include "cli/failures.h"
 #include "cli/job_output.h"
 #include "engine/assembly/merge.h"
 #include "engine/core/document_texts.h"
@@ -12,25 +13,26 @@ namespace folvex::cli {
 
 namespace {
 
-struct Outcome {
+// The exit status, the message's text and its reason; the failing input is the job's JobResultIndex.
+struct Failure {
   int Status;
-  std::optional<TextId> Message;
-  bool NamesInput;  // the failing input's path follows the message
+  TextId Message;
+  std::string Reason;
 };
 
-Outcome OutcomeOf(int result, const EngineState& state) {
+Failure FailureOf(int result, const EngineState& state, const std::string& input, const JobRun& run, bool japanese) {
+  const auto text = [japanese](TextId id) { return std::string(Text(id, japanese)); };
   switch (result) {
-    case kMergeDone: return {kExitSuccess, TextId::MergeDone, false};
-    case kMergeInputMissing: return {kExitNotFound, TextId::FileNotFoundAt, true};
-    case kMergeOutputFailed: return {kExitOutput, TextId::CannotSave, false};
-    case kMergeCancelled: return {kExitCancelled, std::nullopt, false};
-    case kMergePasswordFailed: return {kExitPassword, TextId::MergePasswordFailed, true};
-    case kMergeNotPermitted: return {kExitNotPermitted, TextId::MergeNotPermitted, true};
-    case kMergeDifferentSecurity: return {kExitDifferentSecurity, TextId::MergeDifferentSecurity, true};
+    case kMergeInputMissing: return {kExitNotFound, TextId::FileNotFound, InputReason(input)};
+    case kMergeCancelled: return {kExitCancelled, TextId::MergeFailed, text(TextId::CliReasonCancelled)};
+    case kMergePasswordFailed: return {kExitPassword, TextId::MergePasswordFailed, run.PasswordFailureReason()};
+    case kMergeNotPermitted: return {kExitNotPermitted, TextId::MergeNotPermitted, text(TextId::CliReasonNoDistinctOwner)};
+    case kMergeDifferentSecurity:
+      return {kExitDifferentSecurity, TextId::MergeDifferentSecurity, text(TextId::CliReasonDifferentSecurity)};
     default: break;
   }
-  if (state.LastErrorCode == -1000) return {kExitUnreadable, TextId::FileEncryptedAt, true};
-  return {kExitUnreadable, TextId::MergeFailed, true};
+  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  return {status, state.LastErrorCode == -1000 ? TextId::FileEncryptedAt : TextId::MergeFailed, ReadReason(state, japanese)};
 }
 
 }  // namespace
@@ -50,10 +52,10 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
   EngineState state;
   std::string settingsError;
   if (!ResolveOutputSettings(options.Settings, SettingsFor::Merge, japanese, state.Settings, settingsError)) {
-    err << settingsError << '\n';
-    return kExitUsage;
+    err << settingsError;
+    return kExitNotFound;
   }
-  if (RefuseOutputReplacingInput(options.Output, options.Backup, options.Inputs, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(options.Output, options.Backup, options.Inputs, japanese, err)) return kExitOutput;
 
   MergeJob job;
   for (const std::string& input : options.Inputs) job.Inputs.push_back({input});
@@ -62,25 +64,23 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
 
+  if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunMerge(state, job); });
-  if (result == kMergeOutputFailed) ExplainOutputFailure(state, japanese, err);
-  if (result == kMergeFailed) ExplainReadFailure(state, japanese, err);
-
-  const Outcome outcome = OutcomeOf(result, state);
-  if (outcome.Message && (result != kMergeDone || !options.Quiet)) {
-    const bool named = outcome.NamesInput && job.JobResultIndex >= 0 &&
-                       job.JobResultIndex < static_cast<int>(job.Inputs.size());
-    if (outcome.NamesInput && !named) {
-      err << Text(TextId::MergeError, japanese) << '\n';
-    } else {
-      err << Text(*outcome.Message, japanese);
-      if (named) err << job.Inputs[static_cast<std::size_t>(job.JobResultIndex)].Path;
-      err << '\n';
-    }
+  if (result == kMergeDone) {
+    if (!options.Quiet) err << Text(TextId::MergeDone, japanese) << '\n';
+    return kExitSuccess;
   }
-  if (result == kMergePasswordFailed) run.ExplainPasswordFailure(err);
-  return outcome.Status;
+  if (result == kMergeOutputFailed) {
+    ReportFailure(err, job.OutputPath, TextId::CannotSave, OutputFailureReason(state, job.OutputPath, japanese), japanese);
+    return kExitOutput;
+  }
+  // The failing input; the output when the job does not say which.
+  const bool named = job.JobResultIndex >= 0 && job.JobResultIndex < static_cast<int>(job.Inputs.size());
+  const std::string& path = named ? job.Inputs[static_cast<std::size_t>(job.JobResultIndex)].Path : job.OutputPath;
+  const Failure failure = FailureOf(result, state, path, run, japanese);
+  ReportFailure(err, path, failure.Message, failure.Reason, japanese);
+  return failure.Status;
 }
 
 }  // namespace folvex::cli

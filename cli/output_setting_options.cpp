@@ -1,9 +1,11 @@
 #include "cli/output_setting_options.h"
 
 #include <map>
+#include <sstream>
 
 #include "app/model/settings_file.h"
 #include "app/text/texts.h"
+#include "cli/failures.h"
 
 namespace folvex::cli {
 
@@ -47,8 +49,7 @@ uint32_t ColourValue(const std::string& hex) {
 }  // namespace
 
 void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, SettingsFor use) {
-  command.add_option("--settings", options.SettingsFile, "Folvex.ini whose output settings apply")
-      ->check(CLI::ExistingFile);
+  command.add_option("--settings", options.SettingsFile, "Folvex.ini whose output settings apply");
   command.add_option("--open-view", options.OpenView,
                      "Opening view: none, fit, width, height, inherit, or a zoom percentage (150; 150F also fits "
                      "the window)")
@@ -82,7 +83,9 @@ bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use,
   if (!options.SettingsFile.empty()) {
     AppSettings read;
     if (!ReadSettingsFile(options.SettingsFile, read)) {
-      error = std::string(Text(TextId::CliSettingsUnreadable, japanese)) + " " + options.SettingsFile;
+      std::ostringstream line;
+      ReportFailure(line, options.SettingsFile, TextId::CliSettingsUnreadable, InputReason(options.SettingsFile), japanese);
+      error = line.str();
       return false;
     }
     settings = read.Output;

@@ -31,7 +31,7 @@ enum class SettingsFor { Extract, Merge, Split };
 void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, SettingsFor use);
 
 // The settings file's output settings (or the defaults when none is given) with the options
-// applied. Returns false with a message in error when the settings file cannot be read.
+// applied. Returns false with the failure line in error when the settings file cannot be read.
 bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use, bool japanese,
                            OutputSettings& settings, std::string& error);
 

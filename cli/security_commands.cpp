@@ -7,6 +7,7 @@
 #include "app/jobs/output_names.h"
 #include "app/text/texts.h"
 #include "cli/exit_codes.h"
+#include "cli/failures.h"
 #include "engine/security/security_jobs.h"
 
 namespace folvex::cli {
@@ -46,42 +47,27 @@ TextId OutcomeText(Operation operation, int result) {
   return protect ? TextId::SetSecurityFailed : TextId::RemoveSecurityFailed;
 }
 
-// The job's closing message: singular for one file, plural for several.
-TextId JobText(Operation operation, int result, bool several) {
+// Why one file failed.
+std::string ReasonOf(Operation operation, const SecurityFileRecord& record, const EngineState& state, bool passwordKnown,
+                     bool japanese) {
   const bool protect = operation == Operation::Protect;
-  switch (result) {
-    case kSecurityDone:
-      return protect ? TextId::SetSecurityDone : TextId::RemoveSecurityDone;
-    case kSecurityJobCancelled:
-      return protect ? TextId::SetSecurityCanceled : TextId::RemoveSecurityCanceled;
-    case kSecurityWrongState:
-      if (protect) return several ? TextId::SetSecurityEncryptedSome : TextId::SetSecurityEncrypted;
-      return several ? TextId::RemoveSecurityNotEncryptedSome : TextId::RemoveSecurityNotEncrypted;
-    case kSecurityInputMissing:
-      return several ? TextId::SecurityNotFoundSome : TextId::SecurityNotFound;
+  const auto text = [japanese](TextId id) { return std::string(Text(id, japanese)); };
+  switch (record.Result) {
+    case kSecurityWrongState: return text(protect ? TextId::CliReasonProtected : TextId::CliReasonNotProtected);
+    case kSecurityInputMissing: return InputReason(record.InputPath);
     case kSecurityOutputFailed:
-      return several ? TextId::SecurityNotSavedSome : TextId::SecurityNotSaved;
-    case kSecurityNotPermitted:
-      if (!protect) return several ? TextId::RemoveSecurityNotPermittedSome : TextId::RemoveSecurityNotPermitted;
+      if (!record.CollidesWith.empty()) return text(TextId::CliWouldReplace) + " " + record.CollidesWith;
+      if (record.ReadBackFailed) return text(TextId::CliReadBackFailed);
+      return OutputReason(record.OutputPath, japanese);
+    case kSecurityNotPermitted: return text(TextId::CliReasonNoDistinctOwner);
+    case kSecurityPasswordFailed: return PasswordReason(record.Password, passwordKnown, !protect, japanese);
+    case kSecurityUnsupported:
+      if (std::string refusal = RefusalReason(record.Refusal, japanese); !refusal.empty()) return refusal;
       break;
-    default:
-      break;
+    default: break;
   }
-  if (protect) return several ? TextId::SetSecurityFailedSome : TextId::SetSecurityFailed;
-  return several ? TextId::RemoveSecurityFailedSome : TextId::RemoveSecurityFailed;
-}
-
-std::optional<TextId> RefusalText(SecurityRefusal refusal) {
-  switch (refusal) {
-    case SecurityRefusal::Unreadable: return TextId::CliRefusedUnreadable;
-    case SecurityRefusal::NotStandard: return TextId::CliRefusedNotStandard;
-    case SecurityRefusal::Aes: return TextId::CliRefusedCryptFilter;
-    case SecurityRefusal::Version:
-    case SecurityRefusal::Revision: return TextId::CliRefusedRevision;
-    case SecurityRefusal::XrefStreams: return TextId::CliRefusedXrefStreams;
-    case SecurityRefusal::None: break;
-  }
-  return std::nullopt;
+  if (state.StreamLimitPassed) return text(TextId::CliStreamTooLarge);
+  return text(TextId::CliReasonNotPdf);
 }
 
 int ExitStatusOf(int result) {
@@ -113,14 +99,13 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   JobControl control;
   control.Japanese = japanese;
   state.Control = &control;
-  bool noTerminal = false;
+  // A password from the options is the only one tried; without one, the terminal is asked.
+  bool typed = false;
   control.PasswordPrompt = [&](std::string& password) {
-    std::string typed;
-    if (!PromptPassword(std::string(Text(TextId::CliPasswordPrompt, japanese)), typed)) {
-      noTerminal = true;
-      return false;
-    }
-    password = PasswordBytes(typed);
+    std::string answer;
+    if (passwordGiven || !PromptPassword(std::string(Text(TextId::CliPasswordPrompt, japanese)), answer)) return false;
+    password = PasswordBytes(answer);
+    typed = true;
     return true;
   };
   int result = 0;
@@ -131,28 +116,27 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   state.Control = nullptr;
 
   int status = kExitSuccess;
-  bool askedForPassword = false;
   for (const SecurityFileRecord& record : records) {
-    out << record.InputPath << '\t' << Text(OutcomeText(operation, record.Result), japanese);
-    if (record.Result == kSecurityDone) out << '\t' << record.OutputPath;
-    out << '\n';
-    if (record.Result == kSecurityUnsupported) {
-      if (std::optional<TextId> why = RefusalText(record.Refusal)) err << record.InputPath << ": " << Text(*why, japanese) << '\n';
+    if (record.Result == kSecurityDone) {
+      out << record.InputPath << '\t' << Text(OutcomeText(operation, record.Result), japanese) << '\t' << record.OutputPath << '\n';
     }
-    if (!record.CollidesWith.empty()) {
-      err << record.InputPath << ": " << Text(TextId::CliWouldReplace, japanese) << "\n  " << record.Colliding << "\n  "
-          << record.CollidesWith << '\n';
-    }
-    if (record.ReadBackFailed) err << record.InputPath << ": " << Text(TextId::CliReadBackFailed, japanese) << '\n';
-    if (record.Result == kSecurityPasswordFailed) askedForPassword = true;
-    if (record.Result != kSecurityNotHandled) status = std::max(status, ExitStatusOf(record.Result));
+    if (record.Result == kSecurityDone || record.Result == kSecurityNotHandled) continue;
+    const std::string& path = record.CollidesWith.empty() ? record.InputPath : record.Colliding;
+    ReportFailure(err, path, OutcomeText(operation, record.Result),
+                  ReasonOf(operation, record, state, passwordGiven || typed, japanese), japanese);
+    status = std::max(status, ExitStatusOf(record.Result));
   }
-  if (result == kSecurityJobCancelled) status = kExitCancelled;
-  if (askedForPassword && noTerminal) {
-    err << Text(passwordGiven ? TextId::CliWrongPassword : TextId::CliNoPassword, japanese) << '\n';
+  out.flush();
+  if (result == kSecurityJobCancelled) {
+    const auto unhandled = std::find_if(records.begin(), records.end(),
+                                        [](const SecurityFileRecord& r) { return r.Result == kSecurityNotHandled; });
+    const TextId cancelled = operation == Operation::Protect ? TextId::SetSecurityCanceled : TextId::RemoveSecurityCanceled;
+    ReportFailure(err, unhandled == records.end() ? records.back().InputPath : unhandled->InputPath, cancelled,
+                  Text(TextId::CliReasonCancelled, japanese), japanese);
+    status = kExitCancelled;
+  } else if (status == kExitSuccess && !options.Output.Quiet) {
+    err << Text(operation == Operation::Protect ? TextId::SetSecurityDone : TextId::RemoveSecurityDone, japanese) << '\n';
   }
-  if (state.StreamLimitPassed) err << Text(TextId::CliStreamTooLarge, japanese) << '\n';
-  if (!options.Output.Quiet) err << Text(JobText(operation, result, records.size() > 1), japanese) << '\n';
   return status;
 }
 
@@ -182,7 +166,7 @@ CLI::App* AddUnprotectCommand(CLI::App& app, SecurityCommandOptions& options) {
 
 int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err) {
   if (!options.UserPassword.empty() && options.UserPassword == options.OwnerPassword && !options.SamePasswordsOk) {
-    err << Text(TextId::SamePasswords, japanese) << '\n' << Text(TextId::CliSamePasswordsRefused, japanese) << '\n';
+    ReportFailure(err, "--owner-password", TextId::SamePasswords, Text(TextId::CliSamePasswordsRefused, japanese), japanese);
     return kExitUsage;
   }
   EngineState state;
@@ -196,12 +180,13 @@ int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostrea
 
 int RunUnprotect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err) {
   EngineState state;
-  std::string password;
+  if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   const bool havePassword = options.Password.PasswordGiven || !options.Password.PasswordFile.empty();
   if (havePassword) {
+    std::string password;
     if (ObtainPassword(options.Password, japanese, password) != PasswordResult::Obtained) {
-      err << Text(TextId::CliPasswordFileUnreadable, japanese) << '\n';
-      return kExitPassword;
+      ReportFailure(err, options.Password.PasswordFile, TextId::CliPasswordFileUnreadable, InputReason(options.Password.PasswordFile), japanese);
+      return kExitNotFound;
     }
     state.SecurityJobState.OwnerPassword = password;
   }

@@ -26,8 +26,8 @@ struct SecurityCommandOptions {
 CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options);
 CLI::App* AddUnprotectCommand(CLI::App& app, SecurityCommandOptions& options);
 
-// Each runs its job and prints one line per input (the input, a tab, the outcome), then the
-// job's message. Return the exit status.
+// Each runs its job and prints a line for each file written (the input, a tab, "Done", a tab, the
+// new file) and a failure line on err for each file that failed. Return the exit status.
 int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err);
 int RunUnprotect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err);
 

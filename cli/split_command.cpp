@@ -5,6 +5,7 @@
 #include "app/commands/page_ranges.h"
 #include "app/text/texts.h"
 #include "cli/exit_codes.h"
+#include "cli/failures.h"
 #include "cli/job_output.h"
 #include "engine/assembly/split.h"
 #include "engine/core/document_texts.h"
@@ -13,22 +14,28 @@ namespace folvex::cli {
 
 namespace {
 
-struct Outcome {
+// The exit status, the message's text and its reason of a failed split.
+struct Failure {
   int Status;
   TextId Message;
+  std::string Reason;
 };
 
-Outcome OutcomeOf(int result) {
+Failure FailureOf(int result, const EngineState& state, const std::string& input, const JobRun& run, bool japanese) {
+  const PasswordFailure password = state.SecurityJobState.LastPasswordFailure;
   switch (result) {
-    case kSplitDone: return {kExitSuccess, TextId::CliSplitDone};
-    case kSplitOnePage: return {kExitUsage, TextId::SplitOnePage};
-    case kSplitBadPages: return {kExitUsage, TextId::BadPageInput};
-    case kSplitInputMissing: return {kExitNotFound, TextId::FileNotFound};
-    case kSplitCannotCreate: return {kExitOutput, TextId::SplitCannotCreate};
-    case kSplitCancelled: return {kExitCancelled, TextId::SplitCanceled};
-    case kSplitEncrypted: return {kExitPassword, TextId::SplitEncrypted};
-    default: return {kExitUnreadable, TextId::SplitFailed};
+    case kSplitInputMissing: return {kExitNotFound, TextId::FileNotFound, InputReason(input)};
+    case kSplitCancelled: return {kExitCancelled, TextId::SplitCanceled, std::string(Text(TextId::CliReasonCancelled, japanese))};
+    case kSplitEncrypted:
+      if (password == PasswordFailure::NoDistinctOwner) {
+        return {kExitNotPermitted, TextId::SplitEncrypted, std::string(Text(TextId::CliReasonNoDistinctOwner, japanese))};
+      }
+      if (password != PasswordFailure::None) return {kExitPassword, TextId::SplitEncrypted, run.PasswordFailureReason()};
+      break;  // protected in a way that is not read
+    default: break;
   }
+  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  return {status, result == kSplitEncrypted ? TextId::SplitEncrypted : TextId::SplitFailed, ReadReason(state, japanese)};
 }
 
 bool IsFolder(const std::string& path) {
@@ -54,12 +61,14 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
   EngineState state;
   std::string settingsError;
   if (!ResolveOutputSettings(options.Settings, SettingsFor::Split, japanese, state.Settings, settingsError)) {
-    err << settingsError << '\n';
-    return kExitUsage;
+    err << settingsError;
+    return kExitNotFound;
   }
+  std::string folder = options.Output.OutputDir.empty() ? SplitFolderOf(options.Input) : options.Output.OutputDir;
+  if (folder.empty()) folder = ".";
   if (!options.Output.OutputDir.empty() && !IsFolder(options.Output.OutputDir)) {
-    err << Text(TextId::CliOutputDirMissing, japanese) << '\n';
-    return kExitUsage;
+    ReportFailure(err, folder, TextId::SplitCannotCreate, FolderReason(folder), japanese);
+    return kExitOutput;
   }
 
   SplitJob job;
@@ -67,18 +76,16 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
   job.OutputFolder = options.Output.OutputDir;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
-  std::string rangeMessage;
+  PageRangeResult pages;
   if (!options.Ranges.empty()) {
     job.ChoosePages = [&](int pageCount) -> std::optional<std::vector<int>> {
-      const PageRangeResult pages = ParsePageRanges(options.Ranges, pageCount);
-      if (pages.Error != PageRangeError::None) {
-        rangeMessage = PageRangeErrorText(pages, japanese);
-        return std::vector<int>{-1};  // refused as pages of no file
-      }
+      pages = ParsePageRanges(options.Ranges, pageCount);
+      if (pages.Error != PageRangeError::None) return std::vector<int>{-1};  // refused as pages of no file
       return std::vector<int>(pages.PageIndexList.begin(), pages.PageIndexList.end());
     };
   }
 
+  if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   JobRun run(state, options.Password, japanese, options.Output.Quiet);
   SplitOutcome split;
   run.Run([&] {
@@ -86,22 +93,31 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
     return split.Result;
   });
 
-  const Outcome outcome = OutcomeOf(split.Result);
-  if (split.Result == kSplitBadPages && !rangeMessage.empty()) {
-    err << rangeMessage << '\n';
-  } else if (split.Result == kSplitBadPages) {
-    err << Text(TextId::BadPageInput, japanese) << '"' << options.Ranges << "\"\n";
-  } else if (split.Result == kSplitDone) {
-    if (!options.Output.Quiet) err << FormatText(outcome.Message, japanese, static_cast<int>(split.Written.size())) << '\n';
-  } else {
-    err << Text(outcome.Message, japanese) << '\n';
-    if (split.Result == kSplitCannotCreate || split.Result == kSplitCancelled) {
-      if (!split.Written.empty()) err << FormatText(TextId::CliSplitDone, japanese, static_cast<int>(split.Written.size())) << '\n';
-    }
+  const int written = static_cast<int>(split.Written.size());
+  if (split.Result == kSplitDone) {
+    if (!options.Output.Quiet) err << FormatText(TextId::CliSplitDone, japanese, written) << '\n';
+    return kExitSuccess;
   }
-  if (split.Result == kSplitEncrypted) run.ExplainPasswordFailure(err);
-  if (split.Result == kSplitFailed) ExplainReadFailure(state, japanese, err);
-  return outcome.Status;
+  if (split.Result == kSplitOnePage) {
+    ReportFailure(err, options.Input, TextId::SplitOnePage, Text(TextId::CliReasonOnePage, japanese), japanese);
+    return kExitUsage;
+  }
+  if (split.Result == kSplitBadPages) {
+    if (pages.Error == PageRangeError::None) pages = {PageRangeError::OutOfRange, options.Ranges, {}};
+    ReportPageRangeFailure(err, options.Input, pages, japanese);
+    return kExitUsage;
+  }
+  if (split.Result == kSplitCannotCreate) {
+    std::string reason = FolderReason(folder);
+    if (reason.empty()) reason = Text(TextId::CliReasonNotWritten, japanese);
+    ReportFailure(err, folder, TextId::SplitCannotCreate, reason, japanese);
+  } else {
+    const Failure failure = FailureOf(split.Result, state, options.Input, run, japanese);
+    ReportFailure(err, options.Input, failure.Message, failure.Reason, japanese);
+    if (split.Result != kSplitCancelled) return failure.Status;
+  }
+  if (written > 0) err << FormatText(TextId::CliSplitDone, japanese, written) << '\n';
+  return split.Result == kSplitCancelled ? kExitCancelled : kExitOutput;
 }
 
 }  // namespace folvex::cli
