@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -37,6 +38,13 @@ extern "C" void OnInterrupt(int) {
   if (std::atomic<int>* flag = CancelTarget.load()) flag->store(3);
 }
 
+std::atomic<bool> PromptInterrupted{false};
+
+extern "C" void OnPromptInterrupt(int) {
+  PromptInterrupted.store(true);
+  OnInterrupt(SIGINT);
+}
+
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
   return _isatty(_fileno(stream)) != 0;
@@ -58,18 +66,17 @@ void DrawBar(int percent, const std::string& label) {
 void AddPasswordOptions(CLI::App& command, PasswordOptions& options) {
   command.add_option("--password", options.Password, "Password that opens the protected inputs")
       ->each([&options](const std::string&) { options.PasswordGiven = true; });
-  command.add_option("--password-file", options.PasswordFile, "File whose first line is the password");
+  command.add_option("--password-file", options.PasswordFile, "File whose first line is the password (-: standard input)");
 }
 
 void AddOutputOptions(CLI::App& command, OutputOptions& options) {
-  command.add_option("--output-dir", options.OutputDir, "Folder of the new files (default: beside each input)")
-      ->check(CLI::ExistingDirectory);
-  command.add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
-  command.add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  command.add_option("--output-dir", options.OutputDir, "Folder of the new files (default: beside each input)");
+  command.add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak (other names: NAME.bak added)");
 }
 
-std::string PasswordBytes(const std::string& utf8) {
+std::string PasswordBytes(const std::string& utf8, [[maybe_unused]] bool aes256) {
 #ifdef _WIN32
+  if (aes256) return utf8;
   const std::wstring wide = Utf8ToWide(utf8);
   const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
@@ -80,25 +87,49 @@ std::string PasswordBytes(const std::string& utf8) {
 #endif
 }
 
-bool PromptPassword(const std::string& prompt, std::string& password) {
-  if (!IsTerminal(stdin)) return false;
-  std::fputs(prompt.c_str(), stderr);
-  std::fflush(stderr);
+PromptResult PromptPassword(const std::string& prompt, std::string& password) {
+  if (!IsTerminal(stdin)) return PromptResult::NoTerminal;
+  password.clear();
+  PromptInterrupted.store(false);
+  // The prompt shows once the echo is off and Ctrl+C is caught, so that nothing typed after it is
+  // echoed or lost.
+  const auto showPrompt = [&prompt] {
+    if (IsTerminal(stderr)) std::fputs("\r\033[K", stderr);  // over the progress bar
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
+  };
 #ifdef _WIN32
+  void (*previous)(int) = std::signal(SIGINT, OnPromptInterrupt);
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
   GetConsoleMode(input, &mode);
   SavedConsoleMode = mode;
   EchoOff.store(true);
   SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  showPrompt();
   std::wstring line;
   wchar_t c = 0;
   DWORD read = 0;
-  while (ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1 && c != L'\r' && c != L'\n') line.push_back(c);
+  bool ended = false;
+  while (!PromptInterrupted.load() && ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1) {
+    if (c == L'\r' || c == L'\n') {
+      ended = true;
+      break;
+    }
+    line.push_back(c);
+  }
+  // Ctrl+C ends the read before its handler has run on its own thread.
+  for (int wait = 0; !ended && !PromptInterrupted.load() && wait < 20; ++wait) Sleep(10);
   SetConsoleMode(input, mode);
   EchoOff.store(false);
+  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
   password = WideToUtf8(line);
 #else
+  // Without SA_RESTART, so that Ctrl+C ends the read instead of waiting for the line.
+  struct sigaction interrupt {}, previous {};
+  interrupt.sa_handler = OnPromptInterrupt;
+  sigemptyset(&interrupt.sa_mask);
+  sigaction(SIGINT, &interrupt, &previous);
   termios saved{};
   const bool haveTerminal = tcgetattr(STDIN_FILENO, &saved) == 0;
   if (haveTerminal) {
@@ -108,16 +139,48 @@ bool PromptPassword(const std::string& prompt, std::string& password) {
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
-  std::getline(std::cin, password);
-  if (haveTerminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  showPrompt();
+  for (char c = 0; !PromptInterrupted.load();) {
+    const ssize_t got = read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || c == '\n') break;
+    password.push_back(c);
+  }
+  if (haveTerminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   EchoOff.store(false);
+  sigaction(SIGINT, &previous, nullptr);
 #endif
   std::fputc('\n', stderr);
+  if (!PromptInterrupted.load()) return PromptResult::Answered;
+  password.clear();
+  return PromptResult::Cancelled;
+}
+
+PromptResult PromptNewPassword(const std::string& prompt, bool japanese, std::string& password, bool& mismatch) {
+  mismatch = false;
+  std::string again;
+  PromptResult result = PromptPassword(prompt, password);
+  if (result == PromptResult::Answered) result = PromptPassword(std::string(Text(TextId::CliPasswordAgain, japanese)), again);
+  mismatch = result == PromptResult::Answered && again != password;
+  return result;
+}
+
+bool ReadFirstLine(const std::string& path, std::string& line) {
+  line.clear();
+  if (path == "-") {
+    std::getline(std::cin, line);
+  } else {
+    std::FILE* file = OpenFile(path, "rb");
+    if (file == nullptr) return false;
+    for (int c = std::fgetc(file); c != EOF && c != '\n'; c = std::fgetc(file)) line.push_back(static_cast<char>(c));
+    std::fclose(file);
+  }
+  if (line.ends_with('\r')) line.pop_back();
   return true;
 }
 
 bool PasswordFileOpens(const PasswordOptions& options, bool japanese, std::ostream& err) {
-  if (options.PasswordGiven || options.PasswordFile.empty()) return true;
+  if (options.PasswordGiven || options.PasswordFile.empty() || options.PasswordFile == "-") return true;
   std::FILE* file = OpenFile(options.PasswordFile, "rb");
   if (file != nullptr) {
     std::fclose(file);
@@ -129,22 +192,18 @@ bool PasswordFileOpens(const PasswordOptions& options, bool japanese, std::ostre
 
 PasswordResult ObtainPassword(const PasswordOptions& options, bool japanese, std::string& password) {
   if (options.PasswordGiven) {
-    password = PasswordBytes(options.Password);
+    password = options.Password;
     return PasswordResult::Obtained;
   }
   if (!options.PasswordFile.empty()) {
-    std::FILE* file = OpenFile(options.PasswordFile, "rb");
-    if (file == nullptr) return PasswordResult::Unreadable;
-    std::string line;
-    for (int c = std::fgetc(file); c != EOF && c != '\n' && c != '\r'; c = std::fgetc(file)) line.push_back(static_cast<char>(c));
-    std::fclose(file);
-    password = PasswordBytes(line);
-    return PasswordResult::Obtained;
+    return ReadFirstLine(options.PasswordFile, password) ? PasswordResult::Obtained : PasswordResult::Unreadable;
   }
-  std::string typed;
-  if (!PromptPassword(std::string(Text(TextId::CliPasswordPrompt, japanese)), typed)) return PasswordResult::NoSource;
-  password = PasswordBytes(typed);
-  return PasswordResult::Obtained;
+  switch (PromptPassword(std::string(Text(TextId::CliPasswordPrompt, japanese)), password)) {
+    case PromptResult::Answered: return PasswordResult::Obtained;
+    case PromptResult::Cancelled: return PasswordResult::Cancelled;
+    case PromptResult::NoTerminal: break;
+  }
+  return PasswordResult::NoSource;
 }
 
 void RestoreTerminal() {

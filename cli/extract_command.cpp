@@ -21,6 +21,7 @@ struct Failure {
 };
 
 Failure FailureOf(int result, const EngineState& state, const ExtractJob& job, const JobRun& run, bool japanese) {
+  if (run.Cancelled()) return {kExitCancelled, job.InputPath, TextId::ExtractFailed, std::string(Text(TextId::CliReasonCancelled, japanese))};
   switch (result) {
     case kExtractInputMissing: return {kExitNotFound, job.InputPath, TextId::FileNotFound, InputReason(job.InputPath)};
     case kExtractOutputFailed:
@@ -47,8 +48,7 @@ CLI::App* AddExtractCommand(CLI::App& app, ExtractCommandOptions& options) {
   command->add_option("-o,--output", options.Output, "The new file")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Extract);
-  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
-  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak (other names: NAME.bak added)");
   return command;
 }
 

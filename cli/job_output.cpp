@@ -33,15 +33,18 @@ JobRun::JobRun(EngineState& state, const PasswordOptions& password, bool japanes
   PasswordGiven = password.PasswordGiven || !password.PasswordFile.empty();
   if (PasswordGiven && ObtainPassword(password, japanese, Password) != PasswordResult::Obtained) Password.clear();
   Control.PasswordPrompt = [this](std::string& answer) {
+    const bool aes256 = State.Security.EncryptRevision >= 5;
     if (PasswordGiven) {
       if (PasswordUsed) return false;
       PasswordUsed = true;
-      answer = Password;
+      answer = PasswordBytes(Password, aes256);
       return true;
     }
     std::string typed;
-    if (!PromptPassword(std::string(Text(TextId::CliPasswordPrompt, Japanese)), typed)) return false;
-    answer = PasswordBytes(typed);
+    const PromptResult prompt = PromptPassword(std::string(Text(TextId::CliPasswordPrompt, Japanese)), typed);
+    if (prompt == PromptResult::Cancelled) Control.CancelFlag.store(3);
+    if (prompt != PromptResult::Answered) return false;
+    answer = PasswordBytes(typed, aes256);
     PasswordTyped = true;
     return true;
   };

@@ -23,10 +23,14 @@ int Run(std::vector<std::string> arguments) {
   app.require_subcommand(0, 1);
   // Options are written with dashes on every system, so a path such as /tmp/a.pdf stays a path.
   app.allow_windows_style_options(false);
+  // The global options go before or after the command.
+  app.fallthrough();
   std::string language = "en";
   app.add_option("--lang", language, "Language of messages and list texts")
       ->check(CLI::IsMember({"en", "ja"}))
       ->capture_default_str();
+  bool quiet = false;
+  app.add_flag("--quiet", quiet, "No progress bar and no closing message");
 
   std::vector<std::string> infoFiles;
   CLI::App* info = app.add_subcommand("info", "Print each file's page count or why there is none");
@@ -46,6 +50,9 @@ int Run(std::vector<std::string> arguments) {
   folvex::cli::SplitCommandOptions splitOptions;
   CLI::App* split = folvex::cli::AddSplitCommand(app, splitOptions);
 
+  for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+    command->footer("Global options, before or after the command: --lang en|ja, --quiet");
+  }
   // Words no command takes are collected here, so that an unknown command is named as one.
   app.allow_extras();
   try {
@@ -66,6 +73,8 @@ int Run(std::vector<std::string> arguments) {
   }
   // A signal or a closed console removes what is half-written and gives the terminal its echo back.
   folvex::CleanUpOnTermination(folvex::cli::RestoreTerminal);
+  extractOptions.Quiet = mergeOptions.Quiet = quiet;
+  protectOptions.Output.Quiet = unprotectOptions.Output.Quiet = splitOptions.Output.Quiet = quiet;
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout, std::cerr);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);

@@ -21,6 +21,7 @@ struct Failure {
 };
 
 Failure FailureOf(int result, const EngineState& state, const std::string& input, const JobRun& run, bool japanese) {
+  if (run.Cancelled()) return {kExitCancelled, TextId::MergeFailed, std::string(Text(TextId::CliReasonCancelled, japanese))};
   const auto text = [japanese](TextId id) { return std::string(Text(id, japanese)); };
   switch (result) {
     case kMergeInputMissing: return {kExitNotFound, TextId::FileNotFound, InputReason(input)};
@@ -43,8 +44,7 @@ CLI::App* AddMergeCommand(CLI::App& app, MergeCommandOptions& options) {
   command->add_option("-o,--output", options.Output, "The new file")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Merge);
-  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
-  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak (other names: NAME.bak added)");
   return command;
 }
 

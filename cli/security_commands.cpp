@@ -85,8 +85,17 @@ int ExitStatusOf(int result) {
   }
 }
 
-int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, EngineState& state, bool passwordGiven,
-                   bool japanese, std::ostream& out, std::ostream& err) {
+// given: unprotect's password from the options (UTF-8), the only one tried; without one, the
+// terminal is asked.
+int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, EngineState& state,
+                   const std::optional<std::string>& given, bool japanese, std::ostream& out, std::ostream& err) {
+  const bool passwordGiven = given.has_value();
+  if (!options.Output.OutputDir.empty()) {
+    if (const std::string reason = FolderReason(options.Output.OutputDir); !reason.empty()) {
+      ReportFailure(err, options.Output.OutputDir, TextId::SecurityNotSaved, reason, japanese);
+      return kExitOutput;
+    }
+  }
   const char* suffix = operation == Operation::Protect ? "-s.pdf" : "-r.pdf";
   std::vector<SecurityFileRecord> records;
   for (const std::string& input : options.Inputs) {
@@ -99,13 +108,20 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
   JobControl control;
   control.Japanese = japanese;
   state.Control = &control;
-  // A password from the options is the only one tried; without one, the terminal is asked.
+  // The password goes to the handler in the bytes its method takes (see PasswordBytes).
   bool typed = false;
   control.PasswordPrompt = [&](std::string& password) {
+    const bool aes256 = state.Security.EncryptRevision >= 5;
     std::string answer;
-    if (passwordGiven || !PromptPassword(std::string(Text(TextId::CliPasswordPrompt, japanese)), answer)) return false;
-    password = PasswordBytes(answer);
-    typed = true;
+    if (given) {
+      answer = *given;
+    } else {
+      const PromptResult prompt = PromptPassword(std::string(Text(TextId::CliPasswordPrompt, japanese)), answer);
+      if (prompt == PromptResult::Cancelled) control.CancelFlag.store(3);
+      if (prompt != PromptResult::Answered) return false;
+      typed = true;
+    }
+    password = PasswordBytes(answer, aes256);
     return true;
   };
   int result = 0;
@@ -146,7 +162,10 @@ CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options) {
   CLI::App* command = app.add_subcommand("protect", "Write a protected copy NAME-s.pdf of each file");
   command->add_option("INPUT", options.Inputs, "PDF files")->required();
   command->add_option("--user-password", options.UserPassword, "Password that opens the copy (empty: none)");
-  command->add_option("--owner-password", options.OwnerPassword, "Password that lifts the restrictions");
+  command->add_option("--user-password-file", options.UserPasswordFile, "File whose first line is the user password (-: standard input)");
+  command->add_option("--owner-password", options.OwnerPassword,
+                      "Password that lifts the restrictions (asked twice on a terminal when not given)");
+  command->add_option("--owner-password-file", options.OwnerPasswordFile, "File whose first line is the owner password (-: standard input)");
   command->add_option("--allow", options.Allow, "What the copy permits: print, modify, copy, annotate")
       ->delimiter(',')
       ->check(CLI::IsMember({"print", "modify", "copy", "annotate"}));
@@ -164,33 +183,81 @@ CLI::App* AddUnprotectCommand(CLI::App& app, SecurityCommandOptions& options) {
   return command;
 }
 
+namespace {
+
+// A new password from its option, from the first line of its file, or (asked) twice from the
+// terminal. Returns kExitSuccess with password set (nullopt: none given and not asked), or the
+// failure's status after its line.
+int NewPassword(const std::optional<std::string>& option, const std::string& file, const char* fileOption, TextId prompt,
+                bool ask, bool japanese, std::optional<std::string>& password, std::ostream& err) {
+  password = option;
+  if (password || file.empty()) {
+    if (password || !ask) return kExitSuccess;
+    std::string typed;
+    bool mismatch = false;
+    switch (PromptNewPassword(std::string(Text(prompt, japanese)), japanese, typed, mismatch)) {
+      case PromptResult::Cancelled:
+        ReportFailure(err, fileOption, TextId::SetSecurityCanceled, Text(TextId::CliReasonCancelled, japanese), japanese);
+        return kExitCancelled;
+      case PromptResult::NoTerminal: return kExitSuccess;
+      case PromptResult::Answered: break;
+    }
+    if (mismatch) {
+      ReportFailure(err, fileOption, TextId::SetSecurityFailed, Text(TextId::CliReasonPromptsDiffer, japanese), japanese);
+      return kExitUsage;
+    }
+    password = typed;
+    return kExitSuccess;
+  }
+  std::string line;
+  if (!ReadFirstLine(file, line)) {
+    ReportFailure(err, file, TextId::CliPasswordFileUnreadable, InputReason(file), japanese);
+    return kExitNotFound;
+  }
+  password = line;
+  return kExitSuccess;
+}
+
+}  // namespace
+
 int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err) {
-  if (!options.UserPassword.empty() && options.UserPassword == options.OwnerPassword && !options.SamePasswordsOk) {
+  std::optional<std::string> user, owner;
+  if (int status = NewPassword(options.UserPassword, options.UserPasswordFile, "--user-password", TextId::CliUserPasswordPrompt,
+                               false, japanese, user, err); status != kExitSuccess) {
+    return status;
+  }
+  if (int status = NewPassword(options.OwnerPassword, options.OwnerPasswordFile, "--owner-password",
+                               TextId::CliOwnerPasswordPrompt, true, japanese, owner, err); status != kExitSuccess) {
+    return status;
+  }
+  const std::string userText = user.value_or(""), ownerText = owner.value_or("");
+  if (!userText.empty() && userText == ownerText && !options.SamePasswordsOk) {
     ReportFailure(err, "--owner-password", TextId::SamePasswords, Text(TextId::CliSamePasswordsRefused, japanese), japanese);
     return kExitUsage;
   }
   EngineState state;
   // AES-256 passwords are UTF-8 on every system; RC4 passwords are the bytes the desktop program uses.
   state.SecurityJobState.Aes256 = options.Aes256;
-  state.SecurityJobState.OpenPassword = options.Aes256 ? options.UserPassword : PasswordBytes(options.UserPassword);
-  state.SecurityJobState.OwnerPassword = options.Aes256 ? options.OwnerPassword : PasswordBytes(options.OwnerPassword);
+  state.SecurityJobState.OpenPassword = PasswordBytes(userText, options.Aes256);
+  state.SecurityJobState.OwnerPassword = PasswordBytes(ownerText, options.Aes256);
   for (const std::string& word : options.Allow) state.SecurityJobState.PermissionSelection |= PermissionBit(word);
-  return RunSecurityJob(Operation::Protect, options, state, true, japanese, out, err);
+  return RunSecurityJob(Operation::Protect, options, state, std::nullopt, japanese, out, err);
 }
 
 int RunUnprotect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err) {
   EngineState state;
   if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
-  const bool havePassword = options.Password.PasswordGiven || !options.Password.PasswordFile.empty();
-  if (havePassword) {
+  std::optional<std::string> given;
+  if (options.Password.PasswordGiven || !options.Password.PasswordFile.empty()) {
     std::string password;
     if (ObtainPassword(options.Password, japanese, password) != PasswordResult::Obtained) {
-      ReportFailure(err, options.Password.PasswordFile, TextId::CliPasswordFileUnreadable, InputReason(options.Password.PasswordFile), japanese);
+      ReportFailure(err, options.Password.PasswordFile, TextId::CliPasswordFileUnreadable,
+                    InputReason(options.Password.PasswordFile), japanese);
       return kExitNotFound;
     }
-    state.SecurityJobState.OwnerPassword = password;
+    given = password;
   }
-  return RunSecurityJob(Operation::Unprotect, options, state, havePassword, japanese, out, err);
+  return RunSecurityJob(Operation::Unprotect, options, state, given, japanese, out, err);
 }
 
 }  // namespace folvex::cli

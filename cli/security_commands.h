@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,8 +15,10 @@ struct SecurityCommandOptions {
   std::vector<std::string> Inputs;
   OutputOptions Output;
   // protect
-  std::string UserPassword;
-  std::string OwnerPassword;
+  std::optional<std::string> UserPassword;
+  std::optional<std::string> OwnerPassword;
+  std::string UserPasswordFile;
+  std::string OwnerPasswordFile;
   std::vector<std::string> Allow;
   bool SamePasswordsOk = false;
   bool Aes256 = false;  // protect with AES-256 (revision 6) instead of RC4-128

@@ -22,6 +22,7 @@ struct Failure {
 };
 
 Failure FailureOf(int result, const EngineState& state, const std::string& input, const JobRun& run, bool japanese) {
+  if (run.Cancelled()) return {kExitCancelled, TextId::SplitCanceled, std::string(Text(TextId::CliReasonCancelled, japanese))};
   const PasswordFailure password = state.SecurityJobState.LastPasswordFailure;
   switch (result) {
     case kSplitInputMissing: return {kExitNotFound, TextId::FileNotFound, InputReason(input)};
@@ -53,7 +54,6 @@ CLI::App* AddSplitCommand(CLI::App& app, SplitCommandOptions& options) {
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Split);
   command->add_option("--output-dir", options.Output.OutputDir, "Folder for the page files (default: the input's)");
-  command->add_flag("--quiet", options.Output.Quiet, "No progress bar and no closing message");
   return command;
 }
 
@@ -114,10 +114,10 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
   } else {
     const Failure failure = FailureOf(split.Result, state, options.Input, run, japanese);
     ReportFailure(err, options.Input, failure.Message, failure.Reason, japanese);
-    if (split.Result != kSplitCancelled) return failure.Status;
+    if (failure.Status != kExitCancelled) return failure.Status;
   }
   if (written > 0) err << FormatText(TextId::CliSplitDone, japanese, written) << '\n';
-  return split.Result == kSplitCancelled ? kExitCancelled : kExitOutput;
+  return split.Result == kSplitCannotCreate ? kExitOutput : kExitCancelled;
 }
 
 }  // namespace folvex::cli
