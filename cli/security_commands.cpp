@@ -170,7 +170,8 @@ CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options) {
       ->delimiter(',')
       ->check(CLI::IsMember({"print", "modify", "copy", "annotate"}));
   command->add_flag("--same-passwords-ok", options.SamePasswordsOk, "Protect even when both passwords are equal");
-  command->add_flag("--aes256", options.Aes256, "Protect with AES-256 (PDF 2.0, revision 6) instead of RC4 128-bit");
+  CLI::Option* rc4 = command->add_flag("--rc4", options.Rc4, "Protect with RC4 128-bit (revision 3) instead of AES-256");
+  command->add_flag("--aes256", options.Aes256, "Protect with AES-256 (revision 6; the default)")->excludes(rc4);
   AddOutputOptions(*command, options.Output);
   return command;
 }
@@ -231,15 +232,20 @@ int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostrea
     return status;
   }
   const std::string userText = user.value_or(""), ownerText = owner.value_or("");
-  if (!userText.empty() && userText == ownerText && !options.SamePasswordsOk) {
+  // Without an owner password of its own a copy's restrictions bind no one.
+  if (ownerText.empty()) {
+    ReportFailure(err, "--owner-password", TextId::SetSecurityFailed, Text(TextId::CliReasonEmptyOwner, japanese), japanese);
+    return kExitUsage;
+  }
+  if (userText == ownerText && !options.SamePasswordsOk) {
     ReportFailure(err, "--owner-password", TextId::SamePasswords, Text(TextId::CliSamePasswordsRefused, japanese), japanese);
     return kExitUsage;
   }
   EngineState state;
   // AES-256 passwords are UTF-8 on every system; RC4 passwords are the bytes the desktop program uses.
-  state.SecurityJobState.Aes256 = options.Aes256;
-  state.SecurityJobState.OpenPassword = PasswordBytes(userText, options.Aes256);
-  state.SecurityJobState.OwnerPassword = PasswordBytes(ownerText, options.Aes256);
+  state.SecurityJobState.Aes256 = !options.Rc4;
+  state.SecurityJobState.OpenPassword = PasswordBytes(userText, !options.Rc4);
+  state.SecurityJobState.OwnerPassword = PasswordBytes(ownerText, !options.Rc4);
   for (const std::string& word : options.Allow) state.SecurityJobState.PermissionSelection |= PermissionBit(word);
   return RunSecurityJob(Operation::Protect, options, state, std::nullopt, japanese, out, err);
 }

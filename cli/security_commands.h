@@ -21,7 +21,8 @@ struct SecurityCommandOptions {
   std::string OwnerPasswordFile;
   std::vector<std::string> Allow;
   bool SamePasswordsOk = false;
-  bool Aes256 = false;  // protect with AES-256 (revision 6) instead of RC4-128
+  bool Rc4 = false;     // protect with RC4 128-bit (revision 3) instead of AES-256 (revision 6)
+  bool Aes256 = false;  // asked for AES-256, the default anyway
   // unprotect
   PasswordOptions Password;
 };

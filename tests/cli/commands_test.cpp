@@ -204,6 +204,7 @@ TEST(CommandFailures, NameTheirReasonAndLeaveEveryFileAsItWas) {
       {"--lang fr info {d}/one.pdf", 1, "--lang: fr not in {en,ja}", ""},
       {"--bogus info {d}/one.pdf", 1, "not expected: --bogus", ""},
       {"frobnicate {d}/one.pdf", 1, "Unknown command: frobnicate", ""},
+      {"protect {d}/a.pdf --user-password u", 1, "folvex: --owner-password: Failure - Set Security: the owner password is empty\n", ""},
       {"protect {d}/a.pdf {d}/a-s.pdf {p}", 4, replaces, "a-s-s.pdf"},
       {"protect --output-dir {d}/out {d}/d1/x.pdf {d}/d2/x.pdf {p}", 4, replaces, "out/x-s.pdf"},  // one name twice
       {"protect --backup {d}/b.pdf {d}/b-s.bak {p}", 4, replaces, "b-s.bak-s.pdf"},
@@ -410,7 +411,7 @@ void ExpectFolvexOpens(const std::string& path, const std::string& user, const s
   for (const char* suffix : {"-r.pdf", "-pages-r.pdf"}) EXPECT_EQ(PdfText(stem + suffix), PdfText(kSample)) << suffix;
 }
 
-// RC4 128-bit copies are revision 3, AES-256 ones revision 6; both open in qpdf with either
+// RC4 128-bit copies (--rc4) are revision 3, AES-256 ones (the default) revision 6; both open in qpdf with either
 // password (an AES-256 one as typed), carry the chosen permissions and show the input's text, and
 // folvex removes their protection again with the owner password. A protected copy is not
 // protected twice.
@@ -419,9 +420,9 @@ TEST(ProtectCommand, CopiesHaveTheChosenMethodAndPermissions) {
   const std::string input = WriteTempFile("cli-aes.pdf", SimplePdf(3)), output = TempDir() + "/cli-aes-s.pdf";
   // The method option, the passwords, the permissions and their /P.
   std::vector<std::tuple<std::string, std::string, std::string, std::string, std::string>> rows = {
-      {"", "user", "owner", "--allow print,modify", "-820"}, {"--aes256", "user", "owner", "--allow print,modify", "-820"},
-      {"--aes256", "", "owner", "--allow copy", "-3376"}, {"--aes256", "p\u00E4ss", "\u00F6wner", "--allow annotate", "-3616"}};
-  for (const Password& c : kPasswords) rows.push_back({"--aes256", c.User, c.Owner(), "", "-3904"});
+      {"--rc4", "user", "owner", "--allow print,modify", "-820"}, {"--aes256", "user", "owner", "--allow print,modify", "-820"},
+      {"", "", "owner", "--allow copy", "-3376"}, {"", "p\u00E4ss", "\u00F6wner", "--allow annotate", "-3616"}};
+  for (const Password& c : kPasswords) rows.push_back({"", c.User, c.Owner(), "", "-3904"});
   for (const auto& [method, user, owner, allow, permissions] : rows) {
     SCOPED_TRACE(method + " " + allow + " " + user);
     fs::remove(output);
@@ -430,7 +431,7 @@ TEST(ProtectCommand, CopiesHaveTheChosenMethodAndPermissions) {
     ASSERT_EQ(run.ExitCode, 0) << run.Output;
     EXPECT_NE(run.Output.find("Done"), std::string::npos);
     const std::string shown = RunCommand("qpdf --show-encryption --password=" + Quoted(owner) + " " + Quoted(output)).Output;
-    const bool aes = !method.empty();
+    const bool aes = method != "--rc4";
     EXPECT_NE(shown.find(aes ? "R = 6" : "R = 3"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("stream encryption method: AESv3") != std::string::npos, aes) << shown;
     EXPECT_NE(shown.find("P = " + permissions + "\n"), std::string::npos) << shown;
@@ -459,6 +460,37 @@ TEST(ProtectCommand, CopiesHaveTheChosenMethodAndPermissions) {
   const CommandResult removal = Folvex("unprotect " + Quoted(output) + " --password pw");
   EXPECT_EQ(removal.ExitCode, 8) << removal.Output;
   EXPECT_NE(removal.Output.find("File is Not Permitted"), std::string::npos);
+}
+
+// AES-256 copies declare the extension that brought the method to PDF 1.7, beside the catalog's
+// other extensions (also in an object of their own), and say 1.7 when their input says less.
+TEST(ProtectCommand, Aes256CopiesDeclareTheirExtension) {
+  if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf missing";
+  const std::string adbe = "/ADBE << /BaseVersion /1.7 /ExtensionLevel 8 >>", xyz = "/XYZ << /BaseVersion /2.0 /ExtensionLevel 1 >>";
+  // The input's version, its catalog's /Extensions, the object that shows them, what it shows
+  // (qpdf sorts the keys) and the copy's header.
+  for (const auto& [version, extensions, shown, shows, header] : {
+           std::tuple<const char*, std::string, int, std::string, const char*>{
+               "1.3", "", 1, "/Extensions << " + adbe + " >>", "%PDF-1.7\n"},
+           {"2.0", "/Extensions << " + xyz + " /ADBE << /BaseVersion /1.5 /ExtensionLevel 1 >> >>", 1,
+            "/Extensions << " + adbe + " " + xyz + " >>", "%PDF-2.0\n"},
+           {"1.6", "/Extensions 9 0 R", 9, "<< " + adbe + " " + xyz + " >>", "%PDF-1.7\n"}}) {
+    SCOPED_TRACE(version);
+    PdfWriter w(version);
+    w.Object(1, "<< /Type /Catalog /Pages 2 0 R " + extensions + " >>");
+    w.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 200 200] >>");
+    w.Object(3, "<< /Type /Page /Parent 2 0 R >>");
+    w.Object(9, "<< " + xyz + " >>");
+    w.Finish("/Size 10 /Root 1 0 R");
+    const std::string input = WriteTempFile("extensions.pdf", w.Bytes()), output = TempDir() + "/extensions-s.pdf";
+    fs::remove(output);
+    ASSERT_TRUE(Ran("protect " + Quoted(input) + " --owner-password o --quiet"));
+    EXPECT_EQ(ReadFile(output).substr(0, 9), header);
+    const QpdfCheck check = CheckWithQpdf(output);
+    EXPECT_TRUE(check.Clean) << check.Output;
+    const std::string object = RunCommand("qpdf --password=o --show-object=" + std::to_string(shown) + " " + Quoted(output)).Output;
+    EXPECT_NE(object.find(shows), std::string::npos) << object.substr(0, 500);
+  }
 }
 
 // A file qpdf protected comes back whole with its owner password read from the first line of a
