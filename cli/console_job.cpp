@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
@@ -16,6 +17,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -53,13 +55,65 @@ bool IsTerminal(std::FILE* stream) {
 #endif
 }
 
-void DrawBar(int percent, const std::string& label) {
-  const int width = 30;
-  const int filled = std::clamp(percent, 0, 100) * width / 100;
-  std::fprintf(stderr, "\r[%s%s] %3d%% %-40.40s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-               std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), percent, label.c_str());
-  std::fflush(stderr);
+// Columns of the terminal on stderr, COLUMNS when it does not say, else 80.
+int TerminalColumns() {
+#ifdef _WIN32
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int value = std::atoi(columns);
+    if (value > 0) return value;
+  }
+  return 80;
 }
+
+// Columns a character takes: two for the wide scripts (CJK, kana, hangul, full-width forms).
+int CharacterColumns(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                 (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6)
+             ? 2
+             : 1;
+}
+
+}  // namespace
+
+std::string ProgressLine(int percent, std::string_view label, int columns) {
+  percent = std::clamp(percent, 0, 100);
+  const int room = std::max(columns - 1, 5);
+  char number[8];
+  std::snprintf(number, sizeof number, "%3d%%", percent);
+  std::string line;
+  // "[###   ] " takes a third of the room, at most 32 columns, when at least 10 are left for it.
+  const int bar = std::min(room / 3, 32) - 3;
+  if (bar >= 7) {
+    const int filled = percent * bar / 100;
+    line = "[" + std::string(static_cast<std::size_t>(filled), '#') + std::string(static_cast<std::size_t>(bar - filled), ' ') + "] ";
+  }
+  line += number;
+  int used = static_cast<int>(line.size());
+  if (used + 1 < room) {
+    line += ' ';
+    ++used;
+    for (std::size_t i = 0; i < label.size();) {
+      const auto lead = static_cast<unsigned char>(label[i]);
+      const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+      for (std::size_t k = 1; k < length && i + k < label.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(label[i + k]) & 0x3F);
+      const int width = CharacterColumns(c);
+      if (used + width > room || i + length > label.size()) break;
+      line.append(label.substr(i, length));
+      used += width;
+      i += length;
+    }
+  }
+  return line + std::string(static_cast<std::size_t>(room - used), ' ');
+}
+
+namespace {
 
 }  // namespace
 
@@ -215,14 +269,27 @@ void RestoreTerminal() {
 #endif
 }
 
-ConsoleJob::ConsoleJob(JobControl& control, bool quiet) {
+ConsoleJob::ConsoleJob(JobControl& control, bool quiet, std::function<std::string(const std::string&)> relabel)
+    : Control(control), Relabel(std::move(relabel)) {
   DrawsBar = !quiet && IsTerminal(stderr);
-  if (DrawsBar) control.ProgressSink = DrawBar;
+  if (DrawsBar) control.ProgressSink = [this](int percent, const std::string& label) { Draw(percent, label); };
   CancelTarget.store(&control.CancelFlag);
   PreviousInterrupt = std::signal(SIGINT, OnInterrupt);
 }
 
+void ConsoleJob::Draw(int percent, const std::string& label) {
+  const auto now = std::chrono::steady_clock::now();
+  if (Drawn && now - LastDraw < std::chrono::milliseconds(100)) return;
+  Drawn = true;
+  LastDraw = now;
+  const std::string line = ProgressLine(percent, Relabel ? Relabel(label) : label, TerminalColumns());
+  std::fputc('\r', stderr);
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
 ConsoleJob::~ConsoleJob() {
+  Control.ProgressSink = nullptr;
   std::signal(SIGINT, PreviousInterrupt == SIG_ERR ? SIG_DFL : PreviousInterrupt);
   CancelTarget.store(nullptr);
   if (DrawsBar) {

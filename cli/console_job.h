@@ -3,8 +3,11 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "engine/core/job_control.h"
 
@@ -53,17 +56,30 @@ PromptResult PromptNewPassword(const std::string& prompt, bool japanese, std::st
 
 // While it lives: a progress bar on stderr (when stderr is a terminal and not quiet) fed by the
 // job's progress reports, and Ctrl+C setting the job's CancelFlag instead of ending the program.
+// The bar is redrawn at most ten times a second, as wide as the terminal (COLUMNS when the width
+// cannot be asked).
 class ConsoleJob {
  public:
-  ConsoleJob(JobControl& control, bool quiet);
+  // relabel, when given, turns the engine's progress label into the one shown.
+  ConsoleJob(JobControl& control, bool quiet, std::function<std::string(const std::string&)> relabel = {});
   ~ConsoleJob();
   ConsoleJob(const ConsoleJob&) = delete;
   ConsoleJob& operator=(const ConsoleJob&) = delete;
 
  private:
+  void Draw(int percent, const std::string& label);
+
+  JobControl& Control;
   bool DrawsBar = false;
+  std::function<std::string(const std::string&)> Relabel;
+  std::chrono::steady_clock::time_point LastDraw{};
+  bool Drawn = false;
   void (*PreviousInterrupt)(int) = nullptr;
 };
+
+// The progress line for a terminal columns wide: a bar (when there is room), the percentage and
+// the label, cut at a character to leave the last column free and padded with spaces to it.
+std::string ProgressLine(int percent, std::string_view label, int columns);
 
 // Puts back the terminal's echo when a password prompt was interrupted. Safe in a signal handler.
 void RestoreTerminal();

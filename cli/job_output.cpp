@@ -53,7 +53,7 @@ JobRun::JobRun(EngineState& state, const PasswordOptions& password, bool japanes
 JobRun::~JobRun() { State.Control = nullptr; }
 
 int JobRun::Run(const std::function<int()>& job) {
-  ConsoleJob console(Control, Quiet);
+  ConsoleJob console(Control, Quiet, Relabel);
   return job();
 }
 

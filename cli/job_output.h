@@ -30,6 +30,8 @@ class JobRun {
   JobRun& operator=(const JobRun&) = delete;
 
   int Run(const std::function<int()>& job);
+  // Turns the engine's progress labels into the ones the bar shows.
+  std::function<std::string(const std::string&)> Relabel;
   // Whether Ctrl+C ended the job (also at a password prompt).
   bool Cancelled() const { return Control.Cancelled(); }
   // After a password failure: why no password could be used.

@@ -87,6 +87,15 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
 
   if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   JobRun run(state, options.Password, japanese, options.Output.Quiet);
+  // While the page files are written the bar counts them (the engine's label counts the one page of each).
+  int fileIndex = 0, fileCount = 0;
+  job.PageFileStarted = [&](int index, int count) {
+    fileIndex = index;
+    fileCount = count;
+  };
+  run.Relabel = [&](const std::string& label) {
+    return fileCount > 0 ? FormatText(TextId::CliSplitProgress, japanese, fileIndex + 1, fileCount) : label;
+  };
   SplitOutcome split;
   run.Run([&] {
     split = RunSplit(state, job);

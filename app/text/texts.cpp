@@ -112,6 +112,7 @@ constexpr TextRow kTexts[] = {
     {TextId::CliPasswordAgain, "Again: ", "もう一度: "},
     {TextId::CliOwnerPasswordPrompt, "Owner password: ", "オーナーパスワード: "},
     {TextId::CliUserPasswordPrompt, "User password (empty: none): ", "ユーザーパスワード (空: なし): "},
+    {TextId::CliSplitProgress, "Writing page file %d/%d", "ページファイル作成中 %d/%d"},
 
     {TextId::ColumnName, "Name", "ファイル名"},
     {TextId::ColumnPath, "Path", "パス名"},

@@ -91,6 +91,7 @@ enum class TextId {
   CliPasswordAgain,
   CliOwnerPasswordPrompt,
   CliUserPasswordPrompt,
+  CliSplitProgress,
   // File list, history labels, menus, toolbar and help texts of the main window
   ColumnName,
   ColumnPath,

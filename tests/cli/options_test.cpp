@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <tuple>
 #include <vector>
 
+#include "tests/support/large_pdf.h"
 #include "tests/support/oracles.h"
 #include "tests/support/pdf_writer.h"
 
@@ -26,11 +28,14 @@ std::string Filled(std::string text, const std::string& key, const std::string& 
   return text;
 }
 
-// Runs folvex with arguments on a pseudo-terminal, typing each answer when the output ends in a
-// prompt (": "). A run still going 10 s after its last output is killed (exit code -1).
-CommandResult OnTerminal(const std::string& arguments, const std::vector<std::string>& answers) {
+// Runs folvex with arguments on a pseudo-terminal columns wide, typing each answer when the output
+// ends in a prompt (": "). A run still going 10 s after its last output is killed (exit code -1).
+CommandResult OnTerminal(const std::string& arguments, const std::vector<std::string>& answers, int columns = 80) {
   int terminal = -1;
-  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = static_cast<unsigned short>(columns);
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, &size);
   if (child == 0) {
     execl("/bin/sh", "sh", "-c", ("exec " + std::string(FOLVEX_CLI_PATH) + " " + arguments).c_str(), nullptr);
     _exit(127);
@@ -99,6 +104,32 @@ TEST_F(Options, PromptsOnATerminal) {
   }
   EXPECT_NE(CheckWithQpdf(Dir + "/a-s.pdf", "s3cret").Output.find("Supplied password is owner password"), std::string::npos);
   EXPECT_EQ(PdfText(Dir + "/locked-r.pdf"), PdfText(Dir + "/a.pdf"));
+}
+
+// The progress bar fills the terminal's width but its last column, is redrawn at most ten times a
+// second, and counts a split's page files; --quiet leaves it out.
+TEST_F(Options, ProgressBarOnATerminal) {
+  WriteTempFile("options/big.pdf", LargePdf({3000, 0, 0}));
+  for (const auto& [columns, quiet] : {std::pair{60, ""}, {132, ""}, {80, " --quiet"}}) {
+    SCOPED_TRACE(columns);
+    fs::remove_all(Dir + "/out");
+    fs::create_directories(Dir + "/out");
+    const auto start = std::chrono::steady_clock::now();
+    const CommandResult run = OnTerminal("split " + Dir + "/big.pdf --output-dir " + Dir + "/out" + quiet, {}, columns);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(run.ExitCode, 0) << run.Output.substr(0, 2000);
+    int draws = 0;
+    bool countsFiles = false;
+    for (std::size_t at = run.Output.find('\r'); at != std::string::npos; at = run.Output.find('\r', at + 1)) {
+      const std::string line = run.Output.substr(at + 1, run.Output.find_first_of("\r\n", at + 1) - at - 1);
+      if (line.find('%') == std::string::npos) continue;
+      ++draws;
+      EXPECT_EQ(line.size(), static_cast<std::size_t>(columns - 1)) << line;
+      countsFiles = countsFiles || line.find("Writing page file ") != std::string::npos;
+    }
+    EXPECT_LE(draws, elapsed.count() / 100 + 2);
+    EXPECT_EQ(draws > 1 && countsFiles, *quiet == '\0') << draws;
+  }
 }
 
 // Global options go before or after the command; passwords come from files or standard input; the
