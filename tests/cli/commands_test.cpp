@@ -488,6 +488,7 @@ TEST(ProtectCommand, Aes256CopiesDeclareTheirExtension) {
     EXPECT_EQ(ReadFile(output).substr(0, 9), header);
     const QpdfCheck check = CheckWithQpdf(output);
     EXPECT_TRUE(check.Clean) << check.Output;
+    EXPECT_EQ(PdfinfoPages(output), HaveTool("pdfinfo") ? 1 : -1);
     const std::string object = RunCommand("qpdf --password=o --show-object=" + std::to_string(shown) + " " + Quoted(output)).Output;
     EXPECT_NE(object.find(shows), std::string::npos) << object.substr(0, 500);
   }
