@@ -4,6 +4,7 @@
 #include "app/text/texts.h"
 #include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
+#include "cli/failures.h"
 #include "cli/job_output.h"
 #include "cli/standard_streams.h"
 #include "engine/assembly/extract.h"
@@ -13,25 +14,31 @@ namespace folvex::cli {
 
 namespace {
 
-struct Outcome {
+// The exit status, the failing file, the message's text and its reason.
+struct Failure {
   int Status;
-  std::optional<TextId> Message;
+  std::string Path;
+  TextId Message;
+  std::string Reason;
 };
 
-Outcome OutcomeOf(int result, const EngineState& state) {
+Failure FailureOf(int result, const EngineState& state, const ExtractJob& job, const JobRun& run, bool japanese) {
+  if (run.Cancelled()) return {kExitCancelled, job.InputPath, TextId::ExtractFailed, std::string(Text(TextId::CliReasonCancelled, japanese))};
   switch (result) {
-    case kExtractDone: return {kExitSuccess, TextId::ExtractDone};
-    case kExtractPageBeyondEnd: return {kExitUsage, TextId::BadPageInput};
-    case kExtractOnePage: return {kExitUsage, TextId::OnlyOnePage};
-    case kExtractInputMissing: return {kExitNotFound, TextId::FileNotFound};
-    case kExtractOutputFailed: return {kExitOutput, TextId::CannotSave};
-    case kExtractCancelled: return {kExitCancelled, std::nullopt};
-    case kExtractPasswordFailed: return {kExitPassword, TextId::ExtractFailed};
-    case kExtractNotPermitted: return {kExitNotPermitted, TextId::ExtractNotPermitted};
+    case kExtractInputMissing: return {kExitNotFound, job.InputPath, TextId::FileNotFound, InputReason(job.InputPath)};
+    case kExtractOutputFailed:
+      return {kExitOutput, job.OutputPath, TextId::CannotSave, OutputFailureReason(state, job.OutputPath, japanese)};
+    case kExtractCancelled:
+      return {kExitCancelled, job.InputPath, TextId::ExtractFailed, std::string(Text(TextId::CliReasonCancelled, japanese))};
+    case kExtractPasswordFailed: return {kExitPassword, job.InputPath, TextId::ExtractFailed, run.PasswordFailureReason()};
+    case kExtractNotPermitted:
+      return {kExitNotPermitted, job.InputPath, TextId::ExtractNotPermitted,
+              std::string(Text(TextId::CliReasonNoDistinctOwner, japanese))};
     default: break;
   }
-  if (state.LastErrorCode == -1000) return {kExitUnreadable, TextId::FileEncrypted};
-  return {kExitUnreadable, TextId::ExtractFailed};
+  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  return {status, job.InputPath, state.LastErrorCode == -1000 ? TextId::FileEncrypted : TextId::ExtractFailed,
+          ReadReason(state, japanese)};
 }
 
 }  // namespace
@@ -43,8 +50,7 @@ CLI::App* AddExtractCommand(CLI::App& app, ExtractCommandOptions& options) {
   command->add_option("-o,--output", options.Output, "The new file ('-': standard output)")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Extract);
-  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
-  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak (other names: NAME.bak added)");
   return command;
 }
 
@@ -52,14 +58,14 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   EngineState state;
   std::string settingsError;
   if (!ResolveOutputSettings(options.Settings, SettingsFor::Extract, japanese, state.Settings, settingsError)) {
-    err << settingsError << '\n';
-    return kExitUsage;
+    err << settingsError;
+    return kExitNotFound;
   }
   std::vector<std::string> inputs{options.Input};
   std::string output = options.Output;
   StreamFiles streams;
   if (!streams.Prepare(inputs, output, options.Password, japanese, err)) return kExitUsage;
-  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitOutput;
 
   ExtractJob job;
   job.InputPath = inputs[0];
@@ -78,28 +84,32 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
   if (RangesNeedPageCount(options.Ranges)) {
     job.PagesOfCount = pagesOfCount;
   } else if (!pagesOfCount(-1, job.PageIndexList)) {
-    err << PageRangeErrorText(pages, japanese) << '\n';
+    ReportPageRangeFailure(err, options.Input, pages, japanese);
     return kExitUsage;
   }
 
+  if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunExtract(state, job); });
-  if (result == kExtractOutputFailed) ExplainOutputFailure(state, japanese, err);
-  if (result == kExtractFailed) ExplainReadFailure(state, japanese, err);
-
-  const Outcome outcome = OutcomeOf(result, state);
-  if (outcome.Message && (result != kExtractDone || !options.Quiet)) {
-    if (result == kExtractPageBeyondEnd && pages.Error != PageRangeError::None) {
-      err << PageRangeErrorText(pages, japanese) << '\n';
-    } else if (result == kExtractPageBeyondEnd) {
-      err << Text(TextId::BadPageInput, japanese) << '"' << pages.Normalized << "\"\n";
-    } else {
-      err << Text(*outcome.Message, japanese) << '\n';
-    }
+  if (result == kExtractDone) {
+    if (!streams.Deliver(japanese, err)) return kExitOutput;
+    if (!options.Quiet) err << Text(TextId::ExtractDone, japanese) << '\n';
+    return kExitSuccess;
   }
-  if (result == kExtractPasswordFailed) run.ExplainPasswordFailure(err);
-  if (result == kExtractDone && !streams.Deliver(japanese, err)) return kExitOutput;
-  return outcome.Status;
+  if (result == kExtractOnePage || result == kExtractPageBeyondEnd) {
+    if (pages.Error == PageRangeError::None) {
+      pages.Error = result == kExtractOnePage ? PageRangeError::OnlyOnePage : PageRangeError::OutOfRange;
+      if (pages.Normalized.empty()) pages.Normalized = options.Ranges;
+    }
+    ReportPageRangeFailure(err, options.Input, pages, japanese);
+    return kExitUsage;
+  }
+  Failure failure = FailureOf(result, state, job, run, japanese);
+  // Standard input and output are named as the user gave them, not by their staging files.
+  if (failure.Path == job.InputPath) failure.Path = options.Input;
+  if (failure.Path == job.OutputPath) failure.Path = options.Output;
+  ReportFailure(err, failure.Path, failure.Message, failure.Reason, japanese);
+  return failure.Status;
 }
 
 }  // namespace folvex::cli

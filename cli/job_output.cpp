@@ -1,6 +1,7 @@
 #include "cli/job_output.h"
 
 #include "app/text/texts.h"
+#include "cli/failures.h"
 #include "engine/assembly/document_skeleton.h"
 #include "engine/core/output_file.h"
 
@@ -15,16 +16,14 @@ bool RefuseOutputReplacingInput(const std::string& output, bool backup, const st
     input = OutputReplacingAnInput(written, false, inputs);
   }
   if (input.empty()) return false;
-  err << Text(TextId::CliWouldReplace, japanese) << "\n  " << written << "\n  " << input << '\n';
+  ReportFailure(err, written, TextId::CannotSave, std::string(Text(TextId::CliWouldReplace, japanese)) + " " + input,
+                japanese);
   return true;
 }
 
-void ExplainReadFailure(const EngineState& state, bool japanese, std::ostream& err) {
-  if (state.StreamLimitPassed) err << Text(TextId::CliStreamTooLarge, japanese) << '\n';
-}
-
-void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err) {
-  if (IsReadBackFailure(state.LastErrorCode)) err << Text(TextId::CliReadBackFailed, japanese) << '\n';
+std::string OutputFailureReason(const EngineState& state, const std::string& output, bool japanese) {
+  if (IsReadBackFailure(state.LastErrorCode)) return std::string(Text(TextId::CliReadBackFailed, japanese));
+  return OutputReason(output, japanese);
 }
 
 JobRun::JobRun(EngineState& state, const PasswordOptions& password, bool japanese, bool quiet)
@@ -34,18 +33,19 @@ JobRun::JobRun(EngineState& state, const PasswordOptions& password, bool japanes
   PasswordGiven = password.PasswordGiven || !password.PasswordFile.empty();
   if (PasswordGiven && ObtainPassword(password, japanese, Password) != PasswordResult::Obtained) Password.clear();
   Control.PasswordPrompt = [this](std::string& answer) {
+    const bool aes256 = State.Security.EncryptRevision >= 5;
     if (PasswordGiven) {
       if (PasswordUsed) return false;
       PasswordUsed = true;
-      answer = Password;
+      answer = PasswordBytes(Password, aes256);
       return true;
     }
     std::string typed;
-    if (!PromptPassword(std::string(Text(TextId::CliPasswordPrompt, Japanese)), typed)) {
-      NoTerminal = true;
-      return false;
-    }
-    answer = PasswordBytes(typed);
+    const PromptResult prompt = PromptPassword(std::string(Text(TextId::CliPasswordPrompt, Japanese)), typed);
+    if (prompt == PromptResult::Cancelled) Control.CancelFlag.store(3);
+    if (prompt != PromptResult::Answered) return false;
+    answer = PasswordBytes(typed, aes256);
+    PasswordTyped = true;
     return true;
   };
 }
@@ -53,16 +53,12 @@ JobRun::JobRun(EngineState& state, const PasswordOptions& password, bool japanes
 JobRun::~JobRun() { State.Control = nullptr; }
 
 int JobRun::Run(const std::function<int()>& job) {
-  ConsoleJob console(Control, Quiet);
+  ConsoleJob console(Control, Quiet, Relabel);
   return job();
 }
 
-void JobRun::ExplainPasswordFailure(std::ostream& err) const {
-  if (PasswordGiven) {
-    err << Text(TextId::CliWrongPassword, Japanese) << '\n';
-  } else if (NoTerminal) {
-    err << Text(TextId::CliNoPassword, Japanese) << '\n';
-  }
+std::string JobRun::PasswordFailureReason() const {
+  return PasswordReason(State.SecurityJobState.LastPasswordFailure, PasswordGiven || PasswordTyped, false, Japanese);
 }
 
 }  // namespace folvex::cli

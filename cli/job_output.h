@@ -17,12 +17,8 @@ namespace folvex::cli {
 bool RefuseOutputReplacingInput(const std::string& output, bool backup, const std::vector<std::string>& inputs,
                                 bool japanese, std::ostream& err);
 
-// After an output failure of extract or merge: why the new file is not there, when that is known
-// beyond "Can't Save".
-void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err);
-
-// After a job that could not read an input: why, when that is known beyond the job's message.
-void ExplainReadFailure(const EngineState& state, bool japanese, std::ostream& err);
+// After an output failure of extract or merge: why the new file is not there.
+std::string OutputFailureReason(const EngineState& state, const std::string& output, bool japanese);
 
 // A job run from the terminal. The password prompt gives --password / --password-file first,
 // then asks on the terminal when there is one.
@@ -34,8 +30,12 @@ class JobRun {
   JobRun& operator=(const JobRun&) = delete;
 
   int Run(const std::function<int()>& job);
-  // After a password failure: why no password could be used, when that is the reason.
-  void ExplainPasswordFailure(std::ostream& err) const;
+  // Turns the engine's progress labels into the ones the bar shows.
+  std::function<std::string(const std::string&)> Relabel;
+  // Whether Ctrl+C ended the job (also at a password prompt).
+  bool Cancelled() const { return Control.Cancelled(); }
+  // After a password failure: why no password could be used.
+  std::string PasswordFailureReason() const;
 
  private:
   EngineState& State;
@@ -44,7 +44,7 @@ class JobRun {
   bool Quiet;
   bool PasswordGiven = false;
   bool PasswordUsed = false;
-  bool NoTerminal = false;
+  bool PasswordTyped = false;
   std::string Password;
 };
 

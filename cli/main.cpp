@@ -22,14 +22,18 @@ namespace {
 int Run(std::vector<std::string> arguments) {
   CLI::App app{"Folvex: extract, merge, split and protect whole PDF files without rendering them.", "folvex"};
   app.footer(folvex::cli::kExitCodeHelp);
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
   app.set_version_flag("--version", "folvex " FOLVEX_VERSION, "Print the version and exit");
   // Options are written with dashes on every system, so a path such as /tmp/a.pdf stays a path.
   app.allow_windows_style_options(false);
+  // The global options go before or after the command.
+  app.fallthrough();
   std::string language = "en";
   app.add_option("--lang", language, "Language of messages and list texts")
       ->check(CLI::IsMember({"en", "ja"}))
       ->capture_default_str();
+  bool quiet = false;
+  app.add_flag("--quiet", quiet, "No progress bar and no closing message");
 
   folvex::cli::InfoCommandOptions infoOptions;
   CLI::App* info = folvex::cli::AddInfoCommand(app, infoOptions);
@@ -48,9 +52,23 @@ int Run(std::vector<std::string> arguments) {
   folvex::cli::SplitCommandOptions splitOptions;
   CLI::App* split = folvex::cli::AddSplitCommand(app, splitOptions);
 
+  for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+    command->footer("Global options, before or after the command: --lang en|ja, --quiet");
+  }
+  // Words no command takes are collected here, so that an unknown command is named as one.
+  app.allow_extras();
   try {
     std::reverse(arguments.begin(), arguments.end());
     app.parse(arguments);
+    const std::vector<std::string> extras = app.remaining();
+    if (app.get_subcommands().empty() && (extras.empty() || extras.front().starts_with('-'))) {
+      throw CLI::RequiredError("A command (info, extract, merge, split, protect or unprotect)");
+    }
+    if (app.get_subcommands().empty()) {
+      throw CLI::ExtrasError("Unknown command: " + extras.front() + " (commands: info, extract, merge, split, protect, unprotect)",
+                             CLI::ExitCodes::ExtrasError);
+    }
+    if (!extras.empty()) throw CLI::ExtrasError(extras);
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? folvex::cli::kExitSuccess : folvex::cli::kExitUsage;
@@ -60,6 +78,8 @@ int Run(std::vector<std::string> arguments) {
     folvex::cli::RemoveStreamFilesNow();
     folvex::cli::RestoreTerminal();
   });
+  extractOptions.Quiet = mergeOptions.Quiet = quiet;
+  protectOptions.Output.Quiet = unprotectOptions.Output.Quiet = splitOptions.Output.Quiet = quiet;
   bool japanese = language == "ja";
   if (info->parsed()) return folvex::cli::RunInfo(infoOptions, japanese, std::cout, std::cerr);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);

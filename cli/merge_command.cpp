@@ -5,6 +5,7 @@
 #include "app/text/texts.h"
 #include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
+#include "cli/failures.h"
 #include "cli/job_output.h"
 #include "cli/standard_streams.h"
 #include "engine/assembly/merge.h"
@@ -14,26 +15,27 @@ namespace folvex::cli {
 
 namespace {
 
-struct Outcome {
+// The exit status, the message's text and its reason; the failing input is the job's JobResultIndex.
+struct Failure {
   int Status;
-  std::optional<TextId> Message;
-  bool NamesInput;  // the failing input's path follows the message
+  TextId Message;
+  std::string Reason;
 };
 
-Outcome OutcomeOf(int result, const EngineState& state) {
+Failure FailureOf(int result, const EngineState& state, const std::string& input, const JobRun& run, bool japanese) {
+  if (run.Cancelled()) return {kExitCancelled, TextId::MergeFailed, std::string(Text(TextId::CliReasonCancelled, japanese))};
+  const auto text = [japanese](TextId id) { return std::string(Text(id, japanese)); };
   switch (result) {
-    case kMergeDone: return {kExitSuccess, TextId::MergeDone, false};
-    case kMergeInputMissing: return {kExitNotFound, TextId::FileNotFoundAt, true};
-    case kMergeOutputFailed: return {kExitOutput, TextId::CannotSave, false};
-    case kMergeCancelled: return {kExitCancelled, std::nullopt, false};
-    case kMergePasswordFailed: return {kExitPassword, TextId::MergePasswordFailed, true};
-    case kMergeNotPermitted: return {kExitNotPermitted, TextId::MergeNotPermitted, true};
-    case kMergeDifferentSecurity: return {kExitDifferentSecurity, TextId::MergeDifferentSecurity, true};
-    case kMergeBadPages: return {kExitUsage, TextId::BadPageInput, true};
+    case kMergeInputMissing: return {kExitNotFound, TextId::FileNotFound, InputReason(input)};
+    case kMergeCancelled: return {kExitCancelled, TextId::MergeFailed, text(TextId::CliReasonCancelled)};
+    case kMergePasswordFailed: return {kExitPassword, TextId::MergePasswordFailed, run.PasswordFailureReason()};
+    case kMergeNotPermitted: return {kExitNotPermitted, TextId::MergeNotPermitted, text(TextId::CliReasonNoDistinctOwner)};
+    case kMergeDifferentSecurity:
+      return {kExitDifferentSecurity, TextId::MergeDifferentSecurity, text(TextId::CliReasonDifferentSecurity)};
     default: break;
   }
-  if (state.LastErrorCode == -1000) return {kExitUnreadable, TextId::FileEncryptedAt, true};
-  return {kExitUnreadable, TextId::MergeFailed, true};
+  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  return {status, state.LastErrorCode == -1000 ? TextId::FileEncryptedAt : TextId::MergeFailed, ReadReason(state, japanese)};
 }
 
 // Gives each --pages to the input before it, in the order of the command line.
@@ -64,8 +66,7 @@ CLI::App* AddMergeCommand(CLI::App& app, MergeCommandOptions& options) {
   command->add_option("-o,--output", options.Output, "The new file ('-': standard output)")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Merge);
-  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
-  command->add_flag("--quiet", options.Quiet, "No progress bar and no closing message");
+  command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak (other names: NAME.bak added)");
   return command;
 }
 
@@ -73,14 +74,14 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
   EngineState state;
   std::string settingsError;
   if (!ResolveOutputSettings(options.Settings, SettingsFor::Merge, japanese, state.Settings, settingsError)) {
-    err << settingsError << '\n';
-    return kExitUsage;
+    err << settingsError;
+    return kExitNotFound;
   }
   std::vector<std::string> inputs = options.Inputs;
   std::string output = options.Output;
   StreamFiles streams;
   if (!streams.Prepare(inputs, output, options.Password, japanese, err)) return kExitUsage;
-  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitOutput;
 
   MergeJob job;
   PageRangeResult refusedPages;
@@ -99,29 +100,29 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
 
+  if (!PasswordFileOpens(options.Password, japanese, err)) return kExitNotFound;
   JobRun run(state, options.Password, japanese, options.Quiet);
   const int result = run.Run([&] { return RunMerge(state, job); });
-  if (result == kMergeOutputFailed) ExplainOutputFailure(state, japanese, err);
-  if (result == kMergeFailed) ExplainReadFailure(state, japanese, err);
-
-  const Outcome outcome = OutcomeOf(result, state);
-  if (outcome.Message && (result != kMergeDone || !options.Quiet)) {
-    const bool named = outcome.NamesInput && job.JobResultIndex >= 0 &&
-                       job.JobResultIndex < static_cast<int>(job.Inputs.size());
-    if (result == kMergeBadPages && named) {
-      err << PageRangeErrorText(refusedPages, japanese) << '\n'
-          << options.Inputs[static_cast<std::size_t>(job.JobResultIndex)] << '\n';
-    } else if (outcome.NamesInput && !named) {
-      err << Text(TextId::MergeError, japanese) << '\n';
-    } else {
-      err << Text(*outcome.Message, japanese);
-      if (named) err << options.Inputs[static_cast<std::size_t>(job.JobResultIndex)];
-      err << '\n';
-    }
+  if (result == kMergeDone) {
+    if (!streams.Deliver(japanese, err)) return kExitOutput;
+    if (!options.Quiet) err << Text(TextId::MergeDone, japanese) << '\n';
+    return kExitSuccess;
   }
-  if (result == kMergePasswordFailed) run.ExplainPasswordFailure(err);
-  if (result == kMergeDone && !streams.Deliver(japanese, err)) return kExitOutput;
-  return outcome.Status;
+  if (result == kMergeOutputFailed) {
+    ReportFailure(err, options.Output, TextId::CannotSave, OutputFailureReason(state, job.OutputPath, japanese), japanese);
+    return kExitOutput;
+  }
+  // The failing input as the user named it; the output when the job does not say which.
+  const bool named = job.JobResultIndex >= 0 && job.JobResultIndex < static_cast<int>(job.Inputs.size());
+  const std::size_t index = static_cast<std::size_t>(job.JobResultIndex);
+  const std::string& path = named ? options.Inputs[index] : options.Output;
+  if (result == kMergeBadPages) {
+    ReportPageRangeFailure(err, path, refusedPages, japanese);
+    return kExitUsage;
+  }
+  const Failure failure = FailureOf(result, state, named ? job.Inputs[index].Path : path, run, japanese);
+  ReportFailure(err, path, failure.Message, failure.Reason, japanese);
+  return failure.Status;
 }
 
 }  // namespace folvex::cli

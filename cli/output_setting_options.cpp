@@ -1,9 +1,12 @@
 #include "cli/output_setting_options.h"
 
 #include <map>
+#include <vector>
+#include <sstream>
 
 #include "app/model/settings_file.h"
 #include "app/text/texts.h"
+#include "cli/failures.h"
 
 namespace folvex::cli {
 
@@ -47,19 +50,26 @@ uint32_t ColourValue(const std::string& hex) {
 }  // namespace
 
 void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, SettingsFor use) {
-  command.add_option("--settings", options.SettingsFile, "Folvex.ini whose output settings apply")
-      ->check(CLI::ExistingFile);
+  command.add_option("--settings", options.SettingsFile, "Folvex.ini whose output settings apply");
   command.add_option("--open-view", options.OpenView,
                      "Opening view: none, fit, width, height, inherit, or a zoom percentage (150; 150F also fits "
                      "the window)")
       ->check(OpenViewCheck);
-  command.add_option("--layout", options.Layout, "Page layout")->transform(CLI::CheckedTransformer(kLayouts));
+  const auto words = [](const std::map<std::string, int>& table) {
+    std::vector<std::string> list;
+    for (const auto& [word, code] : table) list.push_back(word);
+    return list;
+  };
+  command.add_option("--layout", options.Layout, "Page layout")->check(CLI::IsMember(words(kLayouts)))->type_name("WORD");
   command.add_option("--direction", options.Direction, "Reading direction")
-      ->transform(CLI::CheckedTransformer(kDirections));
+      ->check(CLI::IsMember(words(kDirections)))
+      ->type_name("WORD");
   command.add_option("--outlines", options.Outlines, "Outlines of the input: none, keep, or keep all at top level")
-      ->transform(CLI::CheckedTransformer(kOutlines));
+      ->check(CLI::IsMember(words(kOutlines)))
+      ->type_name("WORD");
   command.add_option("--page-mode", options.PageMode, "What the viewer shows beside the pages")
-      ->transform(CLI::CheckedTransformer(kPageModes));
+      ->check(CLI::IsMember(words(kPageModes)))
+      ->type_name("WORD");
   if (use != SettingsFor::Merge) return;
   command.add_flag("--file-outlines", options.FileOutlines, "One outline entry per input file, titled with its name");
   command.add_flag("--outline-bold", options.OutlineBold, "File-name entries in bold");
@@ -82,20 +92,24 @@ bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use,
   if (!options.SettingsFile.empty()) {
     AppSettings read;
     if (!ReadSettingsFile(options.SettingsFile, read)) {
-      error = std::string(Text(TextId::CliSettingsUnreadable, japanese)) + " " + options.SettingsFile;
+      std::ostringstream line;
+      ReportFailure(line, options.SettingsFile, TextId::CliSettingsUnreadable, InputReason(options.SettingsFile), japanese);
+      error = line.str();
       return false;
     }
     settings = read.Output;
   }
   const bool merge = use == SettingsFor::Merge;
   if (options.OpenView) settings.DispScale = OpenViewCode(*options.OpenView);
-  if (options.Layout) settings.PageLayout = *options.Layout;
-  if (options.Direction) settings.Direction = *options.Direction;
+  if (options.Layout) settings.PageLayout = kLayouts.at(*options.Layout);
+  if (options.Direction) settings.Direction = kDirections.at(*options.Direction);
   const bool split = use == SettingsFor::Split;
   if (options.Outlines) {
-    (merge ? settings.OutlineKeepM : split ? settings.OutlineKeepS : settings.OutlineKeepE) = *options.Outlines;
+    (merge ? settings.OutlineKeepM : split ? settings.OutlineKeepS : settings.OutlineKeepE) = kOutlines.at(*options.Outlines);
   }
-  if (options.PageMode) (merge ? settings.PageModeM : split ? settings.PageModeS : settings.PageModeE) = *options.PageMode;
+  if (options.PageMode) {
+    (merge ? settings.PageModeM : split ? settings.PageModeS : settings.PageModeE) = kPageModes.at(*options.PageMode);
+  }
   if (!merge) return true;
   if (options.FileOutlines) settings.FileToOutline = 1;
   if (options.OutlineBold) settings.OBold = 1;

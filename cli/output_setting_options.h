@@ -13,10 +13,11 @@ namespace folvex::cli {
 struct OutputSettingOptions {
   std::string SettingsFile;
   std::optional<std::string> OpenView;   // none, fit, width, height, inherit, or a zoom percentage (150, 150F)
-  std::optional<int> Layout;
-  std::optional<int> Direction;
-  std::optional<int> Outlines;
-  std::optional<int> PageMode;
+  // The words typed (see AddOutputSettingOptions for each one's words).
+  std::optional<std::string> Layout;
+  std::optional<std::string> Direction;
+  std::optional<std::string> Outlines;
+  std::optional<std::string> PageMode;
   // merge only
   bool FileOutlines = false;
   bool OutlineBold = false;
@@ -31,7 +32,7 @@ enum class SettingsFor { Extract, Merge, Split };
 void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, SettingsFor use);
 
 // The settings file's output settings (or the defaults when none is given) with the options
-// applied. Returns false with a message in error when the settings file cannot be read.
+// applied. Returns false with the failure line in error when the settings file cannot be read.
 bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use, bool japanese,
                            OutputSettings& settings, std::string& error);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,11 +15,14 @@ struct SecurityCommandOptions {
   std::vector<std::string> Inputs;
   OutputOptions Output;
   // protect
-  std::string UserPassword;
-  std::string OwnerPassword;
+  std::optional<std::string> UserPassword;
+  std::optional<std::string> OwnerPassword;
+  std::string UserPasswordFile;
+  std::string OwnerPasswordFile;
   std::vector<std::string> Allow;
   bool SamePasswordsOk = false;
-  bool Aes256 = false;  // protect with AES-256 (revision 6) instead of RC4-128
+  bool Rc4 = false;     // protect with RC4 128-bit (revision 3) instead of AES-256 (revision 6)
+  bool Aes256 = false;  // asked for AES-256, the default anyway
   // unprotect
   PasswordOptions Password;
 };
@@ -26,8 +30,8 @@ struct SecurityCommandOptions {
 CLI::App* AddProtectCommand(CLI::App& app, SecurityCommandOptions& options);
 CLI::App* AddUnprotectCommand(CLI::App& app, SecurityCommandOptions& options);
 
-// Each runs its job and prints one line per input (the input, a tab, the outcome), then the
-// job's message. Return the exit status.
+// Each runs its job and prints a line for each file written (the input, a tab, "Done", a tab, the
+// new file) and a failure line on err for each file that failed. Return the exit status.
 int RunProtect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err);
 int RunUnprotect(const SecurityCommandOptions& options, bool japanese, std::ostream& out, std::ostream& err);
 

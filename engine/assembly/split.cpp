@@ -146,6 +146,7 @@ void WritePages(EngineState& state, const SplitJob& job, const std::vector<int>&
     if (state.Cancelled()) return finish(kSplitCancelled);
     const int number = pages[static_cast<std::size_t>(k)] + 1;
     page.PageIndexList[0] = number - 1;
+    if (job.PageFileStarted) job.PageFileStarted(k, n);
     // Each page file takes its share of the bar, counted over the whole split.
     const TransferProgress progress{"Creating  Page:", "作成中  ページ:", 10 + 90 * k / n, 90 / n};
     std::unique_ptr<StagedFile> file;

@@ -33,6 +33,8 @@ struct SplitJob {
   SplitPageChooser ChoosePages;
   std::string CreationDateText;  // 14 digits
   std::string ProducerText;
+  // Told before each page file is built: its index (0-based) among count. May be empty.
+  std::function<void(int index, int count)> PageFileStarted;
 };
 
 struct SplitOutcome {

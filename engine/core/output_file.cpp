@@ -319,7 +319,11 @@ void RemovePath(const std::string& path) {
 }
 
 std::string BackupName(const std::string& output) {
-  return output.size() >= 3 ? output.substr(0, output.size() - 3) + "bak" : output + ".bak";
+  const std::size_t dot = output.size() >= 4 ? output.size() - 4 : std::string::npos;
+  const bool threeLetterEnding = dot != std::string::npos && output[dot] == '.' &&
+                                 output.find_first_of("/\\.", dot + 1) == std::string::npos && dot > 0 &&
+                                 output[dot - 1] != '/' && output[dot - 1] != '\\';
+  return threeLetterEnding ? output.substr(0, dot) + ".bak" : output + ".bak";
 }
 
 StagedFile::StagedFile(const std::string& path) : Target(FollowLinks(path)) {

@@ -16,7 +16,8 @@ namespace folvex {
 bool PathExists(const std::string& utf8Path);
 void RemovePath(const std::string& utf8Path);
 
-// The backup name of an output: its last three characters replaced by "bak" (x.pdf gives x.bak).
+// The backup name of an output: a three-letter ending replaced by "bak" (x.pdf gives x.bak), or
+// ".bak" added to any other name (out gives out.bak, x.ps gives x.ps.bak, .pdf gives .pdf.bak).
 std::string BackupName(const std::string& output);
 
 // How a store ended.

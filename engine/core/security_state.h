@@ -52,6 +52,14 @@ enum class SecurityRefusal : int {
   XrefStreams,      // protected and stored with cross-reference streams
 };
 
+// Why the last password search failed, for the caller's message.
+enum class PasswordFailure : int {
+  None = 0,
+  NoMatch,          // no password tried opened the file
+  UserOnly,         // a password opened it as its user password where the owner password is needed
+  NoDistinctOwner,  // the owner password is needed, and it is empty or equal to the user password
+};
+
 // The user's inputs and the out-values of a security job. The passwords are bytes: UTF-8 as typed
 // on Linux, the ANSI code page bytes on Windows (converted by the caller).
 struct SecurityJob {
@@ -67,6 +75,7 @@ struct SecurityJob {
   int OutputEncrypted = 0;         // the output written is protected / the input was protected
   int BackupMade = 0;              // the output existed and was moved to its backup name
   SecurityRefusal LastRefusal = SecurityRefusal::None;
+  PasswordFailure LastPasswordFailure = PasswordFailure::None;
 };
 
 }  // namespace folvex

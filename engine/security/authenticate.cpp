@@ -167,6 +167,7 @@ int FindPassword(EngineState& state) {
   SecurityJob& job = state.SecurityJobState;
   const bool modifyAllowed = (p.Permissions & 8) != 0 || (p.EncryptRevision >= 3 && (p.Permissions & 1024) != 0);
   constexpr int kAttempts = 3;
+  job.LastPasswordFailure = PasswordFailure::NoMatch;
 
   if (modifyAllowed && job.PasswordDialogMode == 0) {
     if (const PasswordCheck empty = CheckPassword(state, ""); empty.User || empty.Owner) return 0;
@@ -179,16 +180,23 @@ int FindPassword(EngineState& state) {
     return 4;
   }
 
-  if (CheckPassword(state, "").Owner) return 9;
+  // From here on only the owner password opens the file.
+  const auto ownerOutcome = [&job](const PasswordCheck& check) {
+    if (check.User) job.LastPasswordFailure = check.Owner ? PasswordFailure::NoDistinctOwner : PasswordFailure::UserOnly;
+    if (check.Owner) return check.User ? 9 : 0;
+    return 4;
+  };
+  if (CheckPassword(state, "").Owner) {
+    job.LastPasswordFailure = PasswordFailure::NoDistinctOwner;
+    return 9;
+  }
   if (!job.OwnerPassword.empty()) {
-    const PasswordCheck given = CheckPassword(state, job.OwnerPassword);
-    if (given.Owner) return given.User ? 9 : 0;
+    if (const int outcome = ownerOutcome(CheckPassword(state, job.OwnerPassword)); outcome != 4) return outcome;
   }
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string typed;
     if (!Prompt(state, typed)) return 4;
-    const PasswordCheck check = CheckPassword(state, typed);
-    if (check.Owner) return check.User ? 9 : 0;
+    if (const int outcome = ownerOutcome(CheckPassword(state, typed)); outcome != 4) return outcome;
   }
   return 4;
 }

@@ -19,6 +19,7 @@
 #include "engine/reading/xref.h"
 #include "engine/reading/open_document.h"
 #include "engine/reading/xref_streams.h"
+#include "engine/security/adbe_extension.h"
 #include "engine/security/crypt_data.h"
 #include "engine/security/crypt_filter_entries.h"
 #include "engine/security/crypt_filters.h"
@@ -380,7 +381,13 @@ int WriteHeader(Rewriter& writer) {
   if (SkipWhitespace(first, end, writer.State.LastErrorCode) < 0) return writer.Fail(kRewriteNoHeader);
   writer.State.LastErrorCode = 0;
   HeaderLines header;
-  if (ReadHeaderLines(writer.Image, header) == 0 && begin + header.AfterFirst <= first) {
+  const bool found = ReadHeaderLines(writer.Image, header) == 0 && begin + header.AfterFirst <= first;
+  // An AES-256 copy is at least a PDF 1.7 file (with the extension its catalog declares).
+  const bool aes256 = writer.Protect && writer.State.Security.EncryptVersion == 5;
+  if (aes256 && (!found || HeaderVersion(writer.Image, header) < std::pair<long, long>{1, 7})) {
+    writer.Out += kAes256HeaderLine;
+    Append(writer.Out, found ? begin + header.AfterFirst : begin, first);
+  } else if (found) {
     writer.Out += OutputHeaderLine(writer.Image, header);
     Append(writer.Out, begin + header.AfterFirst, first);
   } else {
@@ -472,6 +479,18 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
   std::vector<Written> written(static_cast<std::size_t>(plan.Size));
   int catalogGeneration = 0;
   bool infoWritten = false;
+  // An AES-256 copy's catalog declares the extension (see adbe_extension.h), in the /Extensions
+  // dictionary of its own object when it has one.
+  const bool aes256 = protect && state.Security.EncryptVersion == 5;
+  int extensionsNumber = 0;
+  for (const XrefEntry& entry : table) {
+    if (!aes256 || entry.Number != catalogNumber || entry.Type != 'n' || entry.Offset <= 0) continue;
+    int error = 0;
+    if (const Byte* body = LocateObject(writer.Begin, writer.End, entry.Offset, entry.Number, error)) {
+      const Byte* limit = writer.NextObjectStart(entry.Offset);
+      extensionsNumber = ExtensionsObjectNumber(body, body > limit ? writer.End : limit);
+    }
+  }
   for (const XrefEntry& entry : table) {
     if (state.Cancelled()) return writer.Fail(kRewriteCancelled);
     if (entry.Number == catalogNumber) catalogGeneration = entry.Generation;
@@ -483,6 +502,10 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
       infoWritten = true;
     } else if (writer.WriteObject(entry) != 0) {
       return state.LastErrorCode;
+    } else if (aes256 && entry.Number == catalogNumber) {
+      PutExtensionsInCatalog(writer.Out, static_cast<std::size_t>(offset));
+    } else if (aes256 && entry.Number == extensionsNumber) {
+      PutAdbeEntry(writer.Out, static_cast<std::size_t>(offset));
     }
     written[static_cast<std::size_t>(entry.Number)] = {offset, entry.Generation};
   }

@@ -140,6 +140,7 @@ using FileOperation = int (*)(EngineState&, SecurityFileRecord&, int, int);
 
 int RunOne(FileOperation operation, EngineState& state, SecurityFileRecord& record, int index, int count) {
   state.SecurityJobState.LastRefusal = SecurityRefusal::None;
+  state.SecurityJobState.LastPasswordFailure = PasswordFailure::None;
   int result = kSecurityFailed;
   try {
     result = operation(state, record, index, count);
@@ -150,6 +151,7 @@ int RunOne(FileOperation operation, EngineState& state, SecurityFileRecord& reco
   record.Result = result;
   record.ReadBackFailed = result == kSecurityOutputFailed && IsReadBackFailure(state.LastErrorCode);
   record.Refusal = result == kSecurityUnsupported ? state.SecurityJobState.LastRefusal : SecurityRefusal::None;
+  record.Password = state.SecurityJobState.LastPasswordFailure;
   return result;
 }
 

@@ -28,6 +28,7 @@ struct SecurityFileRecord {
   std::string OutputPath;
   int Result = kSecurityNotHandled;
   SecurityRefusal Refusal = SecurityRefusal::None;  // why, when Result is kSecurityUnsupported
+  PasswordFailure Password = PasswordFailure::None;  // why, when Result is kSecurityPasswordFailed or NotPermitted
   // When Result is kSecurityOutputFailed because the output (or its backup name, then in
   // Colliding) is an input of the job or the output of an earlier file: that file's path.
   // Nothing was written for this record then.

@@ -175,7 +175,7 @@ TEST_F(RealWorldWriters, ProtectAndUnprotect) {
     const std::string input = Folder + "/" + name + ".pdf";
     fs::copy_file(Input(name), input);
     ASSERT_NO_FATAL_FAILURE(Run("protect " + Quoted(input) + " --user-password u --owner-password o" +
-                                (aes ? " --aes256" : "")));
+                                (aes ? " --aes256" : " --rc4")));
     aes = !aes;
     const std::string protectedCopy = Folder + "/" + name + "-s.pdf";
     ASSERT_NO_FATAL_FAILURE(Run("unprotect " + Quoted(protectedCopy) + " --password o"));
