@@ -7,8 +7,9 @@ out=$2
 
 # Text as roff shows it verbatim: backslashes and minus signs escaped, no line read as a request.
 roff() { sed -e 's/\\/\\e/g' -e 's/-/\\-/g' -e "s/^\\([.']\\)/\\\\\\&\\1/"; }
-# The lines of a help text from the heading (such as "Options:") up to the next blank line.
-block() { awk -v heading="$1" '$0 == heading { on = 1; next } on && $0 == "" { exit } on'; }
+# The lines of a help text from the line that starts with the heading (such as "Options:") up to the
+# next blank line.
+block() { awk -v heading="$1" 'index($0, heading) == 1 { on = 1; next } on && $0 == "" { exit } on'; }
 # The subcommands' names, from the "Subcommands:" block.
 commands() { "$folvex" --help | block Subcommands: | awk '{ print $1 }'; }
 
@@ -45,12 +46,12 @@ TEXT
     "$folvex" "$command" --help | head -n 1 | roff
     echo ".PP"
     echo ".nf"
-    "$folvex" "$command" --help | sed -n '/^Usage: /,$p' | sed '/^Exit status:/,$d' | roff
+    "$folvex" "$command" --help | sed -n '/^Usage: /,$p' | sed '/^Exit status/,$d' | roff
     echo ".fi"
   done
   echo ".SH EXIT STATUS"
   echo ".nf"
-  block "Exit status:" <<<"$help" | roff
+  block "Exit status" <<<"$help" | roff
   echo ".fi"
   echo ".SH EXAMPLES"
   while IFS='|' read -r text example; do
@@ -63,8 +64,8 @@ The same as one JSON array, for scripts.|folvex info --json *.pdf
 The first page of the file on standard input, written to standard output.|folvex extract - 1 -o - <in.pdf >first.pdf
 Pages 1 to 3 and the last page, in that order.|folvex extract report.pdf 1-3,z -o summary.pdf
 The first file whole, then the second's last five pages.|folvex merge a.pdf b.pdf --pages r5-z -o both.pdf
-A copy that needs a password to open: report-s.pdf.|folvex protect report.pdf --user-password secret
-The unprotected copy report-s-r.pdf.|folvex unprotect report-s.pdf --password secret
+A copy that needs the password secret to open and boss to change: report-s.pdf.|folvex protect report.pdf --user-password secret --owner-password boss
+The unprotected copy report-s-r.pdf, made with the owner password.|folvex unprotect report-s.pdf --password boss
 Every page as a file of its own in the existing folder pages.|folvex split report.pdf --output-dir pages
 EXAMPLES
   echo ".SH SEE ALSO"

@@ -41,7 +41,7 @@ TEST(Install, ProgramManualPageAndCompletion) {
   const std::string version = Folvex("--version").Output;
   EXPECT_EQ(RunCommand(Quoted(prefix + "/bin/folvex") + " --version").Output, version);
   const std::string page = RunCommand("MANWIDTH=200 man -l " + Quoted(prefix + "/share/man/man1/folvex.1.gz") + " 2>&1").Output;
-  for (const char* text : {"EXIT STATUS", "EXAMPLES", "folvex info", "folvex extract [OPTIONS] INPUT RANGES", "folvex merge",
+  for (const char* text : {"EXIT STATUS", "cancelled (Ctrl+C)", "EXAMPLES", "folvex info", "folvex extract [OPTIONS] INPUT RANGES", "folvex merge",
                            "folvex protect", "folvex unprotect", "folvex split", "--page-mode", "--pages", "--json"}) {
     EXPECT_NE(page.find(text), std::string::npos) << text;
   }
