@@ -21,6 +21,7 @@ bool RefuseOutputReplacingInput(const std::string& output, bool backup, const st
 
 void ExplainReadFailure(const EngineState& state, bool japanese, std::ostream& err) {
   if (state.StreamLimitPassed) err << Text(TextId::CliStreamTooLarge, japanese) << '\n';
+  if (state.LastErrorCode == kOutputTooLarge) err << Text(TextId::OutputTooLarge, japanese) << '\n';
 }
 
 void ExplainOutputFailure(const EngineState& state, bool japanese, std::ostream& err) {
