@@ -144,6 +144,7 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
           << record.CollidesWith << '\n';
     }
     if (record.ReadBackFailed) err << record.InputPath << ": " << Text(TextId::CliReadBackFailed, japanese) << '\n';
+    if (record.OutputTooLarge) err << record.InputPath << ": " << Text(TextId::OutputTooLarge, japanese) << '\n';
     if (record.Result == kSecurityPasswordFailed) askedForPassword = true;
     if (record.Result != kSecurityNotHandled) status = std::max(status, ExitStatusOf(record.Result));
   }

@@ -583,7 +583,7 @@ int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const B
     }
   }
   if (result != 0) {
-    state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+    state.LastErrorCode = result == kRewriteCancelled || result == kOutputTooLarge ? result : -1;
     return 6;
   }
   return 0;
@@ -635,7 +635,7 @@ int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte
       }
     }
     if (result != 0) {
-      state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+      state.LastErrorCode = result == kRewriteCancelled || result == kOutputTooLarge ? result : -1;
       return finish(6);
     }
     return finish(0);
