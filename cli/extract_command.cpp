@@ -2,8 +2,10 @@
 
 #include "app/commands/page_ranges.h"
 #include "app/text/texts.h"
+#include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
 #include "cli/job_output.h"
+#include "cli/standard_streams.h"
 #include "engine/assembly/extract.h"
 #include "engine/core/document_texts.h"
 
@@ -36,9 +38,9 @@ Outcome OutcomeOf(int result, const EngineState& state) {
 
 CLI::App* AddExtractCommand(CLI::App& app, ExtractCommandOptions& options) {
   CLI::App* command = app.add_subcommand("extract", "Write chosen pages of a file, in the given order, as a new file");
-  command->add_option("INPUT", options.Input, "PDF file")->required();
-  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (a '-' alone: every page)")->required();
-  command->add_option("-o,--output", options.Output, "The new file")->required();
+  command->add_option("INPUT", options.Input, "PDF file ('-': standard input)")->required();
+  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (a '-' alone: every page; z the last page, rN the N-th from the end)")->required();
+  command->add_option("-o,--output", options.Output, "The new file ('-': standard output)")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Extract);
   command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
@@ -53,22 +55,27 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
     err << settingsError << '\n';
     return kExitUsage;
   }
-  if (RefuseOutputReplacingInput(options.Output, options.Backup, {options.Input}, japanese, err)) return kExitUsage;
+  std::vector<std::string> inputs{options.Input};
+  std::string output = options.Output;
+  StreamFiles streams;
+  if (!streams.Prepare(inputs, output, options.Password, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitUsage;
 
   ExtractJob job;
-  job.InputPath = options.Input;
-  job.OutputPath = options.Output;
+  job.InputPath = inputs[0];
+  job.OutputPath = output;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
-  // An open end ("20-") is closed with the page count of the job's own opening of the input.
+  // An open end ("20-") or a page from the end ("z") is resolved with the page count of the job's
+  // own opening of the input.
   PageRangeResult pages;
   auto pagesOfCount = [&](int pageCount, std::vector<int>& pageIndexList) {
-    pages = ParsePageRanges(options.Ranges, pageCount);
+    pages = ParseCommandRanges(options.Ranges, pageCount);
     pageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
     return pages.Error == PageRangeError::None;
   };
-  if (NeedsPageCount(options.Ranges)) {
+  if (RangesNeedPageCount(options.Ranges)) {
     job.PagesOfCount = pagesOfCount;
   } else if (!pagesOfCount(-1, job.PageIndexList)) {
     err << PageRangeErrorText(pages, japanese) << '\n';
@@ -91,6 +98,7 @@ int RunExtractCommand(const ExtractCommandOptions& options, bool japanese, std::
     }
   }
   if (result == kExtractPasswordFailed) run.ExplainPasswordFailure(err);
+  if (result == kExtractDone && !streams.Deliver(japanese, err)) return kExitOutput;
   return outcome.Status;
 }
 

@@ -10,10 +10,12 @@
 #include "cli/info_command.h"
 #include "cli/security_commands.h"
 #include "cli/split_command.h"
+#include "cli/standard_streams.h"
 #include "cli/windows_console.h"
 #include "engine/core/open_file.h"
 #include "engine/core/termination.h"
 #include "cli/console_job.h"
+#include "folvex_version.h"
 
 namespace {
 
@@ -21,6 +23,7 @@ int Run(std::vector<std::string> arguments) {
   CLI::App app{"Folvex: extract, merge, split and protect whole PDF files without rendering them.", "folvex"};
   app.footer(folvex::cli::kExitCodeHelp);
   app.require_subcommand(1);
+  app.set_version_flag("--version", "folvex " FOLVEX_VERSION, "Print the version and exit");
   // Options are written with dashes on every system, so a path such as /tmp/a.pdf stays a path.
   app.allow_windows_style_options(false);
   std::string language = "en";
@@ -28,9 +31,8 @@ int Run(std::vector<std::string> arguments) {
       ->check(CLI::IsMember({"en", "ja"}))
       ->capture_default_str();
 
-  std::vector<std::string> infoFiles;
-  CLI::App* info = app.add_subcommand("info", "Print each file's page count or why there is none");
-  info->add_option("FILE", infoFiles, "PDF files")->required();
+  folvex::cli::InfoCommandOptions infoOptions;
+  CLI::App* info = folvex::cli::AddInfoCommand(app, infoOptions);
 
   folvex::cli::ExtractCommandOptions extractOptions;
   CLI::App* extract = folvex::cli::AddExtractCommand(app, extractOptions);
@@ -54,9 +56,12 @@ int Run(std::vector<std::string> arguments) {
     return code == 0 ? folvex::cli::kExitSuccess : folvex::cli::kExitUsage;
   }
   // A signal or a closed console removes what is half-written and gives the terminal its echo back.
-  folvex::CleanUpOnTermination(folvex::cli::RestoreTerminal);
+  folvex::CleanUpOnTermination([] {
+    folvex::cli::RemoveStreamFilesNow();
+    folvex::cli::RestoreTerminal();
+  });
   bool japanese = language == "ja";
-  if (info->parsed()) return folvex::cli::RunInfo(infoFiles, japanese, std::cout, std::cerr);
+  if (info->parsed()) return folvex::cli::RunInfo(infoOptions, japanese, std::cout, std::cerr);
   if (extract->parsed()) return folvex::cli::RunExtractCommand(extractOptions, japanese, std::cerr);
   if (merge->parsed()) return folvex::cli::RunMergeCommand(mergeOptions, japanese, std::cerr);
   if (protect->parsed()) return folvex::cli::RunProtect(protectOptions, japanese, std::cout, std::cerr);

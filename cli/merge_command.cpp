@@ -3,8 +3,10 @@
 #include <optional>
 
 #include "app/text/texts.h"
+#include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
 #include "cli/job_output.h"
+#include "cli/standard_streams.h"
 #include "engine/assembly/merge.h"
 #include "engine/core/document_texts.h"
 
@@ -27,18 +29,39 @@ Outcome OutcomeOf(int result, const EngineState& state) {
     case kMergePasswordFailed: return {kExitPassword, TextId::MergePasswordFailed, true};
     case kMergeNotPermitted: return {kExitNotPermitted, TextId::MergeNotPermitted, true};
     case kMergeDifferentSecurity: return {kExitDifferentSecurity, TextId::MergeDifferentSecurity, true};
+    case kMergeBadPages: return {kExitUsage, TextId::BadPageInput, true};
     default: break;
   }
   if (state.LastErrorCode == -1000) return {kExitUnreadable, TextId::FileEncryptedAt, true};
   return {kExitUnreadable, TextId::MergeFailed, true};
 }
 
+// Gives each --pages to the input before it, in the order of the command line.
+void AssignPages(const CLI::App& command, const CLI::Option* inputs, const CLI::Option* pages,
+                 MergeCommandOptions& options) {
+  options.InputPages.assign(options.Inputs.size(), "");
+  std::size_t input = 0, given = 0;
+  for (const CLI::Option* option : command.parse_order()) {
+    if (option == inputs) ++input;
+    if (option != pages) continue;
+    if (input == 0) throw CLI::ValidationError("--pages", "comes before the first input it could apply to");
+    if (!options.InputPages[input - 1].empty()) {
+      throw CLI::ValidationError("--pages", "given twice for " + options.Inputs[input - 1]);
+    }
+    options.InputPages[input - 1] = options.Pages.at(given++);
+  }
+}
+
 }  // namespace
 
 CLI::App* AddMergeCommand(CLI::App& app, MergeCommandOptions& options) {
   CLI::App* command = app.add_subcommand("merge", "Join files, in the given order, into a new file");
-  command->add_option("INPUT", options.Inputs, "PDF files (at least two)")->required()->expected(2, -1);
-  command->add_option("-o,--output", options.Output, "The new file")->required();
+  CLI::Option* inputs = command->add_option("INPUT", options.Inputs, "PDF files (at least two; '-': standard input)")->required()->expected(2, -1);
+  CLI::Option* pages = command->add_option("--pages", options.Pages,
+      "Pages of the input just before it, such as 1-3,z (z the last page, rN the N-th from the end); "
+      "an input without it is taken whole")->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command->callback([command, inputs, pages, &options] { AssignPages(*command, inputs, pages, options); });
+  command->add_option("-o,--output", options.Output, "The new file ('-': standard output)")->required();
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Merge);
   command->add_flag("--backup", options.Backup, "Keep an existing output file as NAME.bak");
@@ -53,11 +76,25 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
     err << settingsError << '\n';
     return kExitUsage;
   }
-  if (RefuseOutputReplacingInput(options.Output, options.Backup, options.Inputs, japanese, err)) return kExitUsage;
+  std::vector<std::string> inputs = options.Inputs;
+  std::string output = options.Output;
+  StreamFiles streams;
+  if (!streams.Prepare(inputs, output, options.Password, japanese, err)) return kExitUsage;
+  if (RefuseOutputReplacingInput(output, options.Backup, inputs, japanese, err)) return kExitUsage;
 
   MergeJob job;
-  for (const std::string& input : options.Inputs) job.Inputs.push_back({input});
-  job.OutputPath = options.Output;
+  PageRangeResult refusedPages;
+  for (std::size_t i = 0; i < options.Inputs.size(); ++i) {
+    MergeInput& input = job.Inputs.emplace_back(MergeInput{inputs[i]});
+    if (i >= options.InputPages.size() || options.InputPages[i].empty()) continue;
+    input.PagesOfCount = [&typed = options.InputPages[i], &refusedPages](int pageCount, std::vector<int>& pageIndexList) {
+      const PageRangeResult pages = ParseCommandRanges(typed, pageCount);
+      if (pages.Error != PageRangeError::None) refusedPages = pages;
+      pageIndexList.assign(pages.PageIndexList.begin(), pages.PageIndexList.end());
+      return pages.Error == PageRangeError::None;
+    };
+  }
+  job.OutputPath = output;
   job.CreationDateText = CreationDateText();
   job.ProducerText = ProducerText();
   job.Backup = options.Backup;
@@ -71,15 +108,19 @@ int RunMergeCommand(const MergeCommandOptions& options, bool japanese, std::ostr
   if (outcome.Message && (result != kMergeDone || !options.Quiet)) {
     const bool named = outcome.NamesInput && job.JobResultIndex >= 0 &&
                        job.JobResultIndex < static_cast<int>(job.Inputs.size());
-    if (outcome.NamesInput && !named) {
+    if (result == kMergeBadPages && named) {
+      err << PageRangeErrorText(refusedPages, japanese) << '\n'
+          << options.Inputs[static_cast<std::size_t>(job.JobResultIndex)] << '\n';
+    } else if (outcome.NamesInput && !named) {
       err << Text(TextId::MergeError, japanese) << '\n';
     } else {
       err << Text(*outcome.Message, japanese);
-      if (named) err << job.Inputs[static_cast<std::size_t>(job.JobResultIndex)].Path;
+      if (named) err << options.Inputs[static_cast<std::size_t>(job.JobResultIndex)];
       err << '\n';
     }
   }
   if (result == kMergePasswordFailed) run.ExplainPasswordFailure(err);
+  if (result == kMergeDone && !streams.Deliver(japanese, err)) return kExitOutput;
   return outcome.Status;
 }
 

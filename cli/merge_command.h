@@ -1,4 +1,5 @@
-// `folvex merge INPUT... -o OUTPUT`: several files joined in the given order.
+// `folvex merge INPUT [--pages RANGES]... -o OUTPUT`: several files, or chosen pages of them, joined
+// in the given order.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,8 @@ namespace folvex::cli {
 
 struct MergeCommandOptions {
   std::vector<std::string> Inputs;
+  std::vector<std::string> Pages;       // each --pages as given
+  std::vector<std::string> InputPages;  // per input: the --pages after it, or empty for every page
   std::string Output;
   PasswordOptions Password;
   OutputSettingOptions Settings;

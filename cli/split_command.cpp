@@ -4,6 +4,7 @@
 
 #include "app/commands/page_ranges.h"
 #include "app/text/texts.h"
+#include "cli/command_ranges.h"
 #include "cli/exit_codes.h"
 #include "cli/job_output.h"
 #include "engine/assembly/split.h"
@@ -42,7 +43,7 @@ CLI::App* AddSplitCommand(CLI::App& app, SplitCommandOptions& options) {
   CLI::App* command =
       app.add_subcommand("split", "Write each chosen page as a file of its own: NAME_0001.pdf, NAME_0002.pdf ...");
   command->add_option("INPUT", options.Input, "PDF file")->required();
-  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (default: every page)");
+  command->add_option("RANGES", options.Ranges, "Pages, such as 1,3-5,12-9,20- (default: every page; z the last page, rN the N-th from the end)");
   AddPasswordOptions(*command, options.Password);
   AddOutputSettingOptions(*command, options.Settings, SettingsFor::Split);
   command->add_option("--output-dir", options.Output.OutputDir, "Folder for the page files (default: the input's)");
@@ -70,7 +71,7 @@ int RunSplitCommand(const SplitCommandOptions& options, bool japanese, std::ostr
   std::string rangeMessage;
   if (!options.Ranges.empty()) {
     job.ChoosePages = [&](int pageCount) -> std::optional<std::vector<int>> {
-      const PageRangeResult pages = ParsePageRanges(options.Ranges, pageCount);
+      const PageRangeResult pages = ParseCommandRanges(options.Ranges, pageCount);
       if (pages.Error != PageRangeError::None) {
         rangeMessage = PageRangeErrorText(pages, japanese);
         return std::vector<int>{-1};  // refused as pages of no file

@@ -2,6 +2,7 @@
 #include "app/win32/dialog_controls.h"
 #include "app/win32/dialogs.h"
 #include "app/win32/resources/dialog_ids.h"
+#include "folvex_version.h"
 
 namespace folvex::win32 {
 
@@ -15,7 +16,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       CentreOnDesktop(dialog);
-      SetControlText(dialog, IDC_ABOUT_VERSION, "Folvex Ver 1.061");
+      SetControlText(dialog, IDC_ABOUT_VERSION, "Folvex Ver " FOLVEX_VERSION);
       return TRUE;
     case WM_PAINT: {
       PAINTSTRUCT paint;

@@ -25,6 +25,7 @@ constexpr int kSecurityDiffers = -3001;
 constexpr int kLoadFailed = -12345;
 constexpr int kRebuildFailed = -12346;
 constexpr int kPagesUnreadable = -12347;
+constexpr int kPagesRefused = -3002;
 
 // The protection of the first protected input, which every later input must share.
 struct SavedSecurity {
@@ -76,7 +77,9 @@ class InputReader {
   // The first pass. Returns 0, or the failing file's driver code (LastErrorCode holds it too).
   // An input whose page dictionaries cannot be copied is reported only once every input has
   // opened: an input that does not open at all is named first.
-  int ReadAll(std::vector<int>& firstPage, std::vector<PageDictCopies>& copies, std::vector<InputHeader>& headers) {
+  // pageLists receives each input's written pages (see MergeInput::PagesOfCount).
+  int ReadAll(std::vector<int>& firstPage, std::vector<std::vector<int>>& pageLists,
+              std::vector<PageDictCopies>& copies, std::vector<InputHeader>& headers) {
     const int n = static_cast<int>(Job.Inputs.size());
     int total = 0;
     int unreadablePages = -1;
@@ -91,8 +94,15 @@ class InputReader {
       MergeInput& input = Job.Inputs[index];
       input.PageCount = pages;
       input.Encrypted = Saved.has_value();
+      std::vector<int>& written = pageLists.emplace_back(static_cast<std::size_t>(pages));
+      for (int k = 0; k < pages; ++k) written[static_cast<std::size_t>(k)] = k;
+      if (input.PagesOfCount && (!input.PagesOfCount(pages, written) || written.empty() ||
+                                 std::ranges::any_of(written, [pages](int k) { return k < 0 || k >= pages; }))) {
+        Fail(kPagesRefused);
+        return kPagesRefused;
+      }
       firstPage.push_back(total);
-      total += pages;
+      total += static_cast<int>(written.size());
       DocumentSlot& slot = State.Slots[index];
       Kept[index].ImageSize = slot.Image.Size();
       Kept[index].JobAfter = State.Job;
@@ -308,6 +318,7 @@ struct Writer {
   const std::vector<PageDictCopies>& Copies;
   const std::vector<InputHeader>& Headers;
   const std::vector<int>& FirstPage;
+  const std::vector<std::vector<int>>& PageLists;
   TransferOutput Output;
 
   int Fail(int code) {
@@ -348,7 +359,7 @@ struct Writer {
     if (AppendHeader() != 1) return 0;
     if (State.Cancelled() || Reader.Reopen(0) != 1) return 0;
 
-    const int total = FirstPage.back() + Job.Inputs.back().PageCount;
+    const int total = FirstPage.back() + static_cast<int>(PageLists.back().size());
     std::string catalog;
     if (AppendCatalogObject(catalog, State.Job, State.Settings.DispScale, FirstPageNumber(total), &Slot(0).Image) != 0) {
       return Fail(kInheritedDestinationUnterminated);
@@ -362,12 +373,11 @@ struct Writer {
     for (std::size_t i = 0; i < n; ++i) {
       if (i > 0 && Reader.Reopen(static_cast<int>(i)) != 1) return 0;
       const int first = FirstPage[i];
-      const int count = Job.Inputs[i].PageCount;
+      const int count = static_cast<int>(PageLists[i].size());
       const auto progress = TransferProgress{CountedLabel("Creating  File:", static_cast<int>(i), static_cast<int>(n)) + " Page:",
                                              CountedLabel("作成中  ファイル:", static_cast<int>(i), static_cast<int>(n)) + " ページ:",
                                              10 + first * 90 / total, count * 90 / total};
-      std::vector<int> pageIndex(static_cast<std::size_t>(count));
-      for (int k = 0; k < count; ++k) pageIndex[static_cast<std::size_t>(k)] = k;
+      const std::vector<int>& pageIndex = PageLists[i];
       const auto slice = [&](const std::vector<int>& all) {
         return std::span<const int>(all).subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
       };
@@ -383,7 +393,8 @@ struct Writer {
     AppendCatalogAtEnd(Output, catalog);
     std::vector<MergeOutlineFile> files;
     for (std::size_t i = 0; i < n; ++i) {
-      files.push_back({&Slot(i), Job.Inputs[i].PageCount, FirstPage[i], Job.Inputs[i].Path});
+      const std::span<const int> written = Job.Inputs[i].PagesOfCount ? std::span<const int>(PageLists[i]) : std::span<const int>();
+      files.push_back({&Slot(i), static_cast<int>(PageLists[i].size()), FirstPage[i], Job.Inputs[i].Path, written});
     }
     const MergeOutlineOptions options = MakeMergeOutlineOptions(State.Job, State.Settings);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, MergeHasOutlineEntries(options, files));
@@ -404,6 +415,7 @@ int ResultOf(EngineState& state, int code) {
     case 9: return kMergeNotPermitted;
     case 10: return kMergePasswordFailed;
     case kSecurityDiffers: return kMergeDifferentSecurity;
+    case kPagesRefused: return kMergeBadPages;
     default: return kMergeFailed;
   }
 }
@@ -438,10 +450,11 @@ int Merge(EngineState& state, MergeJob& job) {
   PrepareDocumentSlots(state, n);
 
   std::vector<int> firstPage;
+  std::vector<std::vector<int>> pageLists;
   std::vector<PageDictCopies> copies;
   std::vector<InputHeader> headers;
   InputReader reader(state, job);
-  if (int code = reader.ReadAll(firstPage, copies, headers); code != 0 || state.Cancelled()) {
+  if (int code = reader.ReadAll(firstPage, pageLists, copies, headers); code != 0 || state.Cancelled()) {
     ReleaseDocuments(state);
     return ResultOf(state, code);
   }
@@ -449,10 +462,10 @@ int Merge(EngineState& state, MergeJob& job) {
   // From here on a failure names an input only when one is at fault.
   job.JobResultIndex = -1;
   int total = 0;
-  for (const MergeInput& input : job.Inputs) total += input.PageCount;
+  for (const std::vector<int>& written : pageLists) total += static_cast<int>(written.size());
 
   const bool protect = state.SecurityJobState.OutputEncrypted != 0;
-  Writer writer{state, job, reader, copies, headers, firstPage, {}};
+  Writer writer{state, job, reader, copies, headers, firstPage, pageLists, {}};
   std::optional<StagedFile> file;
   bool backupMade = false;
   const bool stored = StageOutput(state, writer.Output, file, job.OutputPath, protect) && writer.Build() == 1 &&

@@ -1,6 +1,7 @@
 // Merge: all pages of several files, in list order, written as one new file.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ enum MergeResult : int {
   kMergePasswordFailed = 5,      // the password prompt was declined, or three wrong passwords
   kMergeNotPermitted = 9,
   kMergeDifferentSecurity = 11,  // JobResultIndex: the first input whose protection differs
+  kMergeBadPages = 12,           // JobResultIndex: the input whose PagesOfCount refused its pages
   kMergeFailed = -1,             // LastErrorCode: -1000, -12345 load, -12346 conversion or repair,
                                  // -12347 page analysis, or a writer's code
 };
@@ -27,6 +29,10 @@ struct MergeInput {
   std::string Path;
   int PageCount = -1;
   bool Encrypted = false;
+  // When set, the 0-based pages of this input that are written, in order (repeats allowed), made
+  // from its page count once it is open; false refuses them and ends the job with kMergeBadPages.
+  // Unset: every page. The outline keeps the items whose page is written, regrouped in the new order.
+  std::function<bool(int pageCount, std::vector<int>& pageIndexList)> PagesOfCount = {};
 };
 
 struct MergeJob {

@@ -68,11 +68,12 @@ void AppendFileNameTexts(std::string& out, const MergeOutlineFile& file, const M
   }
   const int flags = (options.Bold ? 2 : 0) + (options.Italic ? 1 : 0);
   if (flags != 0) out += "/F " + std::to_string(flags) + "\n";
-  // The view's left and top are the third and fourth numbers of the first page's media box.
+  // The view's left and top are the third and fourth numbers of the first written page's media box.
   double left = 0, top = 0;
-  if (file.Slot != nullptr && !file.Slot->PageBoxes.empty()) {
-    left = file.Slot->PageBoxes[0].Box[2];
-    top = file.Slot->PageBoxes[0].Box[3];
+  const auto first = static_cast<std::size_t>(file.PageCount > 0 ? InputPageAt(file, 0) : 0);
+  if (file.Slot != nullptr && first < file.Slot->PageBoxes.size()) {
+    left = file.Slot->PageBoxes[first].Box[2];
+    top = file.Slot->PageBoxes[first].Box[3];
   }
   if (pageNumber < 0) {
     out += "/Dest null\n";

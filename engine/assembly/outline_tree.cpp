@@ -57,9 +57,11 @@ bool MergeHasOutlineEntries(const MergeOutlineOptions& options, std::span<const 
   if (!options.KeepOutlines) return false;
   for (const MergeOutlineFile& file : files) {
     std::span<const OutlineItem> items = ItemsOf(file);
+    const std::unordered_set<int> written(file.PageIndexList.begin(), file.PageIndexList.end());
     for (std::size_t j = 1; j < items.size(); ++j) {
       // An unresolved destination (-1) gives no entry, so it does not count.
-      if (items[j].PageIndex >= 0 && items[j].PageIndex < file.PageCount) return true;
+      const int page = items[j].PageIndex;
+      if (file.PageIndexList.empty() ? page >= 0 && page < file.PageCount : written.contains(page)) return true;
     }
   }
   return false;
@@ -89,7 +91,7 @@ std::vector<OutlineEntry> MergeOutlineEntries(const MergeOutlineOptions& options
     std::span<const OutlineItem> items = ItemsOf(file);
     const auto byPage = ItemsByPage(items);
     for (int p = 0; p < file.PageCount; ++p) {
-      auto found = byPage.find(p);
+      auto found = byPage.find(InputPageAt(file, p));
       if (found == byPage.end()) continue;
       for (int j : found->second) {
         entries.push_back({document, j, file.FirstPage + p, ItemLevel(items[j]) + levelShift});

@@ -37,7 +37,15 @@ struct MergeOutlineFile {
   int PageCount = 0;                   // pages of this input in the output
   int FirstPage = 0;                   // output position of its first page
   std::string_view Path = {};          // the input's path, UTF-8
+  // The input's pages in output order (0-based), when only some are written; empty: all
+  // PageCount pages in their order.
+  std::span<const int> PageIndexList = {};
 };
+
+// The input page at output position k of file (k < file.PageCount).
+inline int InputPageAt(const MergeOutlineFile& file, int k) {
+  return file.PageIndexList.empty() ? k : file.PageIndexList[static_cast<std::size_t>(k)];
+}
 
 // The merge settings the outline depends on, taken from JobSettings and OutputSettings.
 struct MergeOutlineOptions {

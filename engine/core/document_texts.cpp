@@ -6,13 +6,14 @@
 #include <ctime>
 
 #include "engine/core/open_file.h"
+#include "folvex_version.h"
 
 namespace folvex {
 
 namespace {
 
 constexpr const char* kProgramName = "Folvex";
-constexpr const char* kVersionText = "Ver 1.061";
+constexpr const char* kVersionText = "Ver " FOLVEX_VERSION;
 
 void AppendOctal(std::string& out, unsigned value) {
   char text[8];

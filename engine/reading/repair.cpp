@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/core/large_buffers.h"
+#include "engine/reading/object_stream_members.h"
 #include "engine/reading/scanners.h"
 
 namespace folvex {
@@ -22,6 +24,11 @@ constexpr std::size_t kObjectNumberCeiling = 10'000'000;
 constexpr std::size_t kObjectNumberMargin = 65'536;
 
 constexpr std::size_t kOutputReserve = 32'768;
+
+// An object stream may not decompress to more than this, and all of a file's object streams
+// together not to more than the budget.
+constexpr std::size_t kObjectStreamLimit = std::size_t{256} << 20;
+constexpr std::size_t kObjectStreamBudget = std::size_t{1} << 30;
 
 // A generation number has at most five digits in a cross-reference entry; a larger one does not
 // make a header.
@@ -75,6 +82,25 @@ const Byte* FindEndstream(const Byte* data, const Byte* end, ObjectScan& scan) {
   return found + kEndstream.size();
 }
 
+// The first object header "n g obj" in [from, to) that follows whitespace, or null. In stream data
+// whose length cannot be trusted, such a header means the stream lost its end: a compressed stream
+// holds one by chance only once in billions of bytes.
+const Byte* HeaderInStreamData(const Byte* from, const Byte* to) {
+  static constexpr std::string_view kObj = " obj";
+  for (const Byte* at = from; (at = std::search(at, to, kObj.begin(), kObj.end())) != to; ++at) {
+    // Back over the generation, its whitespace and the number, to the whitespace in front.
+    const Byte* p = at;
+    while (p > from && IsDigit(p[-1])) --p;
+    if (p == at || p == from || !IsWhitespace(p[-1])) continue;
+    while (p > from && IsWhitespace(p[-1])) --p;
+    const Byte* number = p;
+    while (number > from && IsDigit(number[-1])) --number;
+    if (number == p || number == from || !IsWhitespace(number[-1])) continue;
+    if (AtObjectHeader(number, to)) return number;
+  }
+  return nullptr;
+}
+
 // Position of the "<<" that opens the object's dictionary when it directly follows "n g obj".
 const Byte* ObjectDictionary(const Byte* header, const Byte* end) {
   const Byte* p = BehindObjectKeyword(header, end);
@@ -113,6 +139,8 @@ const Byte* SkipStreamData(const Byte* dictionary, const Byte* keyword, const By
 struct KeptTrailerEntries {
   std::string Encrypt;  // "n g R" or a direct dictionary "<< ... >>"
   std::string Id;       // the whole array "[ ... ]"
+  int RootNumber = 0;   // the newest /Root, the catalog when no object says it is one
+  int RootGeneration = 0;
   int Examined = 0;     // values read so far
 };
 
@@ -182,6 +210,14 @@ void WatchTrailers(EngineState& state, KeptTrailerEntries& kept, const Byte* fro
       }
     } else if (kept.Examined >= kMostValuesExamined) {
       continue;
+    } else if (StartsWith(p, to, "/Root") && p + 5 < to && IsDelimiter(p[5])) {
+      ++kept.Examined;
+      const Byte* q = p + 5;
+      int error = 0, number = 0, generation = 0;
+      if (ReadReference(q, to, number, generation, error) && number >= 1) {
+        kept.RootNumber = number;
+        kept.RootGeneration = generation;
+      }
     } else if (StartsWith(p, to, "/Encrypt") && p + 8 < to && IsDelimiter(p[8])) {
       ++kept.Examined;
       if (std::string value = EncryptValue(p, to); !value.empty()) kept.Encrypt = std::move(value);
@@ -190,6 +226,36 @@ void WatchTrailers(EngineState& state, KeptTrailerEntries& kept, const Byte* fro
       if (std::string value = IdValue(p, to); !value.empty()) kept.Id = std::move(value);
     }
   }
+}
+
+// The /Type of the dictionary that opens the object at header, when it is /ObjStm or /XRef.
+enum class StreamType { Other, ObjectStream, CrossReference };
+
+StreamType TypeOfObject(const Byte* header, const Byte* objectEnd, const Byte*& dictionary, const Byte*& dictEnd) {
+  dictionary = ObjectDictionary(header, objectEnd);
+  if (dictionary == nullptr) return StreamType::Other;
+  static constexpr std::string_view kType[] = {"/Type"};
+  const Byte* type = nullptr;
+  dictEnd = FindKeysAndDictEnd(kType, dictionary + 2, objectEnd, std::span<const Byte*>(&type, 1));
+  if (dictEnd == nullptr || type == nullptr) return StreamType::Other;
+  int error = 0;
+  type += 5;
+  if (SkipWhitespace(type, dictEnd, error) < 0) return StreamType::Other;
+  auto named = [&](std::string_view name) {
+    return StartsWith(type, dictEnd, name) && IsDelimiter(type[name.size()]);
+  };
+  if (named("/ObjStm")) return StreamType::ObjectStream;
+  if (named("/XRef")) return StreamType::CrossReference;
+  return StreamType::Other;
+}
+
+// True when body holds the name /Catalog.
+bool NamesCatalog(std::span<const Byte> body) {
+  static constexpr std::string_view kCatalog = "/Catalog";
+  for (auto at = body.begin(); (at = std::search(at, body.end(), kCatalog.begin(), kCatalog.end())) != body.end(); ++at) {
+    if (at + kCatalog.size() == body.end() || IsDelimiter(at[kCatalog.size()])) return true;
+  }
+  return false;
 }
 
 void Append(ImageBytes& out, const Byte* from, const Byte* to) { AppendBytes(out, from, static_cast<std::size_t>(to - from)); }
@@ -201,6 +267,36 @@ void AppendFormat(ImageBytes& out, const char* format, Values... values) {
   char line[128];
   const int length = std::snprintf(line, sizeof line, format, values...);
   Append(out, std::string_view(line, static_cast<std::size_t>(std::clamp(length, 0, 127))));
+}
+
+// Writes the objects of the object streams that the file's own objects do not define, the newest
+// stream first, so that each number keeps its newest definition. A catalog among them counts when
+// the file's own objects hold none.
+void AppendObjectStreamMembers(const std::vector<const Byte*>& streams, const Byte* end, std::size_t numberLimit,
+                               std::vector<RepairEntry>& table, int& highest, ImageBytes& out, int& catalogNumber,
+                               int& catalogGeneration) {
+  const bool catalogKnown = catalogNumber != 0;
+  std::size_t budget = kObjectStreamBudget;
+  std::vector<Byte> decoded;
+  std::vector<ObjectStreamMember> members;
+  for (auto stream = streams.rbegin(); stream != streams.rend() && budget > 0; ++stream) {
+    if (ReadObjectStreamMembers(*stream, end, std::min(kObjectStreamLimit, budget), decoded, members) != 0) continue;
+    budget -= std::min(budget, decoded.size());
+    for (const ObjectStreamMember& member : members) {
+      const auto number = static_cast<std::size_t>(member.Number);
+      if (member.Number < 1 || number > numberLimit) continue;
+      if (number >= table.size()) table.resize(number + 3276);
+      if (table[number].Offset != 0) continue;
+      Append(out, "\n");
+      table[number] = RepairEntry{0, static_cast<long long>(out.size())};
+      AppendFormat(out, "%d 0 obj\n", member.Number);
+      Append(out, member.Body.data(), member.Body.data() + member.Body.size());
+      Append(out, "\nendobj\n");
+      highest = std::max(highest, member.Number);
+      if (!catalogKnown && catalogNumber == 0 && NamesCatalog(member.Body)) catalogNumber = member.Number;
+    }
+  }
+  if (catalogNumber != 0 && !catalogKnown) catalogGeneration = 0;
 }
 
 int Fail(EngineState& state, int code) {
@@ -249,6 +345,7 @@ int FindObjectHeader(const Byte* position, const Byte* end, const Byte*& headerS
 int FindObjectEnd(const Byte* position, const Byte* end, ObjectScan& scan) {
   scan.ObjectEnd = nullptr;
   scan.IsCatalog = false;
+  scan.NamesStreamType = false;
   scan.EndobjMissing = false;
   const Byte* dictionary = ObjectDictionary(position, end);
   bool streamTried = false;
@@ -272,6 +369,9 @@ int FindObjectEnd(const Byte* position, const Byte* end, ObjectScan& scan) {
         p = q;
         continue;
       }
+      if ((StartsWith(p, end, "/ObjStm") && IsDelimiter(p[7])) || (StartsWith(p, end, "/XRef") && IsDelimiter(p[5]))) {
+        scan.NamesStreamType = true;
+      }
       ++p;
     } else if (*p == '(') {
       // A string that closes is one token. After a "(" that never closes, strings are taken as
@@ -294,13 +394,20 @@ int FindObjectEnd(const Byte* position, const Byte* end, ObjectScan& scan) {
       // trusted, else up to the first "endstream".
       streamTried = true;
       const Byte* behind = dictionary != nullptr ? SkipStreamData(dictionary, p, end) : nullptr;
-      if (behind == nullptr) behind = FindEndstream(p + 6, end, scan);
+      if (behind == nullptr) {
+        behind = FindEndstream(p + 6, end, scan);
+        if (const Byte* next = behind != nullptr ? HeaderInStreamData(p + 6, behind) : nullptr) {
+          scan.ObjectEnd = next;
+          scan.EndobjMissing = true;
+          return 0;
+        }
+      }
       if (behind != nullptr) {
         p = behind;
         continue;
       }
-    } else if (IsDigit(*p) && IsEndOfLine(p[-1]) && AtObjectHeader(p, end)) {
-      // An object without "endobj" ends where the next one begins.
+    } else if (IsDigit(*p) && IsWhitespace(p[-1]) && AtObjectHeader(p, end)) {
+      // An object without "endobj" ends where the next one begins: "n g obj" is never part of one.
       scan.ObjectEnd = p;
       scan.EndobjMissing = true;
       return 0;
@@ -324,6 +431,7 @@ int RepairImage(EngineState& state, FileImage& image) {
   if (image.Empty() || *begin != '%') Append(out, "%PDF-1.3\n%\xE2\xE3\xCF\xD3\n");
 
   std::vector<RepairEntry> table;
+  std::vector<const Byte*> objectStreams;  // the "<<" of each, in file order
   KeptTrailerEntries kept;
   ObjectScan scan;
   int highest = 0;
@@ -356,6 +464,13 @@ int RepairImage(EngineState& state, FileImage& image) {
     if (static_cast<std::size_t>(number) >= table.size()) table.resize(static_cast<std::size_t>(number) + 3276);
     table[number] = RepairEntry{generation, static_cast<long long>(out.size())};
     highest = std::max(highest, number);
+    const Byte* dictionary = nullptr;
+    const Byte* dictEnd = nullptr;
+    switch (scan.NamesStreamType ? TypeOfObject(header, scan.ObjectEnd, dictionary, dictEnd) : StreamType::Other) {
+      case StreamType::ObjectStream: objectStreams.push_back(dictionary); break;
+      case StreamType::CrossReference: WatchTrailers(state, kept, dictionary + 2, dictEnd); break;
+      case StreamType::Other: break;
+    }
     Append(out, header, scan.ObjectEnd);
     if (scan.EndobjMissing) Append(out, "endobj\n");
     cursor = scan.ObjectEnd;
@@ -363,6 +478,15 @@ int RepairImage(EngineState& state, FileImage& image) {
   }
 
   if (!EncryptionDictionaryKept(kept.Encrypt, table, highest, out)) kept.Encrypt.clear();
+  // A protected file's object streams cannot be read without its key.
+  if (kept.Encrypt.empty()) {
+    AppendObjectStreamMembers(objectStreams, end, numberLimit, table, highest, out, catalogNumber, catalogGeneration);
+  }
+  // Without an object that says it is the catalog, the trailers' newest /Root names it.
+  if (catalogNumber == 0 && kept.RootNumber >= 1 && kept.RootNumber <= highest && table[kept.RootNumber].Offset != 0) {
+    catalogNumber = kept.RootNumber;
+    catalogGeneration = table[kept.RootNumber].Generation;
+  }
 
   Append(out, "\n");
   const long long xrefOffset = static_cast<long long>(out.size());

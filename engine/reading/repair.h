@@ -18,6 +18,7 @@ int FindObjectHeader(const Byte* position, const Byte* end, const Byte*& headerS
 struct ObjectScan {
   const Byte* ObjectEnd = nullptr;  // behind "endobj", or at the next object's header
   bool IsCatalog = false;           // the object holds the name /Catalog
+  bool NamesStreamType = false;     // the object holds the name /ObjStm or /XRef
   bool EndobjMissing = false;       // the object ends where the next header starts a line
   const Byte* NoEndstreamFrom = nullptr;  // no "endstream" follows this position in the image
   bool UnclosedString = false;            // a literal string ran to the end of the image

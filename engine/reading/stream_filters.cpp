@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "engine/reading/inflate.h"
 #include "engine/reading/scanners.h"
@@ -233,6 +234,70 @@ int UndoPredictor(std::vector<Byte>& data, const PredictorParms& parms) {
   }
   if (parms.Predictor >= 10 && parms.Predictor <= 15) return UndoPng(data, rowBytes, std::max<std::size_t>(1, pixelBits / 8));
   return -1;
+}
+
+namespace {
+
+// The decode parameters as a dictionary, or as an array whose element for the last of
+// filterCount filters is one.
+int ReadDecodeParms(const Byte* v, const Byte* limit, std::size_t filterCount, PredictorParms& parms) {
+  int scratch = 0;
+  parms = {};
+  if (SkipWhitespace(v, limit, scratch) < 0) return -8;
+  if (*v == '[') {
+    ++v;
+    for (std::size_t k = 0; k + 1 < filterCount; ++k) {
+      if (SkipWhitespace(v, limit, scratch) < 0) return -8;
+      if (TokenAt(v, limit, "null")) {
+        v += 4;
+        continue;
+      }
+      if (!StartsWith(v, limit, "<<")) return -9;
+      const Byte* skipped = FindDictEnd(v + 2, limit);
+      if (skipped == nullptr) return -87;
+      v = skipped + 2;
+    }
+    if (SkipWhitespace(v, limit, scratch) < 0) return -8;
+  }
+  if (TokenAt(v, limit, "null")) return 0;
+  if (limit - v < 4) return -8;
+  if (!StartsWith(v, limit, "<<")) return -9;
+  const Byte* start = v + 2;
+  const Byte* end = FindDictEnd(start, limit);
+  if (end == nullptr) return -87;
+  const Byte* columns = FindKey("/Columns", start, end, scratch);
+  if (columns == nullptr) return 0;
+  columns += 8;
+  int value = ReadInteger(columns, end, scratch);
+  if (value < 0) return -32;
+  parms.Columns = value;
+  const std::pair<std::string_view, int*> optional[] = {
+      {"/Predictor", &parms.Predictor}, {"/Colors", &parms.Colors}, {"/BitsPerComponent", &parms.BitsPerComponent}};
+  for (const auto& [name, field] : optional) {
+    const Byte* key = FindKey(name, start, end, scratch);
+    if (key == nullptr) continue;
+    const Byte* p = key + name.size();
+    value = ReadInteger(p, end, scratch);
+    if (value >= 0) *field = value;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ReadStreamForm(const Byte* start, const Byte* end, StreamForm& form) {
+  int scratch = 0;
+  form = {};
+  const Byte* key = FindKey("/Filter", start, end, scratch);
+  if (key == nullptr) return 0;
+  if (ReadFilterList(key + 7, end, form.Filters) != 0) {
+    form.Supported = false;
+    return 0;
+  }
+  if (form.Filters.empty() || form.Filters.back() != StreamFilter::Flate) return 0;
+  key = FindKey("/DecodeParms", start, end, scratch);
+  if (key == nullptr) return 0;
+  return ReadDecodeParms(key + 12, end, form.Filters.size(), form.Parms);
 }
 
 }  // namespace folvex

@@ -33,6 +33,20 @@ struct PredictorParms {
   int Columns = 1;
 };
 
+// How a stream's data is encoded.
+struct StreamForm {
+  std::vector<StreamFilter> Filters;
+  bool Supported = true;  // false: a filter not decoded here
+  PredictorParms Parms;
+};
+
+// True for the predictors UndoPredictor handles.
+inline bool AcceptedPredictor(int predictor) { return predictor <= 2 || (predictor >= 10 && predictor <= 15); }
+
+// Reads the filters of the stream dictionary [start, end) and, when Flate comes last, its
+// predictor parameters. Returns 0, or a negative code for /DecodeParms that cannot be read.
+int ReadStreamForm(const Byte* start, const Byte* end, StreamForm& form);
+
 // Undoes the predictor in place. PNG rows lose their tag bytes (a short last row is dropped);
 // TIFF rows keep their length. Returns 0, or -1 for a predictor, a PNG tag or a component size
 // that is not decoded here.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/core/large_buffers.h"
+#include "engine/reading/object_stream_members.h"
 #include "engine/reading/pdf_strings.h"
 #include "engine/reading/scanners.h"
 #include "engine/reading/stream_filters.h"
@@ -60,15 +61,6 @@ struct StreamData {
   std::size_t Length = 0;
   const Byte* After = nullptr;  // behind "endstream"
 };
-
-// How a stream's data is encoded.
-struct StreamForm {
-  std::vector<StreamFilter> Filters;
-  bool Supported = true;  // false: a filter not decoded here
-  PredictorParms Parms;
-};
-
-bool AcceptedPredictor(int predictor) { return predictor <= 2 || (predictor >= 10 && predictor <= 15); }
 
 std::int32_t ClampField(std::uint64_t value) {
   return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
@@ -209,63 +201,7 @@ struct Converter {
     return 0;
   }
 
-  // The decode parameters as a dictionary, or as an array whose element for the last of
-  // filterCount filters is one.
-  int ReadDecodeParms(const Byte* v, const Byte* limit, std::size_t filterCount, PredictorParms& parms) {
-    parms = {};
-    if (SkipWhitespace(v, limit, Scratch) < 0) return -8;
-    if (*v == '[') {
-      ++v;
-      for (std::size_t k = 0; k + 1 < filterCount; ++k) {
-        if (SkipWhitespace(v, limit, Scratch) < 0) return -8;
-        if (TokenAt(v, limit, "null")) {
-          v += 4;
-          continue;
-        }
-        if (!StartsWith(v, limit, "<<")) return -9;
-        const Byte* skipped = FindDictEnd(v + 2, limit);
-        if (skipped == nullptr) return -87;
-        v = skipped + 2;
-      }
-      if (SkipWhitespace(v, limit, Scratch) < 0) return -8;
-    }
-    if (TokenAt(v, limit, "null")) return 0;
-    if (limit - v < 4) return -8;
-    if (!StartsWith(v, limit, "<<")) return -9;
-    Dictionary d{v + 2, FindDictEnd(v + 2, limit)};
-    if (d.End == nullptr) return -87;
-    const Byte* columns = Key(d, "/Columns");
-    if (columns == nullptr) return 0;
-    columns += 8;
-    int value = ReadInteger(columns, d.End, Scratch);
-    if (value < 0) return -32;
-    parms.Columns = value;
-    const std::pair<std::string_view, int*> optional[] = {
-        {"/Predictor", &parms.Predictor}, {"/Colors", &parms.Colors}, {"/BitsPerComponent", &parms.BitsPerComponent}};
-    for (const auto& [name, field] : optional) {
-      const Byte* key = Key(d, name);
-      if (key == nullptr) continue;
-      const Byte* p = key + name.size();
-      value = ReadInteger(p, d.End, Scratch);
-      if (value >= 0) *field = value;
-    }
-    return 0;
-  }
-
-  // The filters and, when Flate comes last, its predictor parameters.
-  int ReadStreamForm(const Dictionary& d, StreamForm& form) {
-    form = {};
-    const Byte* key = Key(d, "/Filter");
-    if (key == nullptr) return 0;
-    if (ReadFilterList(key + 7, d.End, form.Filters) != 0) {
-      form.Supported = false;
-      return 0;
-    }
-    if (form.Filters.empty() || form.Filters.back() != StreamFilter::Flate) return 0;
-    key = Key(d, "/DecodeParms");
-    if (key == nullptr) return 0;
-    return ReadDecodeParms(key + 12, d.End, form.Filters.size(), form.Parms);
-  }
+  int ReadStreamForm(const Dictionary& d, StreamForm& form) { return folvex::ReadStreamForm(d.Start, d.End, form); }
 
   // /Length as a direct integer; allowIndirect also follows a reference to an object in the file.
   // allowMissing gives -1 for a missing /Length: the data then runs to "endstream".
@@ -734,23 +670,8 @@ struct Converter {
     if (!decoded.empty()) DecodedBudget -= std::min(DecodedBudget, decoded.size());
     const Byte* dataEnd = data + dataLength;
 
-    struct Pair {
-      int Number;
-      std::int64_t Offset;
-    };
-    std::vector<Pair> pairs;
-    pairs.reserve(std::min(static_cast<std::size_t>(count), dataLength / 4 + 1));
-    const Byte* cursor = data;
-    for (std::int64_t i = 0; i < count; ++i) {
-      int objectNumber = ReadInteger(cursor, dataEnd, Scratch);
-      if (objectNumber < 0) return -53;
-      int offset = ReadInteger(cursor, dataEnd, Scratch);
-      if (offset < 0) return -54;
-      // Objects lie in order of their offsets, all inside the data.
-      if (first + offset > static_cast<std::int64_t>(dataLength)) return -54;
-      if (!pairs.empty() && offset < pairs.back().Offset) return -54;
-      pairs.push_back({objectNumber, offset});
-    }
+    std::vector<ObjectStreamPair> pairs;
+    if (int rc = ReadObjectStreamPairs(std::span<const Byte>(data, dataLength), first, count, pairs)) return rc;
 
     for (std::size_t i = 0; i < pairs.size(); ++i) {
       const std::size_t objectNumber = static_cast<std::size_t>(pairs[i].Number);

@@ -2,6 +2,7 @@
 // no longer encrypted.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "engine/core/bytes.h"
@@ -18,5 +19,9 @@ struct ByteRange {
 // /Filter and /DecodeParms entries whole when /Crypt is the only filter. Empty when the stream
 // has no /Crypt filter. The ranges come in file order and do not overlap.
 std::vector<ByteRange> CryptFilterEntries(const Byte* start, const Byte* end);
+
+// The name of the stream's own /Crypt filter: /Name of its decode parameters, "Identity" when they
+// have none. Empty when the stream has no /Crypt filter.
+std::string CryptFilterName(const Byte* start, const Byte* end);
 
 }  // namespace folvex

@@ -199,33 +199,13 @@ struct Rewriter {
 
   bool IsMetadataStream(const Byte* start, const Byte* end) { return HasName(start, end, "/Type", "/Metadata"); }
 
-  // The name of a stream's own /Crypt filter: /Name of its decode parameters, "Identity" when
-  // absent. Empty when the stream has no /Crypt filter.
-  static std::string OwnCryptFilter(const Byte* start, const Byte* end) {
-    int error = 0;
-    const Byte* filter = FindKey("/Filter", start, end, error);
-    if (filter == nullptr) return {};
-    const Byte* p = filter + 7;
-    if (SkipWhitespace(p, end, error) < 0) return {};
-    const Byte* valueEnd = *p == '[' ? std::find(p, end, ']') : p + 1 + TokenAt(p + 1, end).size();
-    static constexpr std::string_view kCrypt = "/Crypt";
-    const Byte* crypt = std::search(p, valueEnd, kCrypt.begin(), kCrypt.end());
-    if (crypt == valueEnd || (crypt + kCrypt.size() < end && !IsDelimiter(crypt[kCrypt.size()]))) return {};
-    static constexpr std::string_view kName = "/Name";
-    const Byte* name = std::search(valueEnd, end, kName.begin(), kName.end());
-    if (name == end) return "Identity";
-    p = name + kName.size();
-    if (SkipWhitespace(p, end, error) < 0 || *p != '/') return "Identity";
-    return std::string(TokenAt(p + 1, end));
-  }
-
   // How the data of the stream whose dictionary is [start, end) is protected.
   CryptMethod StreamMethod(const Byte* start, const Byte* end, const ObjectCrypt& key) {
     const SecurityParameters& p = State.Security;
     if (PlainObjects != nullptr && PlainObjects->contains(key.Number)) return CryptMethod::Identity;
     if (p.EncryptMetadata == 0 && IsMetadataStream(start, end)) return CryptMethod::Identity;
     if (p.EncryptVersion < 4) return p.StreamMethod;
-    if (const std::string own = OwnCryptFilter(start, end); !own.empty()) return NamedFilterMethod(p, own);
+    if (const std::string own = CryptFilterName(start, end); !own.empty()) return NamedFilterMethod(p, own);
     if (HasName(start, end, "/Type", "/EmbeddedFile")) return p.EmbeddedFileMethod;
     return p.StreamMethod;
   }

@@ -56,6 +56,8 @@ TEST(OpenDocument, StagesAndResultsOfEachKindOfFile) {
   std::string mentions = WithoutTable(SimplePdf(4)) + "startxref\n9\n%%EOF\n";  // "/XRef" but no stream
   mentions.replace(mentions.find("/Type /Catalog"), 14, "/Type /Catalog /XRefNote 1");
   const std::string streams = Qpdf("streams", SimplePdf(5), "--object-streams=generate");
+  // Cut in front of its cross-reference stream: the catalog and the page tree lie in object streams.
+  const std::string streamsCut = streams.substr(0, streams.rfind("endobj", streams.rfind(" 0 obj")) + 7);
   const std::string r = "0 Reading", p = "4 Analyzing", a = "6 Analyzing", c = "5 Converting", f = "5 Repairing";
   struct Case {
     const char* Name;
@@ -77,6 +79,7 @@ TEST(OpenDocument, StagesAndResultsOfEachKindOfFile) {
       {"folder", testing::TempDir(), kOpenNotFound, {}, -2},
       {"cancelled", WriteTempFile("cancel.pdf", good), kOpenCancelled, {r, p}, 3, 4},
       {"object streams", WriteTempFile("streams.pdf", streams), 5, {r, p, c, a}, 5},
+      {"object streams, no table", WriteTempFile("streams-cut.pdf", streamsCut), 5, {r, p, f, a}, 5},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.Name);

@@ -15,7 +15,7 @@ namespace {
 // opens, from -1): its own page count (-1: not read).
 const std::map<std::string, int> kOwnCounts = {
     {"pdfjs__Pages-tree-refs.pdf", 1},  // a loop without pages next to one page, under /Count 2
-    {"qpdf__deep-pages.pdf", -1},       {"qpdf__fuzz-16214.pdf", -1},
+    {"qpdf__deep-pages.pdf", -1},
     {"pdfjs__issue18986.pdf", 1},
 };
 // A damaged file whose trailer names an /Encrypt that the outside tools do not use.
