@@ -1,4 +1,7 @@
-// Writes a large classic PDF for the benchmark: make_large_pdf PAGES OUTPUT [OUTLINE_ITEMS]
+// Writes a large classic PDF for the benchmark:
+// make_large_pdf PAGES OUTPUT [OUTLINE_ITEMS [FILLER_BYTES]]
+// FILLER_BYTES (default 800) is the comment filler in each page's content stream; megabytes
+// each make a file of gigabytes from a few thousand pages.
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -6,17 +9,25 @@
 #include "tests/support/large_pdf.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::cerr << "usage: make_large_pdf PAGES OUTPUT [OUTLINE_ITEMS]\n";
+  if (argc < 3 || argc > 5) {
+    std::cerr << "usage: make_large_pdf PAGES OUTPUT [OUTLINE_ITEMS [FILLER_BYTES]]\n";
     return 1;
   }
   folvex::testing::LargePdfShape shape;
   shape.Pages = std::atoi(argv[1]);
-  shape.OutlineItems = argc == 4 ? std::atoi(argv[3]) : 0;
-  if (shape.Pages < 1 || shape.OutlineItems < 0) {
-    std::cerr << "make_large_pdf: PAGES must be positive\n";
+  shape.OutlineItems = argc >= 4 ? std::atoi(argv[3]) : 0;
+  const long long filler = argc == 5 ? std::atoll(argv[4]) : 800;
+  if (shape.Pages < 1 || shape.OutlineItems < 0 || filler < 0) {
+    std::cerr << "make_large_pdf: PAGES must be positive, OUTLINE_ITEMS and FILLER_BYTES not negative\n";
     return 1;
   }
-  std::ofstream(argv[2], std::ios::binary) << folvex::testing::LargePdf(shape);
+  shape.Filler = static_cast<std::size_t>(filler);
+  std::ofstream out(argv[2], std::ios::binary);
+  out << folvex::testing::LargePdf(shape);
+  out.close();
+  if (!out) {
+    std::cerr << "make_large_pdf: cannot write " << argv[2] << "\n";
+    return 1;
+  }
   return 0;
 }

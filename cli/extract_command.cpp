@@ -36,7 +36,7 @@ Failure FailureOf(int result, const EngineState& state, const ExtractJob& job, c
               std::string(Text(TextId::CliReasonNoDistinctOwner, japanese))};
     default: break;
   }
-  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  const int status = ReadFailureStatus(state);
   return {status, job.InputPath, state.LastErrorCode == -1000 ? TextId::FileEncrypted : TextId::ExtractFailed,
           ReadReason(state, japanese)};
 }

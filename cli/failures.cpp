@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/exit_codes.h"
 #include "engine/core/open_file.h"
 #include "engine/core/output_file.h"
 
@@ -119,11 +120,17 @@ std::string RefusalReason(SecurityRefusal refusal, bool japanese) {
 }
 
 std::string ReadReason(const EngineState& state, bool japanese) {
+  if (state.LastErrorCode == kOutputTooLarge) return OneLine(Text(TextId::OutputTooLarge, japanese));
   if (state.LastErrorCode == -300) return std::string(Text(TextId::CliReasonOutOfMemory, japanese));
   if (state.StreamLimitPassed) return std::string(Text(TextId::CliStreamTooLarge, japanese));
   if (std::string refusal = RefusalReason(state.SecurityJobState.LastRefusal, japanese); !refusal.empty()) return refusal;
   if (state.LastErrorCode == -1000) return std::string(Text(TextId::CliRefusedXrefStreams, japanese));
   return std::string(Text(TextId::CliReasonNotPdf, japanese));
+}
+
+int ReadFailureStatus(const EngineState& state) {
+  if (state.LastErrorCode == -300) return kExitInternal;
+  return state.LastErrorCode == kOutputTooLarge ? kExitOutput : kExitUnreadable;
 }
 
 void ReportPageRangeFailure(std::ostream& err, const std::string& path, const PageRangeResult& pages, bool japanese) {

@@ -44,6 +44,9 @@ std::string RefusalReason(SecurityRefusal refusal, bool japanese);
 // Why an input could not be read, from what the job left in state.
 std::string ReadReason(const EngineState& state, bool japanese);
 
+// The exit status of a job that failed for what ReadReason tells.
+int ReadFailureStatus(const EngineState& state);
+
 // A page range the file does not have, or a file of one page.
 void ReportPageRangeFailure(std::ostream& err, const std::string& path, const PageRangeResult& pages, bool japanese);
 

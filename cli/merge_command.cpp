@@ -34,7 +34,7 @@ Failure FailureOf(int result, const EngineState& state, const std::string& input
       return {kExitDifferentSecurity, TextId::MergeDifferentSecurity, text(TextId::CliReasonDifferentSecurity)};
     default: break;
   }
-  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  const int status = ReadFailureStatus(state);
   return {status, state.LastErrorCode == -1000 ? TextId::FileEncryptedAt : TextId::MergeFailed, ReadReason(state, japanese)};
 }
 

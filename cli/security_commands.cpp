@@ -52,6 +52,7 @@ std::string ReasonOf(Operation operation, const SecurityFileRecord& record, cons
                      bool japanese) {
   const bool protect = operation == Operation::Protect;
   const auto text = [japanese](TextId id) { return std::string(Text(id, japanese)); };
+  if (record.OutputTooLarge) return OneLine(text(TextId::OutputTooLarge));
   switch (record.Result) {
     case kSecurityWrongState: return text(protect ? TextId::CliReasonProtected : TextId::CliReasonNotProtected);
     case kSecurityInputMissing: return InputReason(record.InputPath);
@@ -140,7 +141,7 @@ int RunSecurityJob(Operation operation, const SecurityCommandOptions& options, E
     const std::string& path = record.CollidesWith.empty() ? record.InputPath : record.Colliding;
     ReportFailure(err, path, OutcomeText(operation, record.Result),
                   ReasonOf(operation, record, state, passwordGiven || typed, japanese), japanese);
-    status = std::max(status, ExitStatusOf(record.Result));
+    status = std::max(status, record.OutputTooLarge ? kExitOutput : ExitStatusOf(record.Result));
   }
   out.flush();
   if (result == kSecurityJobCancelled) {

@@ -36,7 +36,7 @@ Failure FailureOf(int result, const EngineState& state, const std::string& input
       break;  // protected in a way that is not read
     default: break;
   }
-  const int status = state.LastErrorCode == -300 ? kExitInternal : kExitUnreadable;
+  const int status = ReadFailureStatus(state);
   return {status, result == kSplitEncrypted ? TextId::SplitEncrypted : TextId::SplitFailed, ReadReason(state, japanese)};
 }
 

@@ -31,6 +31,8 @@ void HandleFailure(AppSession& session, Desktop& desktop, int rowIndex, int resu
         row.Page = std::string(Text(TextId::PageEncrypted, japanese));
         commit = true;
         message = TextId::FileEncrypted;
+      } else if (state.LastErrorCode == kOutputTooLarge) {
+        message = TextId::OutputTooLarge;
       } else {
         message = state.EncryptRef ? TextId::FileEncrypted : TextId::ExtractFailed;
       }

@@ -39,6 +39,10 @@ void HandleFailure(AppSession& session, Desktop& desktop, const std::vector<int>
     ShowJobMessage(desktop, std::string(Text(TextId::CannotSave, japanese)));
     return;
   }
+  if (result == kMergeFailed && state.LastErrorCode == kOutputTooLarge) {
+    ShowJobMessage(desktop, std::string(Text(TextId::OutputTooLarge, japanese)));
+    return;
+  }
   const std::optional<FailureRule> rule = FailureRuleOf(result, state);
   if (!rule) return;  // cancelled, or a result without a rule
   DeselectAll(session.List);

@@ -63,6 +63,10 @@ constexpr TextRow kTexts[] = {
     {TextId::OnlyOnePage, "This File has only 1 Page", "１ページからなるファイルです"},
     {TextId::Failure, "Failure", "操作できないファイル形式です"},
     {TextId::CantAllocateMemories, "Can't Allocate Memories", "メモリが確保できません"},
+    {TextId::OutputTooLarge,
+     "The new file would pass 9,999,999,999 bytes, more than a PDF cross-reference table can address, so "
+     "nothing was written.",
+     "新しいファイルが 9,999,999,999 バイトを超え、PDF のクロスリファレンス表で扱えないため、何も書き込みませんでした。"},
 
     {TextId::CliSamePasswordsRefused, "Give --same-passwords-ok to protect with equal passwords anyway.",
      "同じパスワードのまま設定するには --same-passwords-ok を指定してください。"},

@@ -59,6 +59,7 @@ enum class TextId {
   OnlyOnePage,
   Failure,
   CantAllocateMemories,
+  OutputTooLarge,
   // The command line's own texts
   CliSamePasswordsRefused,
   CliPasswordPrompt,

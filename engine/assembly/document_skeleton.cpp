@@ -1,5 +1,6 @@
 #include "engine/assembly/document_skeleton.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -39,7 +40,9 @@ void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWrit
   output.NextObjectNumber = first + count;
 }
 
-void AppendXrefAndTrailer(TransferOutput& output) {
+bool AppendXrefAndTrailer(TransferOutput& output) {
+  const auto tooFar = [](std::int64_t offset) { return offset > kMaxTableOffset; };
+  if (std::any_of(output.Offsets.begin(), output.Offsets.end(), tooFar)) return false;
   std::string& out = output.Text;
   const std::size_t xref = output.Position();
   const int size = output.NextObjectNumber;
@@ -48,11 +51,12 @@ void AppendXrefAndTrailer(TransferOutput& output) {
   char entry[] = "0000000000 00000 n \n";
   for (int number = 1; number < size; ++number) {
     const auto index = static_cast<std::size_t>(number - 1);
-    PutPaddedDecimal(entry, 10, index < output.Offsets.size() ? output.Offsets[index] : 0);
+    PutPaddedDecimal(entry, 10, index < output.Offsets.size() ? static_cast<std::uint64_t>(output.Offsets[index]) : 0);
     out.append(entry, sizeof entry - 1);
   }
   out += "trailer\n<<\n/Size " + std::to_string(size) + "\n/Info 2 0 R\n/Root 1 0 R\n";
   out += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return true;
 }
 
 bool StageOutput(EngineState& state, TransferOutput& output, std::optional<StagedFile>& file, const std::string& path,

@@ -41,7 +41,8 @@ using OutlineObjectsWriter = std::function<int(std::string& text, std::vector<ui
 void AppendOutlinesAfterCatalog(TransferOutput& output, const OutlineObjectsWriter& write);
 
 // Appends the cross-reference table for objects 1 .. NextObjectNumber - 1 and the trailer.
-void AppendXrefAndTrailer(TransferOutput& output);
+// Returns false, appending nothing, when an object lies beyond kMaxTableOffset.
+bool AppendXrefAndTrailer(TransferOutput& output);
 
 // Makes the staged file of path before the file is built, so that an output that cannot be
 // written is refused before the work. An unprotected output goes to it as it is built; a protected

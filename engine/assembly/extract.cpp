@@ -78,7 +78,7 @@ struct Writer {
     });
 
     State.ReportProgress(Progress.English, Progress.Japanese, Progress.Base + Progress.Span);
-    AppendXrefAndTrailer(Output);
+    if (!AppendXrefAndTrailer(Output)) return Fail(kOutputTooLarge);
     return State.Cancelled() ? 0 : 1;
   }
 };

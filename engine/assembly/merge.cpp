@@ -403,7 +403,7 @@ struct Writer {
     });
 
     State.ReportProgress("Creating  Page:", "作成中  ページ:", 100);
-    AppendXrefAndTrailer(Output);
+    if (!AppendXrefAndTrailer(Output)) return Fail(kOutputTooLarge);
     return State.Cancelled() ? 0 : 1;
   }
 };

@@ -11,7 +11,7 @@ constexpr std::size_t kMaxTitleUnits = 258;
 constexpr std::size_t kMaxEscapedTitleBytes = 522;
 
 // The bytes [position, position + length) of an image; empty when the record points outside it.
-std::string_view ImageText(const FileImage& image, int32_t position, int32_t length) {
+std::string_view ImageText(const FileImage& image, std::int64_t position, int32_t length) {
   if (position < 0 || length <= 0) return {};
   const auto start = static_cast<std::size_t>(position);
   const auto size = static_cast<std::size_t>(length);
@@ -228,9 +228,9 @@ void KeepOutlineTextsOnly(DocumentSlot& slot) {
   ImageBytes texts;
   texts.reserve(size + 1);
   // A text that is not there keeps reading as empty: its position becomes -1.
-  auto move = [&](int32_t& position, int32_t length) {
+  auto move = [&](std::int64_t& position, int32_t length) {
     const std::string_view text = ImageText(slot.Image, position, length);
-    position = text.empty() ? -1 : static_cast<int32_t>(texts.size());
+    position = text.empty() ? -1 : static_cast<std::int64_t>(texts.size());
     AppendBytes(texts, text.data(), text.size());
   };
   for (OutlineItem& item : slot.OutlineItems) {

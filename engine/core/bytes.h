@@ -34,15 +34,25 @@ inline bool EndsToken(Byte c) { return (kByteClasses[c] & kTokenEndByte) != 0; }
 inline bool IsDelimiter(Byte c) { return (kByteClasses[c] & kDelimiterByte) != 0; }
 inline bool IsDigit(Byte c) { return c >= '0' && c <= '9'; }
 
-// The value of the digit run [first, last), saturating at INT32_MAX.
-inline int DigitRunValue(const Byte* first, const Byte* last) {
+// The value of the digit run [first, last), saturating at limit (at most INT64_MAX / 10).
+inline std::int64_t DigitRunValue(const Byte* first, const Byte* last, std::int64_t limit) {
   std::int64_t value = 0;
   for (const Byte* p = first; p < last; ++p) {
     value = value * 10 + (*p - '0');
-    if (value > INT32_MAX) return INT32_MAX;
+    if (value > limit) return limit;
   }
-  return static_cast<int>(value);
+  return value;
 }
+inline int DigitRunValue(const Byte* first, const Byte* last) {
+  return static_cast<int>(DigitRunValue(first, last, INT32_MAX));
+}
+
+// The largest byte offset a line of a classic cross-reference table can hold (ten digits).
+inline constexpr std::int64_t kMaxTableOffset = 9'999'999'999;
+// LastErrorCode of a job whose output would place an object beyond kMaxTableOffset.
+inline constexpr int kOutputTooLarge = -2010;
+// Offsets read from a file saturate here: far beyond any file, yet safe to add to.
+inline constexpr std::int64_t kMaxReadOffset = std::int64_t{1} << 59;
 
 // True when the bytes at p (bounded by end) begin with text.
 inline bool StartsWith(const Byte* p, const Byte* end, std::string_view text) {
@@ -52,7 +62,7 @@ inline bool StartsWith(const Byte* p, const Byte* end, std::string_view text) {
 
 // Writes value as width decimal digits padded with zeros on the left, as printf's "%0*u" does for a
 // value that fits the width.
-inline void PutPaddedDecimal(char* at, int width, std::uint32_t value) {
+inline void PutPaddedDecimal(char* at, int width, std::uint64_t value) {
   for (int digit = width - 1; digit >= 0; --digit, value /= 10) at[digit] = static_cast<char>('0' + value % 10);
 }
 

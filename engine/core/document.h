@@ -104,7 +104,7 @@ inline FileImage MakeFileImage(std::span<const Byte> bytes) {
 // One line of the cross-reference table: ascending and unique by Number.
 struct XrefEntry {
   int Number = 0;
-  int Offset = 0;      // byte offset; for a free entry the value of its first field
+  std::int64_t Offset = 0;  // byte offset; for a free entry the value of its first field
   int Generation = 0;
   char Type = 'n';     // 'n' or 'f'
 };
@@ -120,7 +120,7 @@ struct PageEntry {
   int Generation = 0;
   int Need = 0;                      // InheritFlags bits the page must take from an ancestor
   std::array<int, 4> Sources{};      // node numbers for /Resources, /MediaBox, /CropBox, /Rotate (when Need != 0)
-  int DirectOffset = -1;             // a page written directly in its parent's /Kids: the offset of its "<<"
+  std::int64_t DirectOffset = -1;    // a page written directly in its parent's /Kids: the offset of its "<<"
 };
 
 struct PageBox {
@@ -136,15 +136,15 @@ struct PagesBoxEntry {
 // One node of an input's outline tree. Positions are byte offsets from the image begin.
 struct OutlineItem {
   int32_t TitleLength = 0;
-  int32_t TitlePosition = 0;
+  std::int64_t TitlePosition = 0;
   int32_t Level = 0;
   int32_t PageIndex = -1;
   int32_t ViewLength = 0;
-  int32_t ViewPosition = 0;
+  std::int64_t ViewPosition = 0;
   int32_t Children = 0;
   int32_t Count = 0;
   int32_t ColourLength = 0;
-  int32_t ColourPosition = 0;
+  std::int64_t ColourPosition = 0;
   int32_t Flags = 0;
 };
 

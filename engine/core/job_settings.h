@@ -27,8 +27,8 @@ struct OutputSettings {
 };
 
 // InheritedOpenAction is an offset into the first input's image, or one of these marks.
-constexpr long kOpenActionNotLookedUp = -2;
-constexpr long kOpenActionNoneFound = -1;
+constexpr std::int64_t kOpenActionNotLookedUp = -2;
+constexpr std::int64_t kOpenActionNoneFound = -1;
 
 struct JobSettings {
   int32_t JobPageMode = 0;
@@ -38,7 +38,7 @@ struct JobSettings {
   int32_t KeepOutlines = 0;
   int32_t OutlinesToTop = 0;
   int32_t FitWindow = 0;
-  long InheritedOpenAction = kOpenActionNotLookedUp;
+  std::int64_t InheritedOpenAction = kOpenActionNotLookedUp;
 };
 
 }  // namespace folvex

@@ -23,7 +23,7 @@ struct CatalogReader {
     if (!IsDigit(*p)) return p;
     int number = 0, generation = 0;
     if (!ReadReference(p, End, number, generation, error)) return nullptr;
-    int offset = LookupObjectOffset(Slot.Xref, number, error);
+    std::int64_t offset = LookupObjectOffset(Slot.Xref, number, error);
     if (offset < 0) return nullptr;
     return LocateObject(Begin, End, offset, number, error);
   }
@@ -40,7 +40,7 @@ struct CatalogReader {
   // After "[" of a destination array: steps over the first element (a page reference, a literal
   // string, a name or a hexadecimal string) and the whitespace behind it. view is the position
   // reached, or none found for any other first element. Returns false on a syntax failure.
-  bool ViewPartOfDestination(const Byte* array, long& view) {
+  bool ViewPartOfDestination(const Byte* array, std::int64_t& view) {
     int& error = State.LastErrorCode;
     view = kOpenActionNoneFound;
     const Byte* p = array + 1;
@@ -72,7 +72,7 @@ struct CatalogReader {
   // Returns false on a syntax failure.
   bool ReadOpenAction(const Byte* catalogStart, const Byte* catalogEnd) {
     int& error = State.LastErrorCode;
-    long& openAction = State.Job.InheritedOpenAction;
+    std::int64_t& openAction = State.Job.InheritedOpenAction;
     openAction = kOpenActionNoneFound;
     const Byte* key = FindKey("/OpenAction", catalogStart, catalogEnd, error);
     error = 0;
@@ -163,7 +163,7 @@ int AnalyzeCatalog(EngineState& state, DocumentSlot& slot) {
   };
 
   // Number 0 heads the free list; it never names an object.
-  int offset = slot.CatalogNumber < 1 ? -1 : LookupObjectOffset(slot.Xref, slot.CatalogNumber, error);
+  std::int64_t offset = slot.CatalogNumber < 1 ? -1 : LookupObjectOffset(slot.Xref, slot.CatalogNumber, error);
   if (offset < 0) return fail(-111);
   const Byte* p = LocateObject(begin, end, offset, slot.CatalogNumber, error);
   if (p == nullptr) return fail(-112);

@@ -1,5 +1,7 @@
 #include "engine/reading/file_image.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -49,8 +51,7 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
     return 0;
   }
   long long length = FileLength(file);
-  // Offsets in the engine are 32-bit, as in the classic cross-reference format.
-  if (length < 20 || length > 0x7FFFFFFE) {
+  if (length < 20 || static_cast<unsigned long long>(length) >= SIZE_MAX / 2) {
     std::fclose(file);
     lastError = -2;
     return 0;
@@ -71,7 +72,9 @@ int LoadFileImage(const std::string& path, FileImage& image, int& lastError) {
     return 0;
   }
   while (read < size) {
-    const std::size_t got = std::fread(bytes.data() + read, 1, size - read, file);
+    // In parts: some C libraries fail a single read of 4 GiB and more.
+    const std::size_t part = std::min<std::size_t>(size - read, std::size_t{1} << 30);
+    const std::size_t got = std::fread(bytes.data() + read, 1, part, file);
     if (got == 0) break;
     read += got;
   }

@@ -23,7 +23,7 @@ std::span<const Byte> StreamDataBehind(const Byte* dictStart, const Byte* dictEn
     const Byte* v = key + 7;
     const Byte* probe = v;
     int number = 0, generation = 0;
-    const int length = ReadReference(probe, dictEnd, number, generation, scratch) ? -1 : ReadInteger(v, dictEnd, scratch);
+    const std::int64_t length = ReadReference(probe, dictEnd, number, generation, scratch) ? -1 : ReadOffset(v, dictEnd, scratch);
     if (length >= 0 && length <= end - p) {
       const Byte* q = p + length;
       while (q < end && IsWhitespace(*q)) ++q;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,20 +44,20 @@ struct DictRange {
 // A /Names entry of the /Dests name tree: the name bytes between the string delimiters. The value
 // stands behind the closing delimiter and is read when an item needs it.
 struct NameRecord {
-  int Position = 0;
+  std::int64_t Position = 0;
   int Length = 0;
 };
 
 // An explicit destination: the page object it names and the view part behind the page reference.
 struct Destination {
   int PageNumber = -1;
-  int ViewPosition = 0;
+  std::int64_t ViewPosition = 0;
   int ViewLength = 0;
 };
 
 // An entry of the catalog's /Dests dictionary.
 struct DestsRecord {
-  int NamePosition = 0;
+  std::int64_t NamePosition = 0;
   int NameLength = 0;
   Destination Target;
 };
@@ -65,7 +66,7 @@ struct DestsRecord {
 struct ResolvedTarget {
   int Code = 0;
   int PageIndex = -1;
-  int ViewPosition = 0;
+  std::int64_t ViewPosition = 0;
   int ViewLength = 0;
 };
 
@@ -91,9 +92,9 @@ struct OutlineScan {
   std::unordered_map<std::string_view, int> DestsIndex{};     // name bytes -> first record
   std::unordered_map<int, int> PageIndex{};                   // page object number -> PageList index
   std::unordered_map<int, ActionTarget> Actions{};            // /A object number -> its /D value
-  std::unordered_map<std::uint64_t, ResolvedTarget> Resolved{};  // value and limit offsets -> target
+  std::map<std::pair<std::int64_t, std::int64_t>, ResolvedTarget> Resolved{};  // value and limit offsets -> target
 
-  int OffsetOf(const Byte* p) const { return static_cast<int>(p - Begin); }
+  std::int64_t OffsetOf(const Byte* p) const { return p - Begin; }
   std::string_view Text(const Byte* p, std::ptrdiff_t length) const {
     return {reinterpret_cast<const char*>(p), static_cast<std::size_t>(length)};
   }
@@ -104,7 +105,7 @@ bool IsHexStringStart(const Byte* p) { return p[0] == '<' && p[1] != '<'; }
 // Position behind "number generation obj" of an object, or null.
 const Byte* ObjectBody(const OutlineScan& scan, int number) {
   int ignored = 0;
-  int offset = LookupObjectOffset(scan.Slot.Xref, number, ignored);
+  std::int64_t offset = LookupObjectOffset(scan.Slot.Xref, number, ignored);
   if (offset < 0) return nullptr;
   return LocateObject(scan.Begin, scan.End, offset, number, ignored);
 }
@@ -184,7 +185,7 @@ DestinationRead ReadDestinationAt(const OutlineScan& scan, const Byte* p, const 
 
 int OpenNode(const OutlineScan& scan, int number, DictRange& node) {
   int ignored = 0;
-  int offset = LookupObjectOffset(scan.Slot.Xref, number, ignored);
+  std::int64_t offset = LookupObjectOffset(scan.Slot.Xref, number, ignored);
   if (offset < 0) return -151;
   const Byte* p = LocateObject(scan.Begin, scan.End, offset, number, ignored);
   if (p == nullptr) return -152;
@@ -339,8 +340,7 @@ int ResolveDestination(OutlineScan& scan, const DictRange& item, OutlineItem& re
   const Byte* limit = nullptr;
   const Byte* value = ItemDestination(scan, item, limit);
   if (value == nullptr || value >= limit) return 0;
-  const std::uint64_t key = static_cast<std::uint64_t>(scan.OffsetOf(value)) << 32 |
-                            static_cast<std::uint32_t>(scan.OffsetOf(limit));
+  const std::pair key{scan.OffsetOf(value), scan.OffsetOf(limit)};
   auto found = scan.Resolved.find(key);
   if (found == scan.Resolved.end()) {
     ++scan.State.DestinationScans;
@@ -543,10 +543,10 @@ int WalkNameTreeKids(OutlineScan& scan, const Byte* p, int rootNumber) {
       state.ReportProgress("Analyzing", "しおり構造", percent);
     }
     longLabel = !longLabel;
-    int offset = LookupObjectOffset(scan.Slot.Xref, number, error);
+    std::int64_t offset = LookupObjectOffset(scan.Slot.Xref, number, error);
     if (offset < 0) return -1624;
-    int kids = FindKidsArray(state, scan.Begin, scan.End, offset, number);
-    if (kids < 0) return kids;
+    const std::int64_t kids = FindKidsArray(state, scan.Begin, scan.End, offset, number);
+    if (kids < 0) return static_cast<int>(kids);
     if (kids > 0) {
       resume.push_back(p);
       p = scan.Begin + kids;

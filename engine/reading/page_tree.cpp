@@ -30,7 +30,7 @@ std::array<float, 4> ReadBoxNumbers(const Byte* p, const Byte* end) {
 }
 
 // Locates the dictionary of object number at offset: [start, dictEnd) lies inside "<<" ">>".
-int OpenNodeDictionary(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+int OpenNodeDictionary(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number,
                        const Byte*& start, const Byte*& dictEnd) {
   int& error = state.LastErrorCode;
   const Byte* p = LocateObject(begin, end, offset, number, error);
@@ -65,7 +65,7 @@ const Byte* KidsListStart(const Byte* p, const Byte* end) {
 
 }  // namespace
 
-int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number,
                 bool collectBoxes, NodeFacts& facts) {
   int& error = state.LastErrorCode;
   error = 0;
@@ -139,7 +139,7 @@ int ExamineDictionary(EngineState& state, const Byte* begin, const Byte* end, co
   const Byte* firstKid = KidsListStart(q, end);
   if (firstKid == nullptr) return error = -109;
   error = 0;
-  facts.Kids = static_cast<int>(firstKid - begin);
+  facts.Kids = firstKid - begin;
   return 0;
 }
 
@@ -179,7 +179,7 @@ int PageNeed(const NodeFacts& facts, const InheritState& inherit, PageBoxCollect
 
 }  // namespace
 
-int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+std::int64_t PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number,
                  InheritState& inherit, int& pageNeed, PageBoxCollector* boxes) {
   NodeFacts facts;
   if (int code = ExamineNode(state, begin, end, offset, number, boxes != nullptr, facts); code < 0) return code;
@@ -192,7 +192,7 @@ int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long of
   return 0;
 }
 
-int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long offset, int number) {
+std::int64_t FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number) {
   int& error = state.LastErrorCode;
   error = 0;
   const Byte *start = nullptr, *dictEnd = nullptr;
@@ -206,7 +206,7 @@ int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long o
   if (SkipWhitespace(p, end, error) < 0) return error = -107;
   const Byte* firstKid = KidsListStart(p, end);
   if (firstKid == nullptr) return error = -109;
-  return static_cast<int>(firstKid - begin);
+  return firstKid - begin;
 }
 
 namespace {
@@ -219,7 +219,7 @@ const Byte* DirectKidAt(const Byte* p, const Byte* end) {
 }
 
 struct WalkFrame {
-  long ResumeOffset = 0;
+  std::int64_t ResumeOffset = 0;
   InheritState Saved;
   int Node = 0;  // the /Pages node whose /Kids are walked at this level
 };
@@ -239,7 +239,7 @@ int OpenRootNode(EngineState& state, const DocumentSlot& slot, const Byte* catal
   if (ReadInteger(p, end, error) < 0) return error = -121;
   if (SkipWhitespace(p, end, error) < 0) return error = -122;
   if (*p != 'R') return error = -123;
-  int offset = LookupObjectOffset(slot.Xref, rootNumber, error);
+  std::int64_t offset = LookupObjectOffset(slot.Xref, rootNumber, error);
   if (offset < 0) return error = -124;
   p = LocateObject(begin, end, offset, rootNumber, error);
   if (p == nullptr) return error = -125;
@@ -283,7 +283,7 @@ const Byte* OpenRootKids(EngineState& state, const DocumentSlot& slot, const Byt
     error = -134;
     return nullptr;
   }
-  int offset = LookupObjectOffset(slot.Xref, number, error);
+  std::int64_t offset = LookupObjectOffset(slot.Xref, number, error);
   p = offset < 0 ? nullptr : LocateObject(begin, end, offset, number, error);
   if (p == nullptr || *p != '[') {
     error = -134;
@@ -359,7 +359,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
   std::unordered_set<int> onPath{rootNumber};
   // Every kid reference costs one visit. A tree without shared subtrees needs no more visits
   // than it has references; this allows each reference to be walked several times over.
-  long visitsLeft = static_cast<long>(slot.Image.Size() / 2) + 4096;
+  auto visitsLeft = static_cast<std::int64_t>(slot.Image.Size() / 2) + 4096;
   for (;;) {
     if (state.Cancelled()) return fail(0);
     // A page may stand in the /Kids array itself instead of being referenced there.
@@ -368,7 +368,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
       NodeFacts facts;
       ++state.PageNodeScans;
       if (ExamineDictionary(state, begin, end, dict, boxes != nullptr, facts) < 0 || facts.Kids != 0) return fail(-144);
-      PageEntry page{0, 0, PageNeed(facts, inherit, boxes), {}, static_cast<int>(dict - begin)};
+      PageEntry page{0, 0, PageNeed(facts, inherit, boxes), {}, dict - begin};
       if (page.Need != 0) page.Sources = inherit.Sources;
       slot.PageList.push_back(page);
       const Byte* close = FindDictEnd(dict + 2, end);
@@ -400,7 +400,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
     const auto index = static_cast<std::size_t>(listed - slot.Xref.begin());
     if (knownAt[index] < 0) {
       error = 0;
-      const int offset = listed->Offset;
+      const std::int64_t offset = listed->Offset;
       NodeFacts facts;
       ++state.PageNodeScans;
       int examined = ExamineNode(state, begin, end, offset, number, boxes != nullptr, facts);
@@ -420,7 +420,7 @@ int WalkPageTree(EngineState& state, DocumentSlot& slot, const Byte* catalogStar
     }
     // A /Kids entry that leads back to a node on the current path is skipped.
     if (!onPath.insert(number).second) continue;
-    stack.push_back({static_cast<long>(p - begin), inherit, number});
+    stack.push_back({p - begin, inherit, number});
     EnterPagesNode(facts, number, inherit);
     p = begin + facts.Kids;
   }

@@ -25,14 +25,14 @@ struct PageBoxCollector {
 
 // What a page-tree node holds itself, whatever the path that leads to it.
 struct NodeFacts {
-  int Kids = 0;             // 0 for a /Page leaf, else the offset of the byte after its /Kids "["
+  std::int64_t Kids = 0;    // 0 for a /Page leaf, else the offset of the byte after its /Kids "["
   int Defines = 0;          // InheritFlags bits of the attributes the node holds
   bool BoxIsDirect = false; // /MediaBox is a direct array (read only while collecting page boxes)
   std::array<float, 4> Box{};
 };
 
 // Reads the facts of the node at offset. Returns 0 or a negative code (also in LastErrorCode).
-int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+int ExamineNode(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number,
                 bool collectBoxes, NodeFacts& facts);
 
 // ExamineNode for a dictionary whose "<<" is at start (a page standing directly in /Kids).
@@ -41,12 +41,12 @@ int ExamineDictionary(EngineState& state, const Byte* begin, const Byte* end, co
 
 // Examines the node at offset: 0 for a /Page leaf (its need goes to pageNeed), a positive offset
 // (of the byte after its /Kids "[") for a /Pages node, or a negative code.
-int PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, long offset, int number,
+std::int64_t PageNodeInfo(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number,
                  InheritState& inherit, int& pageNeed, PageBoxCollector* boxes);
 
 // Offset of the byte after "[" of a node's direct /Kids array, 0 when the node has no /Kids, or a
 // negative code.
-int FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, long offset, int number);
+std::int64_t FindKidsArray(EngineState& state, const Byte* begin, const Byte* end, std::int64_t offset, int number);
 
 // Walks the tree from the catalog dictionary [catalogStart, catalogEnd) into slot.PageList (and
 // slot.PageBoxes when collecting). Sets state.PageCount; returns it, or -1 with the code set.

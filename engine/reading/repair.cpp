@@ -121,7 +121,7 @@ const Byte* SkipStreamData(const Byte* dictionary, const Byte* keyword, const By
   int referenced = 0;
   int generation = 0;
   if (ReadReference(probe, keyword, referenced, generation, error)) return nullptr;
-  const long long length = ReadInteger(value, keyword, error);
+  const long long length = ReadOffset(value, keyword, error);
   if (length < 0) return nullptr;
 
   const Byte* data = keyword + 6;

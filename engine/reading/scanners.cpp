@@ -35,7 +35,8 @@ bool SkipPlainWhitespace(const Byte*& cursor, const Byte* end) {
   return cursor < end;
 }
 
-int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
+// ReadInteger with the value saturating at limit.
+static std::int64_t ReadDigits(const Byte*& cursor, const Byte* end, int& lastError, std::int64_t limit) {
   lastError = 0;
   if (cursor >= end) {
     lastError = -9;
@@ -57,7 +58,7 @@ int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
       lastError = -12;
       return -1;
     }
-    int value = DigitRunValue(cursor, end);
+    const std::int64_t value = DigitRunValue(cursor, end, limit);
     cursor = end;
     return value;
   }
@@ -65,9 +66,17 @@ int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
     lastError = -13;
     return -1;
   }
-  int value = DigitRunValue(cursor, digits);
+  const std::int64_t value = DigitRunValue(cursor, digits, limit);
   cursor = digits;
   return value;
+}
+
+int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError) {
+  return static_cast<int>(ReadDigits(cursor, end, lastError, INT32_MAX));
+}
+
+std::int64_t ReadOffset(const Byte*& cursor, const Byte* end, int& lastError) {
+  return ReadDigits(cursor, end, lastError, kMaxReadOffset);
 }
 
 int FindKeywordBackward(const Byte* lower, const Byte*& position, std::string_view keyword, int& lastError) {
@@ -323,7 +332,7 @@ const Byte* FindKeysAndDictEnd(std::span<const std::string_view> keys, const Byt
   return ScanKeys(keys, start, end, found, true);
 }
 
-int LookupObjectOffset(const XrefTable& table, int number, int& lastError) {
+std::int64_t LookupObjectOffset(const XrefTable& table, int number, int& lastError) {
   lastError = 0;
   std::size_t low = 0, high = table.size();
   while (low < high) {
@@ -339,7 +348,7 @@ int LookupObjectOffset(const XrefTable& table, int number, int& lastError) {
   return -95;
 }
 
-const Byte* LocateObject(const Byte* begin, const Byte* end, long offset, int number, int& lastError) {
+const Byte* LocateObject(const Byte* begin, const Byte* end, std::int64_t offset, int number, int& lastError) {
   lastError = 0;
   if (offset < 0 || offset > end - begin) {
     lastError = -96;

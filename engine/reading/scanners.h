@@ -2,6 +2,7 @@
 // reads past the end plus the one zero byte that every image keeps behind it.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -25,6 +26,8 @@ bool SkipPlainWhitespace(const Byte*& cursor, const Byte* end);
 // Reads an unsigned decimal integer after optional whitespace and comments. Returns the value
 // (saturated at INT32_MAX) or -1 with -9 .. -13 in lastError.
 int ReadInteger(const Byte*& cursor, const Byte* end, int& lastError);
+// ReadInteger for a byte offset or a length, saturated at kMaxReadOffset instead.
+std::int64_t ReadOffset(const Byte*& cursor, const Byte* end, int& lastError);
 
 // Searches backwards from position (the upper bound) down to lower for keyword standing alone and
 // not inside a comment. On success position is the start of the match and 1 is returned.
@@ -47,11 +50,11 @@ const Byte* FindKeysAndDictEnd(std::span<const std::string_view> keys, const Byt
                                std::span<const Byte*> found);
 
 // Offset of object number in the table, or a negative code (-95 when the number is absent).
-int LookupObjectOffset(const XrefTable& table, int number, int& lastError);
+std::int64_t LookupObjectOffset(const XrefTable& table, int number, int& lastError);
 
 // Checks the header "number gen obj" at offset and returns the position behind it and the
 // whitespace and comments that follow (normally the "<<"), or null with -96 .. -101.
-const Byte* LocateObject(const Byte* begin, const Byte* end, long offset, int number, int& lastError);
+const Byte* LocateObject(const Byte* begin, const Byte* end, std::int64_t offset, int number, int& lastError);
 
 // Skips a literal string whose "(" is at cursor; the cursor ends behind the closing ")".
 // Returns false when the image ends first.

@@ -52,10 +52,10 @@ void ReadDeclaredLength(const Byte* dictionary, const Byte* dictEnd, const FileI
     extent.LengthValueEnd = p;
     extent.LengthObject = number;
     if (image == nullptr || table == nullptr) return;
-    const int offset = LookupObjectOffset(*table, number, error);
+    const std::int64_t offset = LookupObjectOffset(*table, number, error);
     const Byte* body = offset <= 0 ? nullptr : LocateObject(image->Begin(), image->End(), offset, number, error);
     if (body == nullptr) return;
-    const int value = ReadInteger(body, image->End(), error);
+    const std::int64_t value = ReadOffset(body, image->End(), error);
     if (value >= 0) extent.Declared = value;
     return;
   }

@@ -38,7 +38,7 @@ struct SectionReader {
     if (Entries.capacity() - Entries.size() < room) Entries.reserve(std::max(2 * Entries.capacity(), Entries.size() + room));
     for (long long k = 0; k < count; ++k) {
       if (State.Cancelled()) return 0;
-      int offset = ReadInteger(p, End, error);
+      const std::int64_t offset = ReadOffset(p, End, error);
       if (offset < 0) return Fail(codes.Offset);
       int generation = ReadInteger(p, End, error);
       if (generation < 0) return Fail(codes.Generation);
@@ -152,7 +152,7 @@ struct SectionReader {
     if (const Byte* key = FindKey("/ID", dictStart, dictEnd, error)) ReadFileId(key);
     if (const Byte* key = FindKey("/Prev", dictStart, dictEnd, error)) {
       const Byte* v = key + 5;
-      int prev = ReadInteger(v, End, error);
+      const long long prev = ReadOffset(v, End, error);
       if (prev < 0) return Fail(-89);
       nextOffset = prev;
     }
@@ -187,7 +187,7 @@ int ParseXrefChain(EngineState& state, const FileImage& image, XrefTable& table,
     return 0;
   }
   const Byte* p = position + 9;
-  long long offset = ReadInteger(p, end, error);
+  long long offset = ReadOffset(p, end, error);
   if (offset < 0) {
     error = -17;
     return 0;

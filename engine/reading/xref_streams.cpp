@@ -31,8 +31,8 @@ constexpr int kSmallSizeLimit = 1 << 20;
 // A cross-reference stream is decompressed only as far as its rows (/Size or /Index) reach.
 constexpr std::size_t kObjectStreamLimit = std::size_t{256} << 20;
 constexpr std::size_t kDecodedBudget = std::size_t{1} << 30;
-// Offsets are written as 32-bit numbers, so neither image may grow beyond this.
-constexpr std::int64_t kMaxImageSize = INT32_MAX;
+// Offsets are written in the ten digits of a classic table, so neither image may grow beyond this.
+constexpr std::int64_t kMaxImageSize = kMaxTableOffset;
 // Cross-reference stream fields wider than this cannot hold a meaningful value.
 constexpr int kMaxFieldWidth = 8;
 // How far from its recorded offset an object stream's header is looked for.
@@ -46,7 +46,7 @@ struct ObjectEntry {
   bool Extracted = false;   // already written out of its object stream
   bool FromTable = false;   // listed in the classic table parsed before the conversion
   std::int64_t NewOffset = 0;
-  std::int32_t Field2 = 0;  // type 1: offset; type 2: object stream number; type 0: next free number
+  std::int64_t Field2 = 0;  // type 1: offset; type 2: object stream number; type 0: next free number
   std::int32_t Field3 = 0;  // type 1: generation; type 2: index in the object stream
 };
 
@@ -62,12 +62,13 @@ struct StreamData {
   const Byte* After = nullptr;  // behind "endstream"
 };
 
-std::int32_t ClampToInt32(std::int64_t value) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, INT32_MAX));
-}
-
 std::int32_t ClampField(std::uint64_t value) {
   return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
+}
+
+// An offset field of up to eight bytes.
+std::int64_t ClampOffsetField(std::uint64_t value) {
+  return static_cast<std::int64_t>(std::min<std::uint64_t>(value, kMaxReadOffset));
 }
 
 // True when a name (with its slash) or keyword stands at p, followed by a delimiter.
@@ -217,7 +218,7 @@ struct Converter {
       if (!allowIndirect) return -32;
       return ResolveLength(number, length);
     }
-    int value = ReadInteger(v, d.End, Scratch);
+    const std::int64_t value = ReadOffset(v, d.End, Scratch);
     if (value < 0) return -32;
     length = value;
     return 0;
@@ -229,7 +230,7 @@ struct Converter {
     if ((e.Type != 1 && e.Type != 255) || e.Field2 <= 0) return -32;
     const Byte* p = LocateObject(Begin, End, e.Field2, number, Scratch);
     if (p == nullptr) return -32;
-    int value = ReadInteger(p, End, Scratch);
+    const std::int64_t value = ReadOffset(p, End, Scratch);
     if (value < 0) return -32;
     length = value;
     return 0;
@@ -353,7 +354,7 @@ struct Converter {
       const std::uint64_t type = widths[0] == 0 ? 1 : ReadField(row, widths[0]);
       e.Type = static_cast<std::uint8_t>(std::min<std::uint64_t>(type, 254));
       e.NewOffset = -1;
-      e.Field2 = ClampField(ReadField(row + widths[0], widths[1]));
+      e.Field2 = ClampOffsetField(ReadField(row + widths[0], widths[1]));
       e.Field3 = ClampField(ReadField(row + widths[0] + widths[1], widths[2]));
     }
     return 0;
@@ -394,7 +395,7 @@ struct Converter {
     if (int rc = ReadIndex(d, subsections)) return rc;
     if (const Byte* key = Key(d, "/Prev")) {
       const Byte* v = key + 5;
-      int value = ReadInteger(v, d.End, Scratch);
+      const std::int64_t value = ReadOffset(v, d.End, Scratch);
       if (value < 1) return -31;
       prev = value;
     }
@@ -471,7 +472,7 @@ struct Converter {
     }
     if (startxref == nullptr) return -4;
     const Byte* v = startxref + 9;
-    int offset = ReadInteger(v, End, Scratch);
+    const std::int64_t offset = ReadOffset(v, End, Scratch);
     if (offset < 0) return -5;
     return Seek(offset, p, -5);
   }
@@ -497,7 +498,7 @@ struct Converter {
     }
     if (const Byte* key = Key(d, "/XRefStm")) {
       const Byte* v = key + 8;
-      int offset = ReadInteger(v, d.End, Scratch);
+      const std::int64_t offset = ReadOffset(v, d.End, Scratch);
       if (offset < 0) return -13;
       if (int rc = Seek(offset, stream, -13)) return rc;
       stream = NearbySection(stream);
@@ -507,7 +508,7 @@ struct Converter {
 
   struct ClassicLine {
     std::int64_t Number;
-    int Offset;
+    std::int64_t Offset;
     int Generation;
     Byte Type;
   };
@@ -523,7 +524,7 @@ struct Converter {
       p = q;
       for (std::int64_t k = 0; k < count; ++k) {
         if ((k & 0xFFFF) == 0xFFFF && State.Cancelled()) return kConvertCancelled;
-        const int offset = ReadInteger(p, End, Scratch);
+        const std::int64_t offset = ReadOffset(p, End, Scratch);
         const int generation = offset < 0 ? -1 : ReadInteger(p, End, Scratch);
         if (generation < 0 || !SkipPlainWhitespace(p, End) || (*p != 'n' && *p != 'f')) return -39;
         lines.push_back({first + k, offset, generation, *p});
@@ -549,7 +550,7 @@ struct Converter {
     if (const Byte* key = Key(d, "/XRefStm")) {
       const Byte* v = key + 8;
       const Byte* stream = nullptr;
-      if (int rc = Seek(ReadInteger(v, d.End, Scratch), stream, -13)) return rc;
+      if (int rc = Seek(ReadOffset(v, d.End, Scratch), stream, -13)) return rc;
       stream = NearbySection(stream);
       std::int64_t ignored = -1;
       if (visited.insert(stream).second) {
@@ -567,7 +568,7 @@ struct Converter {
     }
     if (const Byte* key = Key(d, "/Prev")) {
       const Byte* v = key + 5;
-      prev = ReadInteger(v, d.End, Scratch);
+      prev = ReadOffset(v, d.End, Scratch);
       if (prev < 0) return -31;
     }
     return 0;
@@ -683,7 +684,7 @@ struct Converter {
       if (index != i && index < pairs.size() && pairs[index].Number == pairs[i].Number) continue;
       const std::int64_t offset = base + static_cast<std::int64_t>(out.size());
       if (offset > kMaxImageSize) return -52;
-      e.Field2 = static_cast<std::int32_t>(offset);
+      e.Field2 = offset;
       e.Field3 = 0;
       e.Extracted = true;
       if (Decryption != nullptr) Decryption->PlainObjects.insert(pairs[i].Number);
@@ -718,8 +719,8 @@ struct Converter {
       if (Entries[i].Mark && Locatable(Entries[i])) streams.push_back(static_cast<int>(i));
     }
     std::sort(streams.begin(), streams.end(), [this](int a, int b) {
-      const std::int32_t offsetA = Entries[static_cast<std::size_t>(a)].Field2;
-      const std::int32_t offsetB = Entries[static_cast<std::size_t>(b)].Field2;
+      const std::int64_t offsetA = Entries[static_cast<std::size_t>(a)].Field2;
+      const std::int64_t offsetB = Entries[static_cast<std::size_t>(b)].Field2;
       return offsetA != offsetB ? offsetA < offsetB : a < b;
     });
     for (ObjectEntry& e : Entries) e.NewOffset = e.Field2;
@@ -782,7 +783,7 @@ struct Converter {
   // Appends the classic table and trailer to out, which follows the image's bytes from base.
   int WriteClassicTable(ImageBytes& out, std::int64_t base) {
     for (ObjectEntry& e : Entries) {
-      if (e.Type == 1 || (e.Type == 255 && !e.Mark && e.NewOffset != 0)) e.Field2 = ClampToInt32(e.NewOffset);
+      if (e.Type == 1 || (e.Type == 255 && !e.Mark && e.NewOffset != 0)) e.Field2 = std::max<std::int64_t>(e.NewOffset, 0);
     }
     AppendText(out, "\n", 1);
     const std::int64_t xref = base + static_cast<std::int64_t>(out.size());
@@ -793,17 +794,18 @@ struct Converter {
     for (int i = 1; i < Size; ++i) {
       const ObjectEntry& e = Entries[static_cast<std::size_t>(i)];
       if (e.Field2 < 0 || e.Field3 < 0 || e.Field3 > 99999) {
-        AppendText(out, line, std::snprintf(line, sizeof line, "%010d %05d n \n", e.Field2, e.Field3));
+        AppendText(out, line, std::snprintf(line, sizeof line, "%010lld %05d n \n", static_cast<long long>(e.Field2), e.Field3));
         continue;
       }
-      PutPaddedDecimal(entry, 10, static_cast<std::uint32_t>(e.Field2));
-      PutPaddedDecimal(entry + 11, 5, static_cast<std::uint32_t>(e.Field3));
+      // An offset past any file this table can describe stays past it.
+      PutPaddedDecimal(entry, 10, static_cast<std::uint64_t>(std::min(e.Field2, kMaxTableOffset)));
+      PutPaddedDecimal(entry + 11, 5, static_cast<std::uint64_t>(e.Field3));
       AppendText(out, entry, static_cast<int>(sizeof entry - 1));
     }
-    static constexpr const char* kTrailer = "trailer\n<<\n/Size %d\n/Root %d %d R\n>>\nstartxref\n%d\n%%%%EOF\n";
-    AppendText(
-        out, line,
-        std::snprintf(line, sizeof line, kTrailer, Size, CatalogNumber, CatalogGeneration, static_cast<int>(xref)));
+    static constexpr const char* kTrailer = "trailer\n<<\n/Size %d\n/Root %d %d R\n>>\nstartxref\n%lld\n%%%%EOF\n";
+    AppendText(out, line,
+               std::snprintf(line, sizeof line, kTrailer, Size, CatalogNumber, CatalogGeneration,
+                             static_cast<long long>(xref)));
     if (base + static_cast<std::int64_t>(out.size()) > kMaxImageSize) return -52;
     return 0;
   }

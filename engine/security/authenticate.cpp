@@ -226,7 +226,7 @@ int ReadEncryptDictionary(EngineState& state, const FileImage& image, const Xref
   } else {
     if (!ReadReference(p, end, number, generation, error)) return error = -123;
     security.EncryptObjectNumber = number;
-    const int offset = LookupObjectOffset(table, number, error);
+    const std::int64_t offset = LookupObjectOffset(table, number, error);
     if (offset <= 0) return error = -125;
     body = LocateObject(begin, end, offset, number, error);
     if (body == nullptr) return error = -125;

@@ -94,7 +94,7 @@ bool InformationIsReplaceable(const FileImage& image, const XrefTable& table, in
                               int infoGeneration) {
   if (infoNumber == catalogNumber) return false;
   int error = 0;
-  const int offset = LookupObjectOffset(table, infoNumber, error);
+  const std::int64_t offset = LookupObjectOffset(table, infoNumber, error);
   if (offset <= 0) return true;
   const Byte* body = LocateObject(image.Begin(), image.End(), offset, infoNumber, error);
   // An object that is not where the table says holds nothing to keep.
@@ -121,7 +121,7 @@ struct Rewriter {
   std::vector<Byte> Crypted;
   std::vector<Byte> StreamBytes;
   IvSequence Ivs = MakeIvSequence();
-  std::unordered_map<int, int> PendingLengths;  // length object -> the stream length it holds
+  std::unordered_map<int, long long> PendingLengths;  // length object -> the stream length it holds
   std::vector<long long> Offsets;                // every object offset, ascending
 
   int Fail(int code) {
@@ -253,7 +253,7 @@ struct Rewriter {
     // Blanks or a lone CR after "stream" are not a line end every reader accepts: it is written as LF.
     Append(Out, dictEnd + 2, keyword + 6);
     Out += dataStart - keyword == 8 && keyword[6] == '\r' ? "\r\n" : "\n";
-    if (lengthObject > 0 && written == declared) PendingLengths[lengthObject] = static_cast<int>(written);
+    if (lengthObject > 0 && written == declared) PendingLengths[lengthObject] = written;
 
     Append(Out, StreamBytes.data(), StreamBytes.data() + StreamBytes.size());
     if (written == 0 || (Out.back() != '\n' && Out.back() != '\r')) Out.push_back('\n');
@@ -269,7 +269,7 @@ struct Rewriter {
     if (body > limit) limit = End;
     AppendFormat(Out, "%d %d obj\n", entry.Number, entry.Generation);
     if (auto pending = PendingLengths.find(entry.Number); pending != PendingLengths.end()) {
-      AppendFormat(Out, "%d\nendobj\n", pending->second);
+      AppendFormat(Out, "%lld\nendobj\n", pending->second);
       return 0;
     }
     const ObjectCrypt key = MakeObjectCrypt(FileKey, entry.Number, entry.Generation);
@@ -438,9 +438,9 @@ void WriteTableAndTrailer(std::string& out, const std::vector<Written>& written,
     const Written& entry = written[static_cast<std::size_t>(number)];
     if (entry.Offset < 0) {
       out += "0000000000 65535 f \n";
-    } else if (entry.Offset <= UINT32_MAX && entry.Generation >= 0 && entry.Generation <= 99999) {
-      PutPaddedDecimal(line, 10, static_cast<uint32_t>(entry.Offset));
-      PutPaddedDecimal(line + 11, 5, static_cast<uint32_t>(entry.Generation));
+    } else if (entry.Generation >= 0 && entry.Generation <= 99999) {
+      PutPaddedDecimal(line, 10, static_cast<std::uint64_t>(entry.Offset));
+      PutPaddedDecimal(line + 11, 5, static_cast<std::uint64_t>(entry.Generation));
       out.append(line, sizeof line - 1);
     } else {
       AppendFormat(out, "%010lld %05d n \n", entry.Offset, entry.Generation);
@@ -523,9 +523,13 @@ int RewriteWithKey(EngineState& state, FileImage& image, const XrefTable& table,
     written[static_cast<std::size_t>(plan.EncryptNumber)] = {static_cast<long long>(writer.Out.size()), 0};
     writer.WriteEncryptDictionary(plan.EncryptNumber);
   }
+  // Every object must lie within reach of the table's ten digits.
+  if (static_cast<std::int64_t>(writer.Out.size()) > kMaxTableOffset) return writer.Fail(kOutputTooLarge);
   WriteTableAndTrailer(writer.Out, written, plan, catalogNumber, catalogGeneration, infoWritten,
                        protect ? &state.Security : nullptr);
 
+  // The input goes before the copy, so that a large file is not held three times.
+  image = FileImage{};
   ImageBytes bytes;
   ReserveLarge(bytes, writer.Out.size() + 1);
   AppendBytes(bytes, writer.Out.data(), writer.Out.size());
@@ -582,7 +586,7 @@ int DecryptXrefStreams(EngineState& state, DocumentSlot& slot, std::span<const B
     }
   }
   if (result != 0) {
-    state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+    state.LastErrorCode = result == kRewriteCancelled || result == kOutputTooLarge ? result : -1;
     return 6;
   }
   return 0;
@@ -634,7 +638,7 @@ int TransformDocument(EngineState& state, FileImage& image, std::span<const Byte
       }
     }
     if (result != 0) {
-      state.LastErrorCode = result == kRewriteCancelled ? result : -1;
+      state.LastErrorCode = result == kRewriteCancelled || result == kOutputTooLarge ? result : -1;
       return finish(6);
     }
     return finish(0);

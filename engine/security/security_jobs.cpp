@@ -150,6 +150,7 @@ int RunOne(FileOperation operation, EngineState& state, SecurityFileRecord& reco
   ReleaseDocuments(state);
   record.Result = result;
   record.ReadBackFailed = result == kSecurityOutputFailed && IsReadBackFailure(state.LastErrorCode);
+  record.OutputTooLarge = result != kSecurityDone && state.LastErrorCode == kOutputTooLarge;
   record.Refusal = result == kSecurityUnsupported ? state.SecurityJobState.LastRefusal : SecurityRefusal::None;
   record.Password = state.SecurityJobState.LastPasswordFailure;
   return result;

@@ -36,6 +36,8 @@ struct SecurityFileRecord {
   std::string CollidesWith{};
   // When Result is kSecurityOutputFailed because the written copy did not read back as it should.
   bool ReadBackFailed = false;
+  // When the copy failed because it would place an object beyond kMaxTableOffset.
+  bool OutputTooLarge = false;
 };
 
 // The inputs are in state.SecurityJobState: protect takes OpenPassword (user), OwnerPassword,

@@ -93,7 +93,7 @@ int MakeInheritedLine(CopyContext& context, int source, int node) {
   const FileImage& image = context.Slot.Image;
   const Byte* end = image.End();
   const std::string_view key = kInheritedKeys[static_cast<std::size_t>(source)];
-  const int offset = LookupObjectOffset(context.Slot.Xref, node, error);
+  const std::int64_t offset = LookupObjectOffset(context.Slot.Xref, node, error);
   const Byte* dict = offset < 0 ? nullptr : LocateObject(image.Begin(), end, offset, node, error);
   if (dict == nullptr) return context.Fail(-511);
   if (end - dict <= static_cast<std::ptrdiff_t>(key.size() + 5) || !StartsWith(dict, end, "<<")) {
@@ -171,7 +171,7 @@ int BuildOne(EngineState& state, const DocumentSlot& slot, const PageEntry& page
   CopyContext context{state, slot, copy, lines};
   int& error = state.LastErrorCode;
   const FileImage& image = slot.Image;
-  const int offset = page.DirectOffset >= 0 ? -1 : LookupObjectOffset(slot.Xref, page.Number, error);
+  const std::int64_t offset = page.DirectOffset >= 0 ? -1 : LookupObjectOffset(slot.Xref, page.Number, error);
   const Byte* dict = page.DirectOffset >= 0 ? image.Begin() + page.DirectOffset
                      : offset < 0          ? nullptr
                                            : LocateObject(image.Begin(), image.End(), offset, page.Number, error);

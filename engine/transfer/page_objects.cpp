@@ -10,10 +10,10 @@
 namespace folvex {
 
 bool TransferOutput::RecordOffset(int number, std::size_t offset) {
-  if (number < 1 || offset > UINT32_MAX) return false;
+  if (number < 1) return false;
   const auto slot = static_cast<std::size_t>(number - 1);
   if (Offsets.size() <= slot) Offsets.resize(slot + 1, 0);
-  Offsets[slot] = static_cast<uint32_t>(offset);
+  Offsets[slot] = static_cast<std::int64_t>(offset);
   return true;
 }
 

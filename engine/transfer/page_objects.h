@@ -17,7 +17,7 @@ namespace folvex {
 // bytes goes there between objects and only the rest stays in Text.
 struct TransferOutput {
   std::string Text;
-  std::vector<uint32_t> Offsets;
+  std::vector<std::int64_t> Offsets;
   int NextObjectNumber = 1;
   StagedFile* File = nullptr;
   std::size_t Written = 0;  // bytes already in File
@@ -27,8 +27,7 @@ struct TransferOutput {
   std::size_t Position() const { return Written + Text.size(); }
   // The storage Text needs for a file of about size bytes.
   std::size_t TextReserve(std::size_t size) const { return File == nullptr ? size : std::min(size, 2 * kPartSize); }
-  // Records that object number starts at offset. Returns false when the offset does not fit the
-  // table's 32 bits.
+  // Records that object number starts at offset. Returns false for a number below 1.
   bool RecordOffset(int number, std::size_t offset);
   // Moves Text to File once it holds a few megabytes. Called only between whole objects.
   void WriteFinishedPart();

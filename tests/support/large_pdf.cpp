@@ -21,6 +21,7 @@ std::string LargePdf(const LargePdfShape& shape) {
   const auto page = [&](int index) { return firstPage + 2 * index; };
   const auto item = [&](int index) { return outlines + 1 + index; };
   PdfWriter w;
+  w.Reserve(static_cast<std::size_t>(pages) * (shape.Filler + 400) + static_cast<std::size_t>(items) * 200 + 4096);
   w.Object(1, "<< /Type /Catalog /Pages 2 0 R" +
                   (items > 0 ? " /Outlines " + Ref(outlines) + " /PageMode /UseOutlines" : std::string()) + " >>");
   std::string kids;
@@ -42,7 +43,7 @@ std::string LargePdf(const LargePdfShape& shape) {
     w.Object(firstLeaf + l, "<< /Type /Pages /Parent " + Ref(4 + l / 10) + " /Kids [" + kids + "] /Count " +
                                 std::to_string(last - 100 * l) + " >>");
   }
-  const std::string filler(static_cast<std::size_t>(shape.Filler), 'x');
+  const std::string filler(shape.Filler, 'x');
   for (int p = 0; p < pages; ++p) {
     w.Object(page(p), "<< /Type /Page /Parent " + Ref(firstLeaf + p / 100) + " /Contents " + Ref(page(p) + 1) + " >>");
     const std::string text = "BT /F1 24 Tf 72 700 Td (Page " + std::to_string(p + 1) + ") Tj ET";

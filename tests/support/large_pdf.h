@@ -3,6 +3,7 @@
 // /Resources, a three-level page tree, and optionally an outline.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace folvex::testing {
@@ -11,8 +12,9 @@ struct LargePdfShape {
   int Pages = 1000;
   // Outline items: top-level sections of up to ten items each, every item pointing at a page.
   int OutlineItems = 0;
-  // Bytes of comment filler in each content stream, so pages have a realistic size.
-  int Filler = 800;
+  // Bytes of comment filler in each content stream, so pages have a realistic size (or, with
+  // megabytes each, a file of gigabytes from a few thousand pages).
+  std::size_t Filler = 800;
 };
 
 std::string LargePdf(const LargePdfShape& shape);

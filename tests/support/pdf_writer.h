@@ -22,6 +22,8 @@ class PdfWriter {
   void Stream(int number, std::string_view dictionaryEntries, std::string_view data);
   // Writes bytes as they are.
   void Raw(std::string_view bytes);
+  // Makes room for a file of about size bytes at once (a large file is then never copied to grow).
+  void Reserve(std::size_t size) { Text.reserve(size); }
 
   // Writes a cross-reference section for the objects written since the last section (consecutive
   // numbers form one subsection; the first section also lists object 0 as free), then the

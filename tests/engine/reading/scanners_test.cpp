@@ -32,6 +32,7 @@ TEST(ReadIntegerTest, ValuesCodesAndCursor) {
     long From;
     int Value, Error;
     long Cursor;  // where the cursor ends; -1 the end of the image, -2 not checked
+    long long Offset = 0;  // what ReadOffset gives, when not Value
   };
   for (const Case& c : {Case{"007 12/Name 3]", 0, 7, 0, 3}, Case{"007 12/Name 3]", 3, 12, 0, 6},
                         Case{"  % 99 not this\r\n % nor 98\n 42 ", 0, 42, 0, 30},
@@ -40,12 +41,21 @@ TEST(ReadIntegerTest, ValuesCodesAndCursor) {
                         Case{"12.5 ", 0, -1, -13, -2}, Case{"12R ", 0, -1, -13, -2},
                         Case{" 123456789012345678901", 0, -1, -12, -2},  // over 20 digits up to the end
                         Case{" 00000000000000004711", 0, 4711, 0, -1},    // exactly 20 digits up to the end
+                        // Past 2 GiB and 4 GiB: an object number saturates, an offset is read whole.
+                        Case{"2147483748 0 R", 0, INT32_MAX, 0, 10, 2147483748},
+                        Case{"4294967396 ", 0, INT32_MAX, 0, 10, 4294967396},
+                        Case{"99999999999999999999 ", 0, INT32_MAX, 0, 20, kMaxReadOffset},
                         Case{"12  % trailing comment", -1, -1, -9, -2},
                         Case{"12  % trailing comment", 2, -1, -10, -2}}) {
     Text text(c.Bytes);
     const Byte* cursor = text.At(c.From);
     int error = 5;
+    const Byte* offsetCursor = cursor;
+    int offsetError = 5;
+    EXPECT_EQ(ReadOffset(offsetCursor, text.End(), offsetError), c.Offset != 0 ? c.Offset : c.Value) << c.Bytes;
     EXPECT_EQ(ReadInteger(cursor, text.End(), error), c.Value) << c.Bytes << " from " << c.From;
+    EXPECT_EQ(offsetCursor, cursor) << c.Bytes;
+    EXPECT_EQ(offsetError, error) << c.Bytes;
     EXPECT_EQ(error, c.Error) << c.Bytes << " from " << c.From;
     if (c.Cursor != -2) {
       EXPECT_EQ(cursor, text.At(c.Cursor)) << c.Bytes << " from " << c.From;

@@ -221,7 +221,7 @@ Opened Convert(const std::string& text, const XrefTable* classicTable = nullptr,
 // The text of an object from behind "obj" up to "endobj", or "" when it cannot be located.
 std::string ObjectText(const Opened& doc, int number) {
   int error = 0;
-  int offset = LookupObjectOffset(doc.Table, number, error);
+  const std::int64_t offset = LookupObjectOffset(doc.Table, number, error);
   if (offset < 0) return "";
   const Byte* p = LocateObject(doc.Image.Begin(), doc.Image.End(), offset, number, error);
   if (p == nullptr) return "";
@@ -426,6 +426,32 @@ TEST(ConvertXrefStreams, FindsTheObjectsOfEachFormAndChain) {
       if (layout == ConversionLayout::Appended) {
         EXPECT_TRUE(Text(doc.Image).compare(0, c.Text.size(), c.Text) == 0) << "the file's bytes come first";
       }
+    }
+  }
+}
+
+// Offset fields of five and eight bytes hold offsets past 2 GiB and 4 GiB; the classic table of the
+// conversion writes them in ten digits, and one beyond ten digits stays beyond the file.
+TEST(ConvertXrefStreams, OffsetsBeyondFourGibibytes) {
+  const std::vector<std::int64_t> offsets{2147483748, 4294967396, 12345678901};
+  for (const int width : {5, 8}) {
+    SCOPED_TRACE(width);
+    XrefStreamPdf pdf;
+    pdf.Object(1, kCatalog);
+    std::vector<Row> rows{{0, 0, 255}, pdf.Entries.at(1)};
+    for (std::int64_t offset : offsets) rows.push_back({1, offset, 0});
+    rows.push_back({-1, 0, 0});
+    pdf.XrefStream(5, "/Size 6 /Root 1 0 R", rows, XrefFormat{{1, width, 1}, 12, {2}, true, false});
+    EngineState state;
+    XrefTable read;
+    ASSERT_EQ(ReadXrefStreamObjects(state, ImageOf(pdf.Text), nullptr, read), 0);
+    ASSERT_EQ(read.size(), 5u);
+    Opened doc = Convert(pdf.Text);
+    ASSERT_EQ(doc.Code, 0);
+    ASSERT_EQ(doc.Table.size(), 6u);
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+      EXPECT_EQ(read[i + 1].Offset, offsets[i]);
+      EXPECT_EQ(doc.Table[i + 2].Offset, std::min(offsets[i], kMaxTableOffset));
     }
   }
 }

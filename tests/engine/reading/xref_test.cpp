@@ -113,7 +113,7 @@ TEST(ParseXrefChain, SectionLayoutsAndChains) {
     const char* Name;
     std::string Text;
     std::vector<int> Numbers;
-    int LastOffset;
+    std::int64_t LastOffset;
   };
   const Case cases[] = {
       {"lines ending in a space and CR", file("xref\n0 2\n0000000000 65535 f \r0000000009 00000 n \rtrailer<</Root 1 0 R>>" + end),
@@ -129,6 +129,9 @@ TEST(ParseXrefChain, SectionLayoutsAndChains) {
            "\n%%EOF\n",
        {0, 1}, 15},
       {"junk and %%EOF lookalikes behind the last %%EOF", older + "garbage\x01\x02 7%%EOF\n% note %%EOF\n", {0, 1}, 15},
+      {"offsets past 2 GiB and 4 GiB",
+       file("xref\n0 3\n0000000000 65535 f \n2147483748 00000 n \n4294967396 00000 n \ntrailer<</Root 1 0 R>>" + end),
+       {0, 1, 2}, 4294967396},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -157,6 +160,8 @@ TEST(ParseXrefChain, FailureCodesAndCrossReferenceStreams) {
       {"nothing else here\n%%EOF\n", -16, 0},
       {"startxref\nx\n%%EOF\n", -17, 0},
       {"startxref\n999999\n%%EOF\n", -18, 0},
+      // 2^32 + 9: cut to 32 bits it would name the section at 9.
+      {free0 + "trailer\n<< >>\nstartxref\n4294967305\n%%EOF\n", -18, 0},
       {streams + "startxref\n9\n%%EOF\n", -18, 1},
       {free0 + "startxref\n9\n%%EOF\n", -81, 0},
       {"xref\n0 1\n0000000000 65535 x \ntrailer\n<< >>\nstartxref\n9\n%%EOF\n", -27, 0},
@@ -191,7 +196,7 @@ int ExpectParsesAndLocates(const std::string& bytes, const std::vector<int>& num
   const FileImage image = testing::ImageOf(bytes);
   for (int number : numbers) {
     int error = 0;
-    int offset = LookupObjectOffset(p->Table, number, error);
+    const std::int64_t offset = LookupObjectOffset(p->Table, number, error);
     EXPECT_NE(LocateObject(image.Begin(), image.End(), offset, number, error), nullptr) << "object " << number;
   }
   return p->Catalog;

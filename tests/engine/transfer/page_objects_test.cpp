@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/assembly/document_skeleton.h"
 #include "engine/assembly/extract.h"
 #include "engine/reading/catalog.h"
 #include "engine/transfer/page_dicts.h"
@@ -147,6 +148,29 @@ TEST(BuildPageDicts, CopiesLeaveOutAnnotationsAndBeadsAndWriteInheritedAttribute
     PageDictCopies copies;
     ASSERT_EQ(BuildPageDicts(opened->State, opened->Slot(), 1, copies), 1) << c.Name << " " << opened->State.LastErrorCode;
     EXPECT_EQ(copies[0], c.Expected.empty() ? c.PageBody + "\nendobj\n" : c.Expected) << c.Name;
+  }
+}
+
+// The table holds offsets up to ten digits; an object beyond them fails the output, with nothing
+// appended, rather than a table line of eleven digits.
+TEST(AppendXrefAndTrailer, TenDigitOffsetsAndNoMore) {
+  for (const std::int64_t offset : {std::int64_t{2147483748}, std::int64_t{4294967396}, kMaxTableOffset,
+                                    kMaxTableOffset + 1}) {
+    SCOPED_TRACE(offset);
+    TransferOutput output;
+    output.Written = static_cast<std::size_t>(offset) + 100;
+    output.RecordOffset(1, 15);
+    output.RecordOffset(2, static_cast<std::size_t>(offset));
+    output.NextObjectNumber = 3;
+    const bool fits = offset <= kMaxTableOffset;
+    EXPECT_EQ(AppendXrefAndTrailer(output), fits);
+    if (!fits) {
+      EXPECT_EQ(output.Text, "");
+      continue;
+    }
+    const std::string line = std::to_string(offset) + " 00000 n \n";
+    EXPECT_NE(output.Text.find("0000000015 00000 n \n" + line + "trailer"), std::string::npos) << output.Text;
+    EXPECT_NE(output.Text.find("startxref\n" + std::to_string(offset + 100) + "\n"), std::string::npos);
   }
 }
 
