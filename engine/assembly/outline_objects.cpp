@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstddef>
 
+#include "engine/core/utf8.h"
+
 namespace folvex {
 namespace {
 
@@ -92,27 +94,9 @@ std::optional<std::u16string> DecodeUtf8(std::string_view text) {
   std::u16string units;
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t code = 0, minimum = 0;
-    if (lead < 0x80) {
-      length = 1, code = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2, code = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code = lead & 0x07, minimum = 0x10000;
-    } else {
-      return std::nullopt;
-    }
-    if (text.size() - i < length) return std::nullopt;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return std::nullopt;
+    const Utf8Character character = FirstUtf8Character(text.substr(i));
+    if (character.Length == 0) return std::nullopt;
+    char32_t code = character.Code;
     if (code >= 0x10000) {
       code -= 0x10000;
       units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
@@ -120,7 +104,7 @@ std::optional<std::u16string> DecodeUtf8(std::string_view text) {
     } else {
       units.push_back(static_cast<char16_t>(code));
     }
-    i += length;
+    i += character.Length;
   }
   return units;
 }
