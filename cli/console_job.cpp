@@ -12,6 +12,7 @@
 #include "app/text/texts.h"
 #include "cli/failures.h"
 #include "engine/core/open_file.h"
+#include "engine/core/utf8.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -99,12 +100,10 @@ std::string ProgressLine(int percent, std::string_view label, int columns) {
     line += ' ';
     ++used;
     for (std::size_t i = 0; i < label.size();) {
-      const auto lead = static_cast<unsigned char>(label[i]);
-      const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-      char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-      for (std::size_t k = 1; k < length && i + k < label.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(label[i + k]) & 0x3F);
-      const int width = CharacterColumns(c);
-      if (used + width > room || i + length > label.size()) break;
+      const Utf8Character character = FirstUtf8Character(label.substr(i));
+      const std::size_t length = std::max<std::size_t>(character.Length, 1);  // a stray byte takes one column
+      const int width = CharacterColumns(character.Code);
+      if (used + width > room) break;
       line.append(label.substr(i, length));
       used += width;
       i += length;
@@ -112,10 +111,6 @@ std::string ProgressLine(int percent, std::string_view label, int columns) {
   }
   return line + std::string(static_cast<std::size_t>(room - used), ' ');
 }
-
-namespace {
-
-}  // namespace
 
 void AddPasswordOptions(CLI::App& command, PasswordOptions& options) {
   command.add_option("--password", options.Password, "Password that opens the protected inputs")
