@@ -1,6 +1,7 @@
 #include "cli/standard_streams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <system_error>
 
 #include "app/text/texts.h"
+#include "cli/failures.h"
 #include "engine/core/open_file.h"
 #include "engine/core/output_file.h"
 
@@ -96,12 +98,14 @@ bool StreamFiles::Prepare(std::vector<std::string>& inputs, std::string& output,
                           bool japanese, std::ostream& err) {
   const auto fromStdin = std::count(inputs.begin(), inputs.end(), "-");
   if (fromStdin > 1 || (fromStdin == 1 && password.PasswordFile == "-")) {
-    err << Text(TextId::CliStdinOnce, japanese) << '\n';
+    ReportFailure(err, "-", TextId::CliStdinOnce, "", japanese);
     return false;
   }
   if (fromStdin == 0 && output != "-") return true;
+  errno = 0;
   if (!MakeFolder()) {
-    err << Text(fromStdin == 1 ? TextId::CliStdinUnreadable : TextId::CliStdoutFailed, japanese) << '\n';
+    ReportFailure(err, "-", fromStdin == 1 ? TextId::CliStdinUnreadable : TextId::CliStdoutFailed,
+                  SystemReason(errno != 0 ? errno : EIO), japanese);
     return false;
   }
   if (output == "-") {
@@ -113,16 +117,17 @@ bool StreamFiles::Prepare(std::vector<std::string>& inputs, std::string& output,
 
   // A terminal gives no PDF file: waiting for one would only look like a hang.
   if (StdinIsTerminal()) {
-    err << Text(TextId::CliStdinUnreadable, japanese) << '\n';
+    ReportFailure(err, "-", TextId::CliStdinUnreadable, "", japanese);
     return false;
   }
   const std::string inputFile = Folder + "/" + kInputName;
   SetStreamPath(1, inputFile);
+  errno = 0;
   std::FILE* file = OpenFile(inputFile, "wb");
   SetBinary(stdin);
   const bool copied = file != nullptr && Copy(stdin, file);
   if (file == nullptr || std::fclose(file) != 0 || !copied) {
-    err << Text(TextId::CliStdinUnreadable, japanese) << '\n';
+    ReportFailure(err, "-", TextId::CliStdinUnreadable, SystemReason(errno != 0 ? errno : EIO), japanese);
     return false;
   }
   std::replace(inputs.begin(), inputs.end(), std::string("-"), inputFile);
@@ -131,6 +136,7 @@ bool StreamFiles::Prepare(std::vector<std::string>& inputs, std::string& output,
 
 bool StreamFiles::Deliver(bool japanese, std::ostream& err) {
   if (OutputFile.empty()) return true;
+  errno = 0;
   std::FILE* file = OpenFile(OutputFile, "rb");
   SetBinary(stdout);
 #ifndef _WIN32
@@ -142,7 +148,7 @@ bool StreamFiles::Deliver(bool japanese, std::ostream& err) {
   std::signal(SIGPIPE, previous);
 #endif
   if (file != nullptr) std::fclose(file);
-  if (!copied) err << Text(TextId::CliStdoutFailed, japanese) << '\n';
+  if (!copied) ReportFailure(err, "-", TextId::CliStdoutFailed, SystemReason(errno != 0 ? errno : EIO), japanese);
   return copied;
 }
 
