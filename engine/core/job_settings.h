@@ -24,6 +24,8 @@ struct OutputSettings {
   }();
   int32_t ODown = 0;
   int32_t OOpen = 1;
+  // Copied pages keep their annotations (links remapped, form fields carried in a new /AcroForm).
+  int32_t KeepAnnots = 0;
 };
 
 // InheritedOpenAction is an offset into the first input's image, or one of these marks.
