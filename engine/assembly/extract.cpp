@@ -12,6 +12,7 @@
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
+#include "engine/transfer/kept_annotations.h"
 #include "engine/transfer/page_dicts.h"
 #include "engine/transfer/page_objects.h"
 
@@ -65,7 +66,17 @@ struct Writer {
 
     Output.NextObjectNumber = tree.LastNumber + 1;
     const PageSelection selection{Job.PageIndexList, tree.PageNumbers, tree.ParentNumbers};
-    if (WritePageObjects(State, Slot, Copies, selection, Progress, Output, Workspace) != 1) {
+    TransferWorkspace local;
+    TransferWorkspace& workspace = Workspace != nullptr ? *Workspace : local;
+    const bool keepAnnotations = State.Settings.KeepAnnots != 0;
+    CopyExtras extras;
+    if (keepAnnotations) {
+      FieldNames names;
+      extras = PlanKeptAnnotations(Slot, Job.PageIndexList, workspace, names, 0);
+    }
+    std::vector<std::string> roots;
+    if (WritePageObjects(State, Slot, Copies, selection, Progress, Output, &workspace,
+                         keepAnnotations ? &extras : nullptr, &roots) != 1) {
       if (State.Cancelled()) return 0;
       return Fail(kPageCopyFailed);
     }
@@ -73,6 +84,9 @@ struct Writer {
     AppendCatalogAtEnd(Output, catalog);
     const bool outlines = ExtractHasOutlineEntries(State.Job, Slot.OutlineItems, Job.PageIndexList);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, outlines);
+    if (const std::string form = AcroFormEntry(std::span(&roots, 1)); !form.empty()) {
+      AppendCatalogEntry(Output.Text, form);
+    }
     AppendOutlinesAfterCatalog(Output, [&](std::string& text, std::vector<uint32_t>& offsets, int first) {
       return AppendExtractOutlines(text, offsets, first, State.Job, Slot, Job.PageIndexList, tree.PageNumbers);
     });

@@ -13,6 +13,7 @@
 #include "engine/reading/file_image.h"
 #include "engine/reading/open_document.h"
 #include "engine/security/authenticate.h"
+#include "engine/transfer/kept_annotations.h"
 #include "engine/transfer/page_dicts.h"
 #include "engine/transfer/page_objects.h"
 
@@ -370,6 +371,9 @@ struct Writer {
     AppendPagesObjects(Output, tree);
     Output.NextObjectNumber = tree.LastNumber + 1;
 
+    const bool keepAnnotations = State.Settings.KeepAnnots != 0;
+    FieldNames fieldNames;
+    std::vector<std::vector<std::string>> formRoots(n);
     for (std::size_t i = 0; i < n; ++i) {
       if (i > 0 && Reader.Reopen(static_cast<int>(i)) != 1) return 0;
       const int first = FirstPage[i];
@@ -382,7 +386,11 @@ struct Writer {
         return std::span<const int>(all).subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
       };
       const PageSelection selection{pageIndex, slice(tree.PageNumbers), slice(tree.ParentNumbers)};
-      if (WritePageObjects(State, Slot(i), Copies[i], selection, progress, Output) != 1) {
+      TransferWorkspace workspace;
+      CopyExtras extras;
+      if (keepAnnotations) extras = PlanKeptAnnotations(Slot(i), pageIndex, workspace, fieldNames, static_cast<int>(i) + 1);
+      if (WritePageObjects(State, Slot(i), Copies[i], selection, progress, Output, &workspace,
+                           keepAnnotations ? &extras : nullptr, &formRoots[i]) != 1) {
         if (State.Cancelled()) return 0;
         Job.JobResultIndex = static_cast<int>(i);
         return Fail(kPageCopyFailed);
@@ -398,6 +406,7 @@ struct Writer {
     }
     const MergeOutlineOptions options = MakeMergeOutlineOptions(State.Job, State.Settings);
     AppendViewerEntries(Output.Text, State.Job, State.Settings.DispScale, MergeHasOutlineEntries(options, files));
+    if (const std::string form = AcroFormEntry(formRoots); !form.empty()) AppendCatalogEntry(Output.Text, form);
     AppendOutlinesAfterCatalog(Output, [&](std::string& text, std::vector<uint32_t>& offsets, int first) {
       return AppendMergeOutlines(text, offsets, first, options, files, tree.PageNumbers);
     });

@@ -46,8 +46,8 @@ void Append(Collection& collection, ReferenceChain& chain, const ReferenceRecord
 class Walk {
  public:
   Walk(EngineState& state, const DocumentSlot& slot, const std::vector<int>& renumber, Collection& collection,
-       std::vector<char>& visited)
-      : State(state), Slot(slot), Renumber(renumber), Out(collection), Visited(visited) {}
+       std::vector<char>& visited, const ExtraTexts& extra)
+      : State(state), Slot(slot), Renumber(renumber), Out(collection), Visited(visited), Extra(extra) {}
   ~Walk() {
     for (uint32_t index : Touched) Visited[index] = 0;
   }
@@ -92,9 +92,22 @@ class Walk {
                            : Out.Objects[frame.Object].References;
   }
 
+  long IndexOf(int number) const {
+    const long index = XrefIndexOf(Slot.Xref, number);
+    if (index >= 0 || Extra.AddedIndex == nullptr) return index;
+    const auto added = Extra.AddedIndex->find(number);
+    return added == Extra.AddedIndex->end() ? -1 : static_cast<long>(added->second);
+  }
+
+  const std::string* TextOf(std::size_t index) const {
+    if (Extra.Texts == nullptr) return nullptr;
+    const auto found = Extra.Texts->find(static_cast<uint32_t>(index));
+    return found == Extra.Texts->end() ? nullptr : found->second;
+  }
+
   // Records the reference the frame's cursor has just passed and enters its object when it is new.
   int Record(const Frame& frame, const Byte* start, int number, bool parent) {
-    const long index = XrefIndexOf(Slot.Xref, number);
+    const long index = IndexOf(number);
     ReferenceRecord record;
     record.Start = start;
     record.End = frame.Cursor;
@@ -114,8 +127,19 @@ class Walk {
     Append(Out, ChainOf(frame), record);
     const auto i = static_cast<std::size_t>(index);
     if (Visited[i] != 0 || Renumber[i] >= 0) return 1;
+    if (Extra.IsPage != nullptr && i < Extra.IsPage->size() && (*Extra.IsPage)[i] != 0) return 1;
     Visited[i] = 1;
     Touched.push_back(static_cast<uint32_t>(i));
+    if (const std::string* text = TextOf(i)) {
+      const Byte* body = reinterpret_cast<const Byte*>(text->data());
+      CollectedObject object;
+      object.Index = record.Target;
+      object.Body = body;
+      Out.Objects.push_back(object);
+      Stack.push_back(Frame{-1, Out.Objects.size() - 1, body, body + text->size(), StreamContext{}});
+      return 1;
+    }
+    if (i >= Slot.Xref.size()) return 1;
     const XrefEntry& entry = Slot.Xref[i];
     // A free entry, or an in-use entry at offset 0, names no object: references to it become null.
     if (entry.Type == 'f' || entry.Offset == 0) return 1;
@@ -138,6 +162,7 @@ class Walk {
   const std::vector<int>& Renumber;
   Collection& Out;
   std::vector<char>& Visited;
+  const ExtraTexts& Extra;
   std::vector<uint32_t> Touched;  // the entries of Visited to clear again
   std::vector<Frame> Stack;
 };
@@ -146,15 +171,15 @@ class Walk {
 
 long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
                     std::span<const int> pageIndex, const std::vector<int>& renumber, const WalkProgress& progress,
-                    Collection& collection, std::vector<char>& visited) {
+                    Collection& collection, std::vector<char>& visited, const ExtraTexts& extra) {
   collection = Collection{};
-  collection.Pages.resize(pageIndex.size());
+  collection.Pages.resize(pageIndex.size() + extra.Roots.size());
   // A page commonly refers to its contents, its parent and a few resources: room for that much
   // saves the copies of growing the tables page by page.
   collection.Records.reserve(4 * pageIndex.size());
   collection.Objects.reserve(2 * pageIndex.size());
-  if (visited.size() != slot.Xref.size()) visited.assign(slot.Xref.size(), 0);
-  Walk walk(state, slot, renumber, collection, visited);
+  if (visited.size() < slot.Xref.size() + extra.AddedCount()) visited.resize(slot.Xref.size() + extra.AddedCount(), 0);
+  Walk walk(state, slot, renumber, collection, visited, extra);
   const int n = static_cast<int>(pageIndex.size());
   for (int k = 0; k < n; ++k) {
     if (state.Cancelled()) {
@@ -173,11 +198,21 @@ long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<cons
       return -1;
     }
     state.LastErrorCode = 0;
-    if (walk.FromPage(k, copy) != 1) {
+    const std::string* entries = static_cast<std::size_t>(k) < extra.PageEntries.size()
+                                     ? &extra.PageEntries[static_cast<std::size_t>(k)] : nullptr;
+    if (walk.FromPage(k, copy) != 1 || (entries != nullptr && !entries->empty() && walk.FromPage(k, *entries) != 1)) {
       if (state.LastErrorCode == 0) state.LastErrorCode = -1;
       return -1;
     }
     collection.Pages[static_cast<std::size_t>(k)].ObjectsEnd = collection.Objects.size();
+  }
+  for (std::size_t j = 0; j < extra.Roots.size(); ++j) {
+    const std::size_t at = pageIndex.size() + j;
+    if (walk.FromPage(static_cast<long>(at), extra.Roots[j]) != 1) {
+      if (state.LastErrorCode == 0) state.LastErrorCode = -1;
+      return -1;
+    }
+    collection.Pages[at].ObjectsEnd = collection.Objects.size();
   }
   if (state.Cancelled()) {
     state.LastErrorCode = 0;

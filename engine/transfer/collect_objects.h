@@ -5,6 +5,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/engine_state.h"
@@ -62,6 +63,23 @@ struct Collection {
   std::vector<CollectedPage> Pages;
 };
 
+// What a copy walks beside the page dictionary copies (kept annotations). Every text ends with
+// "endobj".
+struct ExtraTexts {
+  // Per listing, entries of its page dictionary (empty: none).
+  std::span<const std::string> PageEntries;
+  // Texts walked after the last listing; collection.Pages holds their records from the listings'
+  // count on.
+  std::span<const std::string> Roots;
+  // Objects walked and written from a text of their own, by table index. Indexes from the table's
+  // size on are added objects, known by the numbers of AddedIndex.
+  const std::unordered_map<uint32_t, const std::string*>* Texts = nullptr;
+  const std::unordered_map<int, uint32_t>* AddedIndex = nullptr;
+  // Table indexes of the document's pages: a page not numbered for the copy is never entered.
+  const std::vector<char>* IsPage = nullptr;
+  std::size_t AddedCount() const { return AddedIndex == nullptr ? 0 : AddedIndex->size(); }
+};
+
 // Called before each listing k of n is walked.
 using WalkProgress = std::function<void(int k, int n)>;
 
@@ -71,9 +89,10 @@ using WalkProgress = std::function<void(int k, int n)>;
 // listed as free or at offset 0 are absent. visited has one zero per table entry and is all zeros
 // again on return (it is the caller's so that walks of a few pages cost nothing in the size of the
 // table). Returns the number of objects collected, or -1 with LastErrorCode set (0 when cancelled).
+// renumber has an entry for every table index and added object.
 long CollectObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
                     std::span<const int> pageIndex, const std::vector<int>& renumber, const WalkProgress& progress,
-                    Collection& collection, std::vector<char>& visited);
+                    Collection& collection, std::vector<char>& visited, const ExtraTexts& extra = {});
 
 // Index of number in the table, or -1.
 long XrefIndexOf(const XrefTable& table, int number);

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <unordered_map>
 
 #include "engine/reading/scanners.h"
 #include "engine/transfer/collect_objects.h"
@@ -25,6 +27,14 @@ void TransferOutput::WriteFinishedPart() {
 }
 
 namespace {
+
+constexpr std::string_view kEndObj = "endobj\n";
+
+// Where a text of CopyExtras ends before its closing "endobj".
+const Byte* TextBodyEnd(const std::string& text) {
+  const std::size_t size = text.ends_with(kEndObj) ? text.size() - kEndObj.size() : text.size();
+  return reinterpret_cast<const Byte*>(text.data()) + size;
+}
 
 void AppendNumberReference(std::string& out, int number) {
   char text[16];
@@ -50,27 +60,32 @@ class PageWriter {
   // Copies [from, to) with the references of chain replaced; parentNumber replaces /Parent
   // values (0: the value's own target, renumbered).
   void CopyRewritten(const Byte* from, const Byte* to, ReferenceChain chain, int parentNumber) {
+    CopyRewritten(Out.Text, from, to, chain, parentNumber);
+  }
+
+  void CopyRewritten(std::string& out, const Byte* from, const Byte* to, ReferenceChain chain, int parentNumber) {
     const Byte* position = from;
     for (uint32_t r = chain.Head; r != kNoRecord; r = Found.Records[r].Next) {
       const ReferenceRecord& record = Found.Records[r];
       if (record.Start < position || record.End > to) continue;
-      Out.Text.append(reinterpret_cast<const char*>(position), record.Start - position);
+      out.append(reinterpret_cast<const char*>(position), record.Start - position);
       if (record.Parent && parentNumber > 0) {
-        AppendNumberReference(Out.Text, parentNumber);
+        AppendNumberReference(out, parentNumber);
       } else {
         const int number = record.Target == kUnlistedTarget ? -1 : Renumber[record.Target];
         if (number >= 0) {
-          AppendNumberReference(Out.Text, number);
+          AppendNumberReference(out, number);
         } else {
-          Out.Text += "null";
+          out += "null";
         }
       }
       position = record.End;
     }
-    Out.Text.append(reinterpret_cast<const char*>(position), to - position);
+    out.append(reinterpret_cast<const char*>(position), to - position);
   }
 
-  int WritePage(const std::string& copy, const CollectedPage& page, int number, int parentNumber) {
+  int WritePage(const std::string& copy, const std::string* entries, const CollectedPage& page, int number,
+               int parentNumber) {
     const std::size_t mark = Out.Position();
     const Byte* text = reinterpret_cast<const Byte*>(copy.data());
     const Byte* end = text + copy.size();
@@ -82,6 +97,11 @@ class PageWriter {
     Out.Text += std::to_string(number);
     Out.Text += " 0 obj\n";
     CopyRewritten(text, close, page.References, parentNumber);
+    if (entries != nullptr && !entries->empty()) {
+      if (Out.Text.empty() || !IsWhitespace(static_cast<Byte>(Out.Text.back()))) Out.Text += '\n';
+      const Byte* from = reinterpret_cast<const Byte*>(entries->data());
+      CopyRewritten(from, TextBodyEnd(*entries), page.References, parentNumber);
+    }
     if (!page.HasParent) {
       // A page without /Parent would not belong to the output's page tree.
       if (Out.Text.empty() || !IsWhitespace(static_cast<Byte>(Out.Text.back()))) Out.Text += '\n';
@@ -146,17 +166,66 @@ class RenumberReset {
   std::vector<uint32_t> Set;
 };
 
+// The table indexes of the document's pages (those with a number of their own).
+void MarkPages(const DocumentSlot& slot, std::vector<char>& isPage) {
+  if (isPage.size() == slot.Xref.size()) return;
+  isPage.assign(slot.Xref.size(), 0);
+  for (const PageEntry& page : slot.PageList) {
+    if (page.DirectOffset >= 0) continue;
+    if (const long index = XrefIndexOf(slot.Xref, page.Number); index >= 0) isPage[static_cast<std::size_t>(index)] = 1;
+  }
+}
+
+// The lookup tables of extras: every added number gets an index after the document's table.
+struct ExtrasIndex {
+  std::unordered_map<uint32_t, const std::string*> Texts;
+  std::unordered_map<int, uint32_t> Added;
+  std::vector<std::pair<uint32_t, int>> Aliases;  // index, listing
+
+  ExtrasIndex(const DocumentSlot& slot, const CopyExtras& extras) {
+    auto next = static_cast<uint32_t>(slot.Xref.size());
+    for (const auto& [number, text] : extras.Objects) {
+      long index = XrefIndexOf(slot.Xref, number);
+      if (index < 0) {
+        index = next++;
+        Added.emplace(number, static_cast<uint32_t>(index));
+      }
+      Texts.emplace(static_cast<uint32_t>(index), &text);
+    }
+    for (const auto& [number, listing] : extras.PageAliases) {
+      Added.emplace(number, next);
+      Aliases.emplace_back(next++, listing);
+    }
+  }
+};
+
 int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
              const PageSelection& selection, const TransferProgress& progress, TransferOutput& output,
-             TransferWorkspace& workspace) {
+             TransferWorkspace& workspace, const CopyExtras* extras, std::vector<std::string>* rewrittenRoots) {
   state.LastErrorCode = 0;
   const int n = static_cast<int>(selection.PageIndex.size());
 
   // The selected pages keep the numbers the writer gave them; a page listed twice is known by
   // the number of its first listing.
   std::vector<int>& renumber = workspace.Renumber;
-  if (renumber.size() != slot.Xref.size()) renumber.assign(slot.Xref.size(), -1);
+  std::optional<ExtrasIndex> index;
+  ExtraTexts extra;
+  if (extras != nullptr) {
+    index.emplace(slot, *extras);
+    MarkPages(slot, workspace.IsPage);
+    extra = {extras->PageEntries, extras->Roots, &index->Texts, &index->Added, &workspace.IsPage};
+  }
+  if (renumber.size() < slot.Xref.size() + extra.AddedCount()) renumber.resize(slot.Xref.size() + extra.AddedCount(), -1);
   RenumberReset reset(renumber);
+  if (index) {
+    for (const auto& [at, listing] : index->Aliases) {
+      if (listing < 0 || listing >= n) {
+        state.LastErrorCode = -215;
+        return 0;
+      }
+      reset.Assign(at, selection.PageNumber[static_cast<std::size_t>(listing)]);
+    }
+  }
   for (int k = 0; k < n; ++k) {
     const int page = selection.PageIndex[static_cast<std::size_t>(k)];
     if (page < 0 || static_cast<std::size_t>(page) >= slot.PageList.size()) {
@@ -183,7 +252,7 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
                          progress.Base + static_cast<int>((int64_t{progress.Span} * k * 75 / 90) / count));
   };
   if (CollectObjects(state, slot, copies, selection.PageIndex, renumber, walkProgress, collection,
-                     workspace.Visited) < 0) {
+                     workspace.Visited, extra) < 0) {
     state.LastErrorCode = -216;
     return 0;
   }
@@ -201,7 +270,10 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
     const auto listing = static_cast<std::size_t>(k);
     const CollectedPage& page = collection.Pages[listing];
     const std::string& copy = copies[static_cast<std::size_t>(selection.PageIndex[listing])];
-    if (writer.WritePage(copy, page, selection.PageNumber[listing], selection.ParentNumber[listing]) != 1) return 0;
+    const std::string* entries = listing < extra.PageEntries.size() ? &extra.PageEntries[listing] : nullptr;
+    if (writer.WritePage(copy, entries, page, selection.PageNumber[listing], selection.ParentNumber[listing]) != 1) {
+      return 0;
+    }
     for (; firstObject < page.ObjectsEnd; ++firstObject) {
       if (state.Cancelled()) return 0;
       if (writer.WriteObject(collection.Objects[firstObject]) != 1) return 0;
@@ -209,6 +281,19 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
     output.WriteFinishedPart();
     output.NextObjectNumber = next;
   }
+  for (; firstObject < collection.Objects.size(); ++firstObject) {
+    if (state.Cancelled()) return 0;
+    if (writer.WriteObject(collection.Objects[firstObject]) != 1) return 0;
+  }
+  if (rewrittenRoots != nullptr) {
+    rewrittenRoots->clear();
+    for (std::size_t j = 0; j < extra.Roots.size(); ++j) {
+      const std::string& root = extra.Roots[j];
+      writer.CopyRewritten(rewrittenRoots->emplace_back(), reinterpret_cast<const Byte*>(root.data()), TextBodyEnd(root),
+                           collection.Pages[static_cast<std::size_t>(n) + j].References, 0);
+    }
+  }
+  output.WriteFinishedPart();
   output.NextObjectNumber = next;
   return state.Cancelled() ? 0 : 1;
 }
@@ -217,10 +302,11 @@ int WriteAll(EngineState& state, const DocumentSlot& slot, std::span<const std::
 
 int WritePageObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
                      const PageSelection& selection, const TransferProgress& progress, TransferOutput& output,
-                     TransferWorkspace* workspace) {
+                     TransferWorkspace* workspace, const CopyExtras* extras, std::vector<std::string>* rewrittenRoots) {
   try {
     TransferWorkspace local;
-    return WriteAll(state, slot, copies, selection, progress, output, workspace != nullptr ? *workspace : local);
+    return WriteAll(state, slot, copies, selection, progress, output, workspace != nullptr ? *workspace : local,
+                    extras, rewrittenRoots);
   } catch (const std::bad_alloc&) {
     state.LastErrorCode = -228;
     return 0;

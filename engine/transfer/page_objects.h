@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/engine_state.h"
@@ -56,6 +58,25 @@ struct TransferProgress {
 struct TransferWorkspace {
   std::vector<int> Renumber;  // -1
   std::vector<char> Visited;  // 0
+  std::vector<char> IsPage;   // by table index, made when a copy with extras first needs it
+  // For kept annotations, read once: the named destinations (name bytes -> destination value) and
+  // the page index of each page object number.
+  bool AnnotationTablesRead = false;
+  std::unordered_map<std::string, std::string> NamedDestinations;
+  std::unordered_map<int, int> PageOfNumber;
+};
+
+// What a copy writes beyond the pages' own objects (kept annotations). Texts end with "endobj\n".
+struct CopyExtras {
+  // Per listing, entries added to its page dictionary (empty: none).
+  std::vector<std::string> PageEntries;
+  // Object texts by number: a number of the document writes that text in place of its object, a
+  // number above the document's highest adds an object.
+  std::map<int, std::string> Objects;
+  // Numbers above the document's highest that stand for the page of a listing (number -> listing).
+  std::map<int, int> PageAliases;
+  // Texts whose references are collected like a page's; they come back rewritten (rewrittenRoots).
+  std::vector<std::string> Roots;
 };
 
 // Collects and numbers what the selected pages reach (the pages keep their numbers, every other
@@ -63,10 +84,12 @@ struct TransferWorkspace {
 // object and the objects first reached from it, with every reference rewritten: to the new
 // number, to "null" for an absent object, and for /Parent to the listing's /Pages node (in a
 // page) or to the new number of its target or "null" (in any other object). copies holds the
-// page dictionary copies indexed by page index. Returns 1, or 0 on failure (LastErrorCode) or
-// cancel.
+// page dictionary copies indexed by page index. With extras, the document's pages that are not
+// selected are never entered (references to them become null), and the objects the roots reach are
+// written after the last page. Returns 1, or 0 on failure (LastErrorCode) or cancel.
 int WritePageObjects(EngineState& state, const DocumentSlot& slot, std::span<const std::string> copies,
                      const PageSelection& selection, const TransferProgress& progress, TransferOutput& output,
-                     TransferWorkspace* workspace = nullptr);
+                     TransferWorkspace* workspace = nullptr, const CopyExtras* extras = nullptr,
+                     std::vector<std::string>* rewrittenRoots = nullptr);
 
 }  // namespace folvex

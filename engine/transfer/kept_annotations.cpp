@@ -1,0 +1,477 @@
+#include "engine/transfer/kept_annotations.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/reading/pdf_strings.h"
+#include "engine/transfer/pdf_values.h"
+
+namespace folvex {
+
+namespace {
+
+constexpr std::string_view kEndObj = "\nendobj\n";
+constexpr int kMaxDepth = 32;
+
+bool IsDictionary(std::string_view value) { return value.starts_with("<<"); }
+
+// A name value's bytes without the slash; names of the form /A#20B are rare in destinations and
+// taken as written.
+std::optional<std::string> NameBytes(std::string_view value) {
+  if (!value.starts_with("/")) return std::nullopt;
+  return std::string(value.substr(1));
+}
+
+// Reads the named destinations of the catalog's /Names /Dests tree and then its /Dests
+// dictionary (a name in both keeps the tree's destination).
+class DestinationReader {
+ public:
+  DestinationReader(const DocumentSlot& slot, std::unordered_map<std::string, std::string>& targets)
+      : Slot(slot), Targets(targets) {}
+
+  void Read() {
+    std::vector<DictEntry> catalog, names, dests;
+    if (!ReadDictionary(ObjectValue(Slot, Slot.CatalogNumber), catalog)) return;
+    if (ReadDictionary(Resolved(Slot, ValueOf(catalog, "/Names")), names)) {
+      ReadTreeNode(Resolved(Slot, ValueOf(names, "/Dests")), 0);
+    }
+    if (ReadDictionary(Resolved(Slot, ValueOf(catalog, "/Dests")), dests)) {
+      for (const DictEntry& entry : dests) Targets.emplace(std::string(entry.Key.substr(1)), Resolved(Slot, entry.Value));
+    }
+  }
+
+ private:
+  void ReadTreeNode(std::string_view node, int depth) {
+    std::vector<DictEntry> entries;
+    if (depth > kMaxDepth || !ReadDictionary(node, entries)) return;
+    std::vector<std::string_view> items;
+    if (ReadArray(Resolved(Slot, ValueOf(entries, "/Names")), items)) {
+      for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
+        if (std::optional<std::string> key = StringBytes(items[i])) Targets.emplace(*key, Resolved(Slot, items[i + 1]));
+      }
+    }
+    if (!ReadArray(Resolved(Slot, ValueOf(entries, "/Kids")), items)) return;
+    for (std::string_view kid : items) {
+      const std::optional<int> number = ReferenceNumber(kid);
+      if (number && Seen.insert(*number).second) ReadTreeNode(ObjectValue(Slot, *number), depth + 1);
+    }
+  }
+
+  const DocumentSlot& Slot;
+  std::unordered_map<std::string, std::string>& Targets;
+  std::unordered_set<int> Seen;
+};
+
+// A destination found through /Dest or a GoTo action.
+struct Target {
+  enum Kind { None, Page, Broken } What = None;
+  int PageIndex = -1;
+  std::vector<std::string_view> Items;  // the explicit destination's items
+  std::vector<DictEntry> Action;        // the GoTo action's entries, when it came from /A
+};
+
+// An annotation of a listing before its text is made.
+struct Planned {
+  int Key = 0;                  // its number in the copy: the source number or an added one
+  std::optional<int> Source;    // its number in the document
+  std::vector<DictEntry> Entries;
+  bool Widget = false;
+  Target Link;
+};
+
+// A text's changes: key -> new value (nullopt: left out).
+using Changes = std::map<std::string, std::optional<std::string>, std::less<>>;
+
+std::string DictionaryText(const std::vector<DictEntry>& entries, const Changes& changes) {
+  std::string text = "<<";
+  for (const DictEntry& entry : entries) {
+    const auto change = changes.find(entry.Key);
+    if (change != changes.end() && !change->second) continue;
+    text += ' ';
+    text += entry.Key;
+    text += ' ';
+    text += change != changes.end() ? std::string_view(*change->second) : entry.Value;
+  }
+  text += " >>";
+  return text;
+}
+
+// name with suffix added, in the name's own encoding (UTF-16BE when it starts with its mark).
+std::string SuffixedName(const std::string& name, const std::string& suffix) {
+  std::string bytes = name;
+  const bool utf16 = name.size() >= 2 && static_cast<unsigned char>(name[0]) == 0xFE &&
+                     static_cast<unsigned char>(name[1]) == 0xFF;
+  for (char c : suffix) {
+    if (utf16) bytes += '\0';
+    bytes += c;
+  }
+  return bytes;
+}
+
+std::string LiteralText(const std::string& bytes) {
+  std::string text;
+  AppendLiteralString(text, std::span(reinterpret_cast<const Byte*>(bytes.data()), bytes.size()));
+  return text;
+}
+
+class Planner {
+ public:
+  Planner(const DocumentSlot& slot, std::span<const int> pageIndex, TransferWorkspace& workspace, FieldNames& names,
+          int inputOrdinal)
+      : Slot(slot), PageIndex(pageIndex), Work(workspace), Names(names), Ordinal(inputOrdinal) {}
+
+  CopyExtras Plan() {
+    ReadTables();
+    const long long highest = Slot.Xref.empty() ? 0 : Slot.Xref.back().Number;
+    if (highest >= INT_MAX / 2) return {};
+    NextNumber = static_cast<int>(highest) + 1;
+    for (std::size_t k = 0; k < PageIndex.size(); ++k) {
+      const int page = PageIndex[k];
+      if (!FirstListing.contains(page)) FirstListing.emplace(page, static_cast<int>(k));
+    }
+    Out.PageEntries.resize(PageIndex.size());
+    for (std::size_t k = 0; k < PageIndex.size(); ++k) PlanListing(static_cast<int>(k));
+    PlanFields();
+    for (auto& [key, edit] : Edits) Out.Objects[key] = DictionaryText(edit.Entries, edit.Changed) + std::string(kEndObj);
+    return std::move(Out);
+  }
+
+ private:
+  struct Edit {
+    std::vector<DictEntry> Entries;
+    Changes Changed;
+  };
+
+  void ReadTables() {
+    if (Work.AnnotationTablesRead) return;
+    Work.AnnotationTablesRead = true;
+    for (std::size_t i = 0; i < Slot.PageList.size(); ++i) {
+      if (Slot.PageList[i].DirectOffset < 0) Work.PageOfNumber.emplace(Slot.PageList[i].Number, static_cast<int>(i));
+    }
+    DestinationReader(Slot, Work.NamedDestinations).Read();
+  }
+
+  bool HasNumber(int page) const {
+    return page >= 0 && static_cast<std::size_t>(page) < Slot.PageList.size() &&
+           Slot.PageList[static_cast<std::size_t>(page)].DirectOffset < 0;
+  }
+
+  std::string_view PageDictionary(int page) const {
+    const PageEntry& entry = Slot.PageList[static_cast<std::size_t>(page)];
+    if (entry.DirectOffset < 0) return ObjectValue(Slot, entry.Number);
+    const auto at = static_cast<std::size_t>(entry.DirectOffset);
+    if (at >= Slot.Image.Size()) return {};
+    return {reinterpret_cast<const char*>(Slot.Image.Begin()) + at, Slot.Image.Size() - at};
+  }
+
+  // The page an explicit, named or dictionary destination leads to.
+  Target Destination(std::string_view value, int depth) const {
+    value = Resolved(Slot, value);
+    Target target;
+    target.What = Target::Broken;
+    if (depth > 4 || value.empty()) return target;
+    if (IsDictionary(value)) {
+      std::vector<DictEntry> entries;
+      return ReadDictionary(value, entries) ? Destination(ValueOf(entries, "/D"), depth + 1) : target;
+    }
+    if (value.starts_with("[")) {
+      if (!ReadArray(value, target.Items) || target.Items.empty()) return target;
+      const std::string_view first = target.Items.front();
+      if (const std::optional<int> number = ReferenceNumber(first)) {
+        const auto found = Work.PageOfNumber.find(*number);
+        if (found != Work.PageOfNumber.end()) target.PageIndex = found->second;
+      } else {
+        int index = -1;
+        const auto [end, error] = std::from_chars(first.data(), first.data() + first.size(), index);
+        if (error == std::errc{} && end == first.data() + first.size() && index >= 0 &&
+            static_cast<std::size_t>(index) < Slot.PageList.size()) {
+          target.PageIndex = index;
+        }
+      }
+      if (target.PageIndex >= 0) target.What = Target::Page;
+      return target;
+    }
+    std::optional<std::string> name = value.starts_with("/") ? NameBytes(value) : StringBytes(value);
+    if (!name) return target;
+    const auto found = Work.NamedDestinations.find(*name);
+    return found == Work.NamedDestinations.end() ? target : Destination(found->second, depth + 1);
+  }
+
+  // Where an annotation's /Dest or /A GoTo leads; None for any other action or none.
+  Target LinkTarget(const std::vector<DictEntry>& entries) const {
+    if (const std::string_view dest = ValueOf(entries, "/Dest"); !dest.empty()) return Destination(dest, 0);
+    std::vector<DictEntry> action;
+    if (!ReadDictionary(Resolved(Slot, ValueOf(entries, "/A")), action) || ValueOf(action, "/S") != "/GoTo") return {};
+    Target target = Destination(ValueOf(action, "/D"), 0);
+    target.Action = std::move(action);
+    return target;
+  }
+
+  // The destination rewritten to the page's object, which the copy renumbers to its first listing.
+  std::string DestinationText(const Target& target) const {
+    std::string text = "[" + ReferenceText(Slot.PageList[static_cast<std::size_t>(target.PageIndex)].Number);
+    for (std::size_t i = 1; i < target.Items.size(); ++i) {
+      text += ' ';
+      text += target.Items[i];
+    }
+    return text + "]";
+  }
+
+  bool Copied(const Target& target) const {
+    return target.What == Target::Page && FirstListing.contains(target.PageIndex) && HasNumber(target.PageIndex);
+  }
+
+  void PlanListing(int listing) {
+    const int page = PageIndex[static_cast<std::size_t>(listing)];
+    const bool first = FirstListing.at(page) == listing;
+    std::vector<DictEntry> pageEntries;
+    std::vector<std::string_view> annots;
+    if (!ReadDictionary(PageDictionary(page), pageEntries) ||
+        !ReadArray(Resolved(Slot, ValueOf(pageEntries, "/Annots")), annots)) {
+      return;
+    }
+    std::vector<Planned> kept;
+    std::unordered_map<int, int> copyOf;  // source number -> key on this listing
+    for (std::string_view item : annots) {
+      Planned annotation;
+      annotation.Source = ReferenceNumber(item);
+      if (!ReadDictionary(Resolved(Slot, item), annotation.Entries)) continue;
+      const std::string_view subtype = ValueOf(annotation.Entries, "/Subtype");
+      annotation.Widget = subtype == "/Widget";
+      if (annotation.Widget && !first) continue;
+      annotation.Link = LinkTarget(annotation.Entries);
+      if (subtype == "/Link" && annotation.Link.What != Target::None && !Copied(annotation.Link)) continue;
+      const bool own = first && annotation.Source && TakenSources.insert(*annotation.Source).second;
+      annotation.Key = own ? *annotation.Source : NextNumber++;
+      if (annotation.Source) copyOf.emplace(*annotation.Source, annotation.Key);
+      kept.push_back(std::move(annotation));
+    }
+    if (kept.empty()) return;
+
+    std::string pageReference;
+    if (HasNumber(page)) {
+      const int alias = first ? Slot.PageList[static_cast<std::size_t>(page)].Number : NextNumber++;
+      if (!first) Out.PageAliases.emplace(alias, listing);
+      pageReference = ReferenceText(alias);
+    }
+    std::string& annotsEntry = Out.PageEntries[static_cast<std::size_t>(listing)];
+    annotsEntry = "/Annots [";
+    for (Planned& annotation : kept) {
+      Edit edit{std::move(annotation.Entries), {}};
+      Changes& changed = edit.Changed;
+      changed["/P"] = pageReference.empty() ? std::nullopt : std::optional(pageReference);
+      for (std::string_view key : {"/Popup", "/IRT", "/Parent"}) {
+        if (key == "/Parent" && annotation.Widget) continue;
+        const std::optional<int> to = ReferenceNumber(ValueOf(edit.Entries, key));
+        const auto copy = to ? copyOf.find(*to) : copyOf.end();
+        changed[std::string(key)] = copy == copyOf.end() ? std::nullopt : std::optional(ReferenceText(copy->second));
+      }
+      RewriteLink(annotation.Link, changed);
+      if (annotsEntry.size() > 9) annotsEntry += ' ';
+      annotsEntry += ReferenceText(annotation.Key);
+      const auto at = Edits.insert_or_assign(annotation.Key, std::move(edit)).first;
+      if (annotation.Widget && annotation.Source && annotation.Key == *annotation.Source) {
+        AddWidget(annotation.Key, at->second.Entries);
+      }
+    }
+    annotsEntry += "]";
+    annotsEntry += kEndObj;
+  }
+
+  void RewriteLink(const Target& link, Changes& changed) const {
+    if (link.What == Target::None) return;
+    const std::string key = link.Action.empty() ? "/Dest" : "/A";
+    if (!Copied(link)) {
+      changed[key] = std::nullopt;
+      return;
+    }
+    if (link.Action.empty()) {
+      changed[key] = DestinationText(link);
+      return;
+    }
+    // The action's chain (/Next) could lead anywhere: the kept GoTo stands alone.
+    changed[key] = DictionaryText(link.Action, Changes{{"/D", DestinationText(link)}, {"/Next", std::nullopt}});
+  }
+
+  // Enters the widget's field and its ancestors, each keeping the child it was reached from. A
+  // field whose /Parent is not a field dictionary is taken as a root.
+  void AddWidget(int widget, const std::vector<DictEntry>& entries) {
+    int child = widget;
+    std::vector<DictEntry> childEntries = entries;
+    std::unordered_set<int> chain{widget};
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+      const std::optional<int> parent = ReferenceNumber(ValueOf(childEntries, "/Parent"));
+      std::vector<DictEntry> parentEntries;
+      if (!parent || !chain.insert(*parent).second || !ReadDictionary(ObjectValue(Slot, *parent), parentEntries)) {
+        break;
+      }
+      const bool known = FieldKids.contains(*parent);
+      std::vector<int>& kids = FieldKids[*parent];
+      if (KidsEntered.insert({*parent, child}).second) kids.push_back(child);
+      if (known) return;
+      child = *parent;
+      childEntries = std::move(parentEntries);
+    }
+    if (RootsEntered.insert(child).second) RootFields.push_back(child);
+  }
+
+  void PlanFields() {
+    for (const auto& [field, kids] : FieldKids) {
+      Edit& edit = Edits[field];
+      if (edit.Entries.empty()) ReadDictionary(ObjectValue(Slot, field), edit.Entries);
+      std::vector<std::string_view> listed;
+      ReadArray(Resolved(Slot, ValueOf(edit.Entries, "/Kids")), listed);
+      // The kids in the field's own order, then any the field does not list.
+      std::vector<int> order;
+      std::unordered_set<int> placed;
+      for (std::string_view kid : listed) {
+        const std::optional<int> number = ReferenceNumber(kid);
+        if (number && KidsEntered.contains({field, *number}) && placed.insert(*number).second) order.push_back(*number);
+      }
+      for (int kid : kids) {
+        if (placed.insert(kid).second) order.push_back(kid);
+      }
+      std::string text = "[";
+      for (int kid : order) text += (text.size() > 1 ? " " : "") + ReferenceText(kid);
+      edit.Changed["/Kids"] = text + "]";
+    }
+    if (RootFields.empty()) return;
+    std::string fields = "[";
+    std::map<int, std::string> rootNames;
+    FieldNames own;
+    for (int root : RootFields) {
+      fields += (fields.size() > 1 ? " " : "") + ReferenceText(root);
+      Edit& edit = Edits[root];
+      if (edit.Entries.empty()) ReadDictionary(ObjectValue(Slot, root), edit.Entries);
+      if (!ValueOf(edit.Entries, "/Parent").empty()) edit.Changed["/Parent"] = std::nullopt;
+      if (std::optional<std::string> name = StringBytes(ValueOf(edit.Entries, "/T"))) {
+        own.insert(*name);
+        rootNames.emplace(root, std::move(*name));
+      }
+    }
+    // A name an earlier file's root field has takes "_k", then "_k_2", "_k_3" ... until it is free
+    // in both files.
+    for (const auto& [root, name] : rootNames) {
+      if (Ordinal < 2 || !Names.contains(name)) continue;
+      std::string renamed = SuffixedName(name, "_" + std::to_string(Ordinal));
+      for (int more = 2; Names.contains(renamed) || own.contains(renamed); ++more) {
+        renamed = SuffixedName(name, "_" + std::to_string(Ordinal) + "_" + std::to_string(more));
+      }
+      own.insert(renamed);
+      Edits[root].Changed["/T"] = LiteralText(renamed);
+    }
+    Names.insert(own.begin(), own.end());
+    Out.Roots.push_back(fields + "]" + std::string(kEndObj));
+    Out.Roots.push_back(FormEntries() + std::string(kEndObj));
+  }
+
+  // The form's entries besides its fields, with the resource dictionary and its subdictionaries
+  // written out so that forms of several files can be joined name by name.
+  std::string FormEntries() const {
+    std::vector<DictEntry> catalog, form;
+    if (!ReadDictionary(ObjectValue(Slot, Slot.CatalogNumber), catalog) ||
+        !ReadDictionary(Resolved(Slot, ValueOf(catalog, "/AcroForm")), form)) {
+      return "<< >>";
+    }
+    std::string text = "<<";
+    std::vector<DictEntry> resources;
+    if (ReadDictionary(Resolved(Slot, ValueOf(form, "/DR")), resources)) {
+      std::vector<DictEntry> inlined = resources;
+      for (DictEntry& entry : inlined) entry.Value = Resolved(Slot, entry.Value);
+      text += " /DR " + DictionaryText(inlined, {});
+    }
+    for (std::string_view key : {"/DA", "/NeedAppearances", "/SigFlags"}) {
+      const std::string_view value = Resolved(Slot, ValueOf(form, key));
+      if (!value.empty()) text += " " + std::string(key) + " " + std::string(value);
+    }
+    return text + " >>";
+  }
+
+  const DocumentSlot& Slot;
+  std::span<const int> PageIndex;
+  TransferWorkspace& Work;
+  FieldNames& Names;
+  int Ordinal;
+  int NextNumber = 1;
+  CopyExtras Out;
+  std::unordered_map<int, int> FirstListing;  // page index -> its first listing
+  std::unordered_set<int> TakenSources;        // annotations already written under their own number
+  std::map<int, Edit> Edits;
+  std::map<int, std::vector<int>> FieldKids;   // field -> its copied kids
+  std::set<std::pair<int, int>> KidsEntered;   // field, kid
+  std::vector<int> RootFields;
+  std::unordered_set<int> RootsEntered;
+};
+
+// Joins resource dictionaries name by name: the first document's value of a name wins.
+void JoinResources(std::string_view dictionary, std::vector<std::pair<std::string, std::vector<DictEntry>>>& joined) {
+  std::vector<DictEntry> entries;
+  if (!ReadDictionary(dictionary, entries)) return;
+  for (const DictEntry& entry : entries) {
+    auto group = std::ranges::find_if(joined, [&](const auto& g) { return g.first == entry.Key; });
+    std::vector<DictEntry> names;
+    if (!IsDictionary(entry.Value) || !ReadDictionary(entry.Value, names)) {
+      if (group == joined.end()) joined.push_back({std::string(entry.Key), {{"", entry.Value}}});
+      continue;
+    }
+    if (group == joined.end()) group = joined.insert(joined.end(), {std::string(entry.Key), {}});
+    for (const DictEntry& name : names) {
+      if (std::ranges::none_of(group->second, [&](const DictEntry& e) { return e.Key == name.Key; })) {
+        group->second.push_back(name);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+CopyExtras PlanKeptAnnotations(const DocumentSlot& slot, std::span<const int> pageIndex, TransferWorkspace& workspace,
+                               FieldNames& names, int inputOrdinal) {
+  return Planner(slot, pageIndex, workspace, names, inputOrdinal).Plan();
+}
+
+std::string AcroFormEntry(std::span<const std::vector<std::string>> rewrittenRoots) {
+  std::string fields, dataDefault;
+  bool needAppearances = false;
+  long long sigFlags = 0;
+  std::vector<std::pair<std::string, std::vector<DictEntry>>> resources;
+  for (const std::vector<std::string>& roots : rewrittenRoots) {
+    std::vector<std::string_view> items;
+    std::vector<DictEntry> form;
+    if (roots.size() < 2 || !ReadArray(roots[0], items) || !ReadDictionary(roots[1], form)) continue;
+    for (std::string_view item : items) fields += (fields.empty() ? "" : " ") + std::string(item);
+    JoinResources(ValueOf(form, "/DR"), resources);
+    if (dataDefault.empty()) dataDefault = ValueOf(form, "/DA");
+    needAppearances = needAppearances || ValueOf(form, "/NeedAppearances") == "true";
+    const std::string_view flags = ValueOf(form, "/SigFlags");
+    long long value = 0;
+    if (std::from_chars(flags.data(), flags.data() + flags.size(), value).ec == std::errc{}) sigFlags |= value;
+  }
+  if (fields.empty()) return {};
+  std::string text = "/AcroForm << /Fields [" + fields + "]";
+  if (!resources.empty()) {
+    text += " /DR <<";
+    for (const auto& [key, names] : resources) {
+      text += " " + key + " ";
+      if (names.size() == 1 && names[0].Key.empty()) {
+        text += names[0].Value;
+        continue;
+      }
+      text += "<<";
+      for (const DictEntry& name : names) text += " " + std::string(name.Key) + " " + std::string(name.Value);
+      text += " >>";
+    }
+    text += " >>";
+  }
+  if (!dataDefault.empty()) text += " /DA " + dataDefault;
+  if (needAppearances) text += " /NeedAppearances true";
+  if (sigFlags != 0) text += " /SigFlags " + std::to_string(sigFlags);
+  return text + " >>";
+}
+
+}  // namespace folvex
