@@ -231,6 +231,7 @@ AppSettings ParseSettingsText(std::string_view bytes, LegacyTextDecoder decode) 
   ReadColours(text, output);
   output.ODown = OnOffValue(text, "ODown", false);
   output.OOpen = OnOffValue(text, "OOpen", false);
+  output.KeepAnnots = OnOffValue(text, "KeepAnnots", false);
 
   settings.Tomlet = TextValue(text, "Tomlet");
 
@@ -275,6 +276,7 @@ std::string SettingsText(const AppSettings& settings, bool splitterAvailable) {
   AppendLine(out, "OColor", colours);
   AppendOnOff(out, "ODown", output.ODown != 0);
   AppendOnOff(out, "OOpen", output.OOpen != 0);
+  AppendOnOff(out, "KeepAnnots", output.KeepAnnots != 0);
 
   out += "[Tomlet]\n";
   AppendLine(out, "Tomlet", splitterAvailable ? std::string_view(settings.Tomlet) : std::string_view());

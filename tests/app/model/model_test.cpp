@@ -134,7 +134,7 @@ const std::string kDefaults =
     "[Processing]\nOrgFileDelete=On\nNewFileRecord=On\nNewFileOpen=Off\nFileBackUp=Off\nPageDisp=Off\n"
     "[File Setting]\nDispScale=N\nPageLayout=0\nDirection=0\nOutlineKeepE=0\nPageModeE=0\nOutlineKeepM=0\n"
     "PageModeM=0\nOutlineKeepS=0\nPageModeS=0\nFileToOutline=Off\nOItalic=Off\nOBold=Off\nOColor=0" + kColours16 +
-    "\nODown=Off\nOOpen=Off\n[Tomlet]\nTomlet=\n"
+    "\nODown=Off\nOOpen=Off\nKeepAnnots=Off\n[Tomlet]\nTomlet=\n"
     "[Security Setting]\nbPrint=0\nbModify=0\nbCopy=0\nbAdAnnot=0\nbSecFolder=0\n";
 
 // The lines of a written text that are not the defaults' in their place, joined by '|'.
@@ -158,10 +158,10 @@ TEST(SettingsFile, EveryKeyIsReadFromItsFirstLineAnywhereAndWrittenInItsPlace) {
       {"Columns=1 2 3 4"}, {"OrgFileDelete=Off"}, {"NewFileRecord=Off"}, {"NewFileOpen=On"}, {"FileBackUp=On"}, {"PageDisp=On"},
       {"DispScale=150F"}, {"DispScale=1234567890123456789F", "DispScale=123456789012345"}, {"PageLayout=5"}, {"Direction=1"},
       {"OutlineKeepE=2"}, {"PageModeE=6"}, {"OutlineKeepM=1"}, {"PageModeM=3"}, {"OutlineKeepS=1"}, {"PageModeS=2"},
-      {"FileToOutline=On"}, {"OItalic=On"}, {"OBold=On"}, {"ODown=On"}, {"OOpen=On"}, {"Tomlet=C:\\T\\Tomlet.exe"},
+      {"FileToOutline=On"}, {"OItalic=On"}, {"OBold=On"}, {"ODown=On"}, {"OOpen=On"}, {"KeepAnnots=On"}, {"Tomlet=C:\\T\\Tomlet.exe"},
       {"bPrint=1"}, {"bModify=1"}, {"bCopy=1"}, {"bAdAnnot=1"}, {"bSecFolder=1"},
       // Only "On" and "1" switch on; numbers read as the C runtime's atoi does, saturated.
-      {"OBold=on", "OBold=Off"}, {"OBold=On ", "OBold=Off"}, {"bCopy=01", "bCopy=0"}, {"bCopy=On", "bCopy=0"},
+      {"OBold=on", "OBold=Off"}, {"OBold=On ", "OBold=Off"}, {"KeepAnnots=1", "KeepAnnots=Off"}, {"bCopy=01", "bCopy=0"}, {"bCopy=On", "bCopy=0"},
       {"PageModeS=12abc", "PageModeS=12"}, {"PageModeS=abc", "PageModeS=0"}, {"PageModeS= -2", "PageModeS=-2"},
       {"PageModeS=99999999999999", "PageModeS=2147483647"}, {"PageModeS=-99999999999999", "PageModeS=-2147483648"},
       // The first "Key=" anywhere wins, whatever section or comment it stands in.
