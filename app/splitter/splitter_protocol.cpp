@@ -42,6 +42,9 @@ constexpr OptionWord kPageModeWords[] = {
     {"/nt", &OutputSettings::PageModeS, 3},   {"/norg", &OutputSettings::PageModeS, 5},
     {"/non", &OutputSettings::PageModeS, 6},
 };
+constexpr OptionWord kAnnotationWords[] = {
+    {"/ka", &OutputSettings::KeepAnnots, 1},
+};
 
 template <std::size_t N>
 void AppendWordOf(std::string& out, const OptionWord (&words)[N], int value) {
@@ -132,6 +135,7 @@ std::string SplitterOptionWords(const OutputSettings& settings) {
   AppendWordOf(words, kDirectionWords, settings.Direction);
   AppendWordOf(words, kOutlineWords, settings.OutlineKeepS);
   AppendWordOf(words, kPageModeWords, settings.PageModeS);
+  AppendWordOf(words, kAnnotationWords, settings.KeepAnnots);
   return words;
 }
 
@@ -205,7 +209,7 @@ std::optional<SplitList> ParseSplitListText(std::string_view text) {
     at = end;
     if (ReadScaleWord(token, list.Settings) || ReadWord(token, kLayoutWords, list.Settings) ||
         ReadWord(token, kDirectionWords, list.Settings) || ReadWord(token, kOutlineWords, list.Settings) ||
-        ReadWord(token, kPageModeWords, list.Settings)) {
+        ReadWord(token, kPageModeWords, list.Settings) || ReadWord(token, kAnnotationWords, list.Settings)) {
       continue;
     }
     return std::nullopt;

@@ -29,7 +29,8 @@ std::string SplitterCommandLine(SplitLaunch launch, int version, std::string_vie
 // True when the launch at this version hands over a list file.
 bool UsesListFile(int version);
 
-// The option words of the split settings (scale, layout, direction, outline keeping, page mode).
+// The option words of the split settings (scale, layout, direction, outline keeping, page mode,
+// kept annotations). Only the list file carries them.
 std::string SplitterOptionWords(const OutputSettings& settings);
 
 // The list file's text: the option words, "\n", the input path, "\n".

@@ -97,6 +97,7 @@ TEST_F(Splitter, AvailabilityAtStartAndTheGeneralSettingChecks) {
 // current directory without TMP) with the split settings. Several files ask first and start a run.
 TEST_F(Splitter, LaunchesHandTheFileOrAListFileCarryingTheSplitSettings) {
   Start(990, 1);
+  Session.Settings.Output.KeepAnnots = 1;  // the path forms carry no settings
   RunSplitAll(Session, Desktop);
   EXPECT_EQ(Launches(), "-Auto f0.pdf; ");
   EXPECT_EQ(Desktop.ShellLaunched[0].first, Session.Settings.Tomlet);
@@ -110,13 +111,13 @@ TEST_F(Splitter, LaunchesHandTheFileOrAListFileCarryingTheSplitSettings) {
   EXPECT_EQ(Session.Splitter.Run, 3);
 
   Start(1000, 1);
-  Session.Settings.Output = {.DispScale = "150F", .PageLayout = 2, .OutlineKeepS = 1, .PageModeS = 3};
+  Session.Settings.Output = {.DispScale = "150F", .PageLayout = 2, .OutlineKeepS = 1, .PageModeS = 3, .KeepAnnots = 1};
   RunSplitAll(Session, Desktop);
   Session.Splitter.LanguageForced = true;
   RunSplitPageInput(Session, Desktop);
   Session.Japanese = true;
   RunSplitAll(Session, Desktop);
-  const std::string list = "[/d150f /p2l /ok /nt \nf0.pdf\n]; ";
+  const std::string list = "[/d150f /p2l /ok /nt /ka \nf0.pdf\n]; ";
   EXPECT_EQ(Launches(), "-Bu " + list + "/us-Bp " + list + "/jp-Bu " + list);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Tmp), std::filesystem::directory_iterator()), 3);
 
@@ -172,21 +173,21 @@ TEST_F(Splitter, RunsDrivenByNotices) {
 // a text without a path, or with a word nobody writes, is refused. The release of an executable
 // from its size: an unknown size below release 1000's is 990, else the newest.
 TEST(SplitterProtocol, OptionWordsAndListFilesReadBack) {
-  struct Case { const char* DispScale; int Layout, Direction, Keep, Mode; const char* Words; };
-  for (const Case& c : {Case{"150F", 2, 0, 1, 3, "/d150f /p2l /ok /nt "}, Case{"N", 0, 0, 0, 0, ""},
-                        Case{"", 7, 3, 3, 4, ""},  // values without a word
-                        Case{"A", 1, 1, 2, 1, "/da /p1 /ir /okt /no "}, Case{"H", 3, 2, 0, 2, "/dh /p2r /io /not "},
-                        Case{"O", 4, 0, 0, 5, "/do /po /norg "}, Case{"W", 5, 0, 0, 6, "/dw /ps /non "},
-                        Case{"75", 0, 0, 0, 0, "/d75 "}, Case{"120f", 0, 0, 0, 0, "/d120f "}}) {
-    const OutputSettings settings{.DispScale = c.DispScale, .PageLayout = c.Layout, .Direction = c.Direction,
-                                  .OutlineKeepE = 1, .OutlineKeepS = c.Keep, .PageModeE = 1, .PageModeS = c.Mode};  // E: not the split's
+  struct Case { const char* DispScale; int Layout, Direction, Keep, Mode, Annots; const char* Words; };
+  for (const Case& c : {Case{"150F", 2, 0, 1, 3, 0, "/d150f /p2l /ok /nt "}, Case{"N", 0, 0, 0, 0, 0, ""},
+                        Case{"", 7, 3, 3, 4, 2, ""},  // values without a word
+                        Case{"A", 1, 1, 2, 1, 1, "/da /p1 /ir /okt /no /ka "}, Case{"H", 3, 2, 0, 2, 0, "/dh /p2r /io /not "},
+                        Case{"O", 4, 0, 0, 5, 0, "/do /po /norg "}, Case{"W", 5, 0, 0, 6, 0, "/dw /ps /non "},
+                        Case{"75", 0, 0, 0, 0, 1, "/d75 /ka "}, Case{"120f", 0, 0, 0, 0, 0, "/d120f "}}) {
+    const OutputSettings settings{.DispScale = c.DispScale, .PageLayout = c.Layout, .Direction = c.Direction, .OutlineKeepE = 1,
+                                  .OutlineKeepS = c.Keep, .PageModeE = 1, .PageModeS = c.Mode, .KeepAnnots = c.Annots};  // E: not the split's
     const std::string text = SplitListText(settings, "/in put/a.pdf");
     EXPECT_EQ(text, std::string(c.Words) + "\n/in put/a.pdf\n");
     const std::optional<SplitList> list = ParseSplitListText(text);
     ASSERT_TRUE(list.has_value()) << text;
     EXPECT_EQ(list->InputPath + "|" + SplitterOptionWords(list->Settings), "/in put/a.pdf|" + std::string(c.Words));
   }
-  for (const char* text : {"", "/p1 \n", "/p1 \n\n", "/zz \nx.pdf\n", "/d12x \nx.pdf\n"}) EXPECT_FALSE(ParseSplitListText(text)) << text;
+  for (const char* text : {"", "/p1 \n", "/p1 \n\n", "/zz \nx.pdf\n", "/d12x \nx.pdf\n", "/ka1 \nx.pdf\n", "/KA \nx.pdf\n"}) EXPECT_FALSE(ParseSplitListText(text)) << text;
   for (const auto& [size, version] : {std::pair<std::uint64_t, int>{253952, 910}, {1, 990}, {307199, 990}, {307201, 99999}}) {
     EXPECT_EQ(SplitterVersionOfSize(size), version) << size;  // the other releases' sizes are the executables above
   }

@@ -33,7 +33,7 @@ TEST(TomletListFile, RemovedOnceReadAndNeverTheInput) {
                 int Exit; std::vector<int> Pages; };
   const std::vector<Case> cases = {
       {"all pages", "/dw /p1 ", true, "doc.pdf", 3, "-Bu LIST", 0, {1, 2, 3}},
-      {"one file of a run", "", true, "doc.pdf", 3, "-Bc4242 LIST", 0, {1, 2, 3}},
+      {"one file of a run, keeping annotations", "/ka ", true, "doc.pdf", 3, "-Bc4242 LIST", 0, {1, 2, 3}},
       {"page input", "", true, "doc.pdf", 3, "--ranges 3,1 /us-Bp LIST", 0, {1, 3}},
       {"page input without a terminal to ask: cancelled", "", true, "doc.pdf", 3, "/jp-Bp LIST", 5, {}},
       {"a one-page file", "", true, "one.pdf", 1, "-Bc7 LIST", 3, {}},
