@@ -70,6 +70,7 @@ void AddOutputSettingOptions(CLI::App& command, OutputSettingOptions& options, S
   command.add_option("--page-mode", options.PageMode, "What the viewer shows beside the pages")
       ->check(CLI::IsMember(words(kPageModes)))
       ->type_name("WORD");
+  command.add_flag("--keep-annotations", options.KeepAnnotations, "Keep links, comments and form fields of the copied pages");
   if (use != SettingsFor::Merge) return;
   command.add_flag("--file-outlines", options.FileOutlines, "One outline entry per input file, titled with its name");
   command.add_flag("--outline-bold", options.OutlineBold, "File-name entries in bold");
@@ -110,6 +111,7 @@ bool ResolveOutputSettings(const OutputSettingOptions& options, SettingsFor use,
   if (options.PageMode) {
     (merge ? settings.PageModeM : split ? settings.PageModeS : settings.PageModeE) = kPageModes.at(*options.PageMode);
   }
+  if (options.KeepAnnotations) settings.KeepAnnots = 1;
   if (!merge) return true;
   if (options.FileOutlines) settings.FileToOutline = 1;
   if (options.OutlineBold) settings.OBold = 1;

@@ -18,6 +18,7 @@ struct OutputSettingOptions {
   std::optional<std::string> Direction;
   std::optional<std::string> Outlines;
   std::optional<std::string> PageMode;
+  bool KeepAnnotations = false;
   // merge only
   bool FileOutlines = false;
   bool OutlineBold = false;

@@ -42,7 +42,8 @@ TEST(Install, ProgramManualPageAndCompletion) {
   EXPECT_EQ(RunCommand(Quoted(prefix + "/bin/folvex") + " --version").Output, version);
   const std::string page = RunCommand("MANWIDTH=200 man -l " + Quoted(prefix + "/share/man/man1/folvex.1.gz") + " 2>&1").Output;
   for (const char* text : {"EXIT STATUS", "cancelled (Ctrl+C)", "EXAMPLES", "folvex info", "folvex extract [OPTIONS] INPUT RANGES", "folvex merge",
-                           "folvex protect", "folvex unprotect", "folvex split", "--page-mode", "--pages", "--json"}) {
+                           "folvex protect", "folvex unprotect", "folvex split", "--page-mode", "--pages", "--json",
+                           "--keep-annotations"}) {
     EXPECT_NE(page.find(text), std::string::npos) << text;
   }
   EXPECT_NE(page.find(version.substr(0, version.size() - 1)), std::string::npos);
@@ -50,7 +51,8 @@ TEST(Install, ProgramManualPageAndCompletion) {
   for (const auto& [line, offered] : std::vector<std::pair<std::string, std::string>>{
            {"folvex me", "merge"}, {"folvex --l", "--lang"}, {"folvex --lang ", "en ja"}, {"folvex merge a.pdf --pag", "--pages --page-mode"},
            {"folvex info --j", "--json"}, {"folvex extract --layout two", "two-left two-right"},
-           {"folvex protect --al", "--allow"}, {"folvex split x.pdf --output-d", "--output-dir"}}) {
+           {"folvex protect --al", "--allow"}, {"folvex split x.pdf --output-d", "--output-dir"},
+           {"folvex extract a.pdf 1 --ke", "--keep-annotations"}}) {
     SCOPED_TRACE(line);
     const std::string script = "source " + Quoted(completion) + "; COMP_WORDS=(" + line + (line.back() == ' ' ? "''" : "") +
                                "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _folvex; echo ${COMPREPLY[*]}";
