@@ -245,7 +245,8 @@ class Planner {
       annotation.Widget = subtype == "/Widget";
       if (annotation.Widget && !first) continue;
       annotation.Link = LinkTarget(annotation.Entries);
-      if (subtype == "/Link" && annotation.Link.What != Target::None && !Copied(annotation.Link)) continue;
+      // A link to a page left out goes; one that led nowhere already stays without its action.
+      if (subtype == "/Link" && annotation.Link.What == Target::Page && !Copied(annotation.Link)) continue;
       const bool own = first && annotation.Source && TakenSources.insert(*annotation.Source).second;
       annotation.Key = own ? *annotation.Source : NextNumber++;
       if (annotation.Source) copyOf.emplace(*annotation.Source, annotation.Key);

@@ -20,8 +20,9 @@ using FieldNames = std::set<std::string>;
 // - /P names the listing's page; /Popup, /IRT and a comment's /Parent name the copy on the same
 //   listing, or are left out;
 // - a link inside the document (/Dest, /A GoTo, a named destination) becomes an explicit
-//   destination on the first listing of its target page; a link whose target is not copied is
-//   left out (for another annotation, only its destination or action is);
+//   destination on the first listing of its target page; a link whose target page is not copied is
+//   left out, and one that leads to no page keeps its place without its destination or action (as
+//   does any other annotation whose target is not copied);
 // - widgets stay on the first listing of their page only; their fields, up to the root field,
 //   keep only the copied widgets, and a root field of input inputOrdinal >= 2 whose name is in
 //   names gets "_k" added (every root field name is added to names).

@@ -48,13 +48,14 @@ std::string PageText(const std::string& path, int page, const std::string& passw
 }
 
 void ExpectSamePage(const std::string& output, int outputPage, const std::string& input, int inputPage,
-                    const std::string& password, bool render) {
+                    const std::string& password, bool render, bool annotations) {
   EXPECT_EQ(PageText(output, outputPage, password), PageText(input, inputPage, password))
       << input << " page " << inputPage;
   if (!render) return;
-  const auto rendered = [](const std::string& path, int page) {
+  const auto rendered = [annotations](const std::string& path, int page) {
     const auto number = std::to_string(page);
-    return RunCommand("pdftoppm -q -r 24 -hide-annotations -f " + number + " -l " + number + " " + Quoted(path)).Output;
+    return RunCommand(std::string("pdftoppm -q -r 24 ") + (annotations ? "" : "-hide-annotations ") + "-f " + number +
+                      " -l " + number + " " + Quoted(path)).Output;
   };
   const std::string pixels = rendered(output, outputPage);
   EXPECT_FALSE(pixels.empty());

@@ -29,9 +29,9 @@ std::string PageText(const std::string& path, int page, const std::string& passw
 
 // Page outputPage of output shows page inputPage of input: the same pdftotext text and, when render
 // is set, the same non-empty pdftoppm pixels, rendered small with annotations hidden since copied
-// pages leave them out (the password opens both files for the text).
+// pages leave them out, unless annotations is set (the password opens both files for the text).
 void ExpectSamePage(const std::string& output, int outputPage, const std::string& input, int inputPage,
-                    const std::string& password = "", bool render = true);
+                    const std::string& password = "", bool render = true, bool annotations = false);
 
 // Runs the folvex command with arguments (already quoted), standard error joined to the output.
 CommandResult Folvex(const std::string& arguments);
