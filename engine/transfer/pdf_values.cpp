@@ -100,6 +100,8 @@ std::string_view ObjectValue(const DocumentSlot& slot, int number) {
   if (p == nullptr || !NextToken(p, end)) return {};
   const Byte* value = p;
   if (!SkipObjectValue(p, end)) return {};
+  const Byte* after = p;
+  if (NextToken(after, end) && StartsWith(after, end, "stream")) return {};
   return ViewOf(value, p);
 }
 

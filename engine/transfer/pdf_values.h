@@ -29,7 +29,7 @@ std::optional<int> ReferenceNumber(std::string_view value);
 // The bytes of a literal or hexadecimal string value.
 std::optional<std::string> StringBytes(std::string_view value);
 // The value of object number in slot (its first value after the header), or an empty view when
-// the object is absent.
+// the object is absent or a stream (no value read here is ever one).
 std::string_view ObjectValue(const DocumentSlot& slot, int number);
 // value itself, or, for a reference, the value of the object it names (followed a few times).
 std::string_view Resolved(const DocumentSlot& slot, std::string_view value);

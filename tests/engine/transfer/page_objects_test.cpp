@@ -93,6 +93,28 @@ TEST(WritePageObjects, SelectionsOfLinkedPagesGiveSoundFiles) {
   }
 }
 
+// A stream whose dictionary does not close before "stream" (and whose /Length is missing) used to
+// abort the copy: it is copied as it stands.
+TEST(WritePageObjects, StreamWithAnOpenDictionaryIsCopiedAsItStands) {
+  PdfWriter w;
+  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  w.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 200 200] >>");
+  w.Object(3, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>");
+  w.Object(4, "<< /Type /Page /Parent 2 0 R >>");
+  const std::string broken = "<< /Filter << /Foo /Bar\nstream\nBT ET\nendstream";
+  w.Object(5, broken);
+  w.Object(6, "<< /Closing >>");
+  w.Finish("/Size 7 /Root 1 0 R");
+  ExtractJob job;
+  job.InputPath = testing::WriteTempFile("open-dictionary.pdf", w.Bytes());
+  job.OutputPath = testing::TempDir() + "/open-dictionary-out.pdf";
+  job.PageIndexList = {1, 0};
+  job.CreationDateText = "20260102030405";
+  job.ProducerText = "test";
+  EngineState state;
+  ASSERT_EQ(RunExtract(state, job), kExtractDone) << state.LastErrorCode;
+  EXPECT_NE(testing::ReadFile(job.OutputPath).find(broken), std::string::npos);
+}
 
 // A one-page file whose page object 4 has pageBody and whose /Pages root holds rootEntries.
 std::string OnePageFile(const std::string& pageBody, const std::string& rootEntries) {
