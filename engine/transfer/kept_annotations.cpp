@@ -240,6 +240,8 @@ class Planner {
     for (std::string_view item : annots) {
       Planned annotation;
       annotation.Source = ReferenceNumber(item);
+      // A page listed among the annotations is no annotation.
+      if (annotation.Source && Work.PageOfNumber.contains(*annotation.Source)) continue;
       if (!ReadDictionary(Resolved(Slot, item), annotation.Entries)) continue;
       const std::string_view subtype = ValueOf(annotation.Entries, "/Subtype");
       annotation.Widget = subtype == "/Widget";
