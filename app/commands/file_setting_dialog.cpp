@@ -99,6 +99,7 @@ FileSettingForm FileSettingFormOf(OutputSettings& settings, bool& scaleAutoFit, 
   form.Italic = settings.OItalic != 0;
   form.LowerLevels = settings.ODown != 0;
   form.OutlineClosed = settings.OOpen == 0;
+  form.KeepAnnotations = settings.KeepAnnots != 0;
   return form;
 }
 
@@ -151,6 +152,7 @@ void StoreFileSettingForm(const FileSettingForm& form, OutputSettings& settings,
   settings.ODown = form.LowerLevels ? 1 : 0;
   settings.OItalic = form.Italic ? 1 : 0;
   settings.OBold = form.Bold ? 1 : 0;
+  settings.KeepAnnots = form.KeepAnnotations ? 1 : 0;
 }
 
 }  // namespace folvex

@@ -37,6 +37,7 @@ struct FileSettingForm {
   bool Bold = false, Italic = false;
   bool LowerLevels = false;
   bool OutlineClosed = false;
+  bool KeepAnnotations = false;  // for extract, merge and split alike
 };
 
 // The controls as the dialog opens. A DispScale that starts with none of N, A, W, H, O or a digit

@@ -67,6 +67,7 @@ FileSettingForm ReadForm(HWND dialog, bool splitRowOffered) {
   form.Italic = IsChecked(dialog, IDC_OUTLINE_ITALIC);
   form.LowerLevels = IsChecked(dialog, IDC_LOWER_LEVELS);
   form.OutlineClosed = IsChecked(dialog, IDC_OUTLINE_CLOSED);
+  form.KeepAnnotations = IsChecked(dialog, IDC_KEEP_ANNOTS);
   return form;
 }
 
@@ -108,6 +109,7 @@ void Fill(HWND dialog, FileSettingState& state) {
   SetChecked(dialog, IDC_OUTLINE_ITALIC, form.Italic);
   SetChecked(dialog, IDC_LOWER_LEVELS, form.LowerLevels);
   SetChecked(dialog, IDC_OUTLINE_CLOSED, form.OutlineClosed);
+  SetChecked(dialog, IDC_KEEP_ANNOTS, form.KeepAnnotations);
   ApplyEnabling(dialog, form);
 }
 

@@ -93,6 +93,43 @@ TEST(ExtractCommand, ViewerSettingsFromOptionsOrASettingsFile) {
   EXPECT_TRUE(Holds(output, "/OpenAction [ 4 0 R /Fit ]\n/PageLayout /SinglePage\n>>"));
 }
 
+// Annotations stay behind unless --keep-annotations or a settings file's KeepAnnots=On asks to keep
+// them (the option wins over KeepAnnots=Off), for extract, merge and split alike.
+TEST(AnnotationSetting, FromTheOptionOrASettingsFile) {
+  if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf missing";
+  const std::string d = FreshFolder("kept-annotations");
+  PdfWriter w;
+  w.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  w.Object(2, "<< /Type /Pages /Kids [3 0 R 6 0 R] /Count 2 /MediaBox [0 0 200 200] >>");
+  w.Object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [5 0 R] >>");
+  w.Stream(4, "", "0 0 1 rg 10 10 50 50 re f");
+  w.Object(5, "<< /Type /Annot /Subtype /Text /Rect [10 10 30 30] /Contents (note) /P 3 0 R >>");
+  w.Object(6, "<< /Type /Page /Parent 2 0 R /Contents 7 0 R >>");
+  w.Stream(7, "", "0 1 0 rg 10 10 90 50 re f");
+  w.Finish("/Size 8 /Root 1 0 R");
+  WriteTempFile("kept-annotations/in.pdf", w.Bytes());
+  WriteTempFile("kept-annotations/on.ini", "[File Setting]\nKeepAnnots=On\n");
+  WriteTempFile("kept-annotations/off.ini", "[File Setting]\nKeepAnnots=Off\n");
+  // The arguments ({d} the folder), the written file whose first page is judged, and whether it keeps the comment.
+  for (const auto& [arguments, output, kept] : {
+           std::tuple<const char*, const char*, bool>{"extract {d}/in.pdf 1 -o {d}/e1.pdf", "e1.pdf", false},
+           {"extract {d}/in.pdf 1 -o {d}/e2.pdf --keep-annotations", "e2.pdf", true},
+           {"extract {d}/in.pdf 1 -o {d}/e3.pdf --settings {d}/on.ini", "e3.pdf", true},
+           {"extract {d}/in.pdf 1 -o {d}/e4.pdf --settings {d}/off.ini", "e4.pdf", false},
+           {"extract {d}/in.pdf 1 -o {d}/e5.pdf --settings {d}/off.ini --keep-annotations", "e5.pdf", true},
+           {"merge {d}/in.pdf {d}/in.pdf -o {d}/m.pdf --settings {d}/on.ini", "m.pdf", true},
+           {"split {d}/in.pdf 1 --output-dir {d}/s --keep-annotations", "s/in_1.pdf", true}}) {
+    SCOPED_TRACE(arguments);
+    fs::create_directories(d + "/s");
+    ASSERT_TRUE(Ran(Filled(arguments, "{d}", d) + " --quiet"));
+    const std::string path = d + "/" + output, pages = RunCommand("qpdf --show-pages " + Quoted(path)).Output;
+    ASSERT_TRUE(pages.starts_with("page 1: ")) << pages.substr(0, 200);
+    const std::string page = pages.substr(8, pages.find(' ', 8) - 8);
+    EXPECT_EQ(RunCommand("qpdf --show-object=" + page + " " + Quoted(path)).Output.find("/Annots") != std::string::npos, kept);
+    EXPECT_TRUE(CheckWithQpdf(path).Clean) << CheckWithQpdf(path).Output.substr(0, 500);
+  }
+}
+
 // Outline items pointing into the selection are kept (a named destination resolved), regrouped in
 // output order by extract and one page file at a time by split; the inherited rotation is written
 // into each page.

@@ -110,6 +110,7 @@ void RunFileSetting(bool japanese, const Values& in) {
   settings.OColor = static_cast<uint32_t>(std::stoul(Get(in, "color", "0"), nullptr, 0));
   settings.ODown = GetInt(in, "down");
   settings.OOpen = GetInt(in, "open", 1);
+  settings.KeepAnnots = GetInt(in, "keep-annots");
   const bool ok = ShowFileSettingDialog(nullptr, japanese, settings, GetInt(in, "splitter-version", 1000));
   Print("result", std::string(ok ? "ok" : "cancel"));
   Print("disp-scale", settings.DispScale);
@@ -128,6 +129,7 @@ void RunFileSetting(bool japanese, const Values& in) {
   Print("color", static_cast<long long>(settings.OColor));
   Print("down", settings.ODown);
   Print("open", settings.OOpen);
+  Print("keep-annots", settings.KeepAnnots);
 }
 
 // A job of steps progress reports, delay milliseconds apart; it asks for a password first when

@@ -94,7 +94,7 @@ for lang in en ja; do
   look password-remove-$lang Escape cancel password $lang mode=remove file=report.pdf
   look general-$lang Escape cancel general $lang org-file-delete=1 new-file-record=1 'splitter=C:\Tools\Tomlet.exe'
   look file-setting-$lang Escape cancel file-setting $lang disp-scale=150f page-layout=2 file-to-outline=1 keep-m=1 \
-    down=1 color=0x0000C0 splitter-version=1000
+    down=1 color=0x0000C0 splitter-version=1000 keep-annots=1
   look edit-file-name-$lang Escape cancel edit-file-name $lang 'path=C:\docs\a.pdf'
   look about-$lang Return closed about $lang
   look progress-$lang Escape 3 progress $lang steps=100 delay=60
@@ -114,6 +114,11 @@ dialog file-setting en disp-scale=N -- 'Down Tab' type:150 'Tab space' shot:file
 dialog file-setting en disp-scale=120f -- Return && expect result=ok disp-scale=120F scale-text=120
 dialog file-setting ja disp-scale=Q -- Escape && expect result=cancel disp-scale=N
 dialog file-setting en splitter-version=990 keep-s=2 mode-s=6 -- Return && expect result=ok keep-s=2 mode-s=6
+# "Keep Annotations", three Tab stops on from the scale list while "Set Scale" is off, opens as
+# stored; OK stores its state, Cancel does not.
+dialog file-setting en -- 'Tab Tab Tab space' shot:file-setting-keep-annots-en Return && expect result=ok keep-annots=1
+dialog file-setting ja keep-annots=1 -- 'Tab Tab Tab space' Return && expect result=ok keep-annots=0
+dialog file-setting en keep-annots=1 -- 'Tab Tab Tab space' Escape && expect result=cancel keep-annots=1
 
 # "Color" opens the system's colour chooser with the outline colour; a colour chosen there (the
 # red of the basic colours) becomes the outline colour.

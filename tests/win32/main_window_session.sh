@@ -24,9 +24,13 @@ for lang in us jp; do
   keys alt+s f
   id=$(wait_window '.') || fail_now "/$lang: no File Setting dialog"
   shot "file-setting-$lang"
-  keys Escape
+  # "Keep Annotations" (three Tab stops on) toggled: OK keeps it (English), Cancel does not (Japanese).
+  close=Return keep=On
+  [ "$lang" = jp ] && close=Escape keep=Off
+  keys Tab Tab Tab space "$close"
   wait_closed "$id" || fail "/$lang: the File Setting dialog stayed open"
   stop_folvex
+  [ "$(ini_value "$dir/Folvex.ini" KeepAnnots)" = "$keep" ] || fail "/$lang: KeepAnnots=$(ini_value "$dir/Folvex.ini" KeepAnnots), expected $keep"
   columns=$(ini_value "$dir/Folvex.ini" Columns)
   expected="110 200 105 80"
   [ "$lang" = jp ] && expected="110 200 105 60"

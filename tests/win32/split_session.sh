@@ -3,7 +3,8 @@
 # each judged by qpdf and pdftotext against its source page, and every list file handed over is
 # deleted once read; the page-input form is answered in its dialog; the run forms post one notice
 # per file; and Folvex.exe runs Tomlet.exe over several selected files, file after file as the
-# notices come back. Run by tests/win32/run.sh.
+# notices come back (its list files carrying the kept annotations of the settings). Run by
+# tests/win32/run.sh.
 set -uo pipefail
 source "$(dirname "$0")/session_lib.sh"
 tomlet="$FOLVEX_BUILD/Tomlet.exe"
@@ -35,7 +36,7 @@ run_tomlet() { timeout 60 wine "$tomlet" "$@" >/dev/null 2>&1 || true; }
 
 # The list-file form of a single launch: options and path from ~tpfd... in TMP.
 make_pdf "$work/report.pdf" 12
-list_file '~tpfdA001.tmp' '/d150f /p1 /nt ' "$work/report.pdf"
+list_file '~tpfdA001.tmp' '/d150f /p1 /nt /ka ' "$work/report.pdf"
 run_tomlet -Bu '~tpfdA001.tmp'
 list_file_gone '~tpfdA001.tmp'
 judge_all "$work/report" "$work/report.pdf" 01 02 03 04 05 06 07 08 09 10 11 12
@@ -110,7 +111,7 @@ desktop_run() {
     make_pdf "$app/f$i.pdf" "$pages"
     files+=("$(win_path "$app/f$i.pdf")")
   done
-  printf '[General]\r\n[Processing]\r\nPageDisp=Off\r\n[File Setting]\r\nDispScale=W\r\n[Tomlet]\r\nTomlet=%s\r\n' \
+  printf '[General]\r\n[Processing]\r\nPageDisp=Off\r\n[File Setting]\r\nDispScale=W\r\nKeepAnnots=On\r\n[Tomlet]\r\nTomlet=%s\r\n' \
     "$(win_path "$tomlet")" >"$app/Folvex.ini"
   local lists_before
   lists_before=$(find "$tmp_unix" -maxdepth 1 -name '~tpfd*' | wc -l)

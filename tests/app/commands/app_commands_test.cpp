@@ -199,20 +199,21 @@ TEST(FileSettingDialog, ScaleFromAndToDispScale) {
 TEST(FileSettingDialog, OkStoresEveryFieldAndTheSplitRowOnlyWhenOffered) {
   for (const int version : {-1, 999, 1000, 99999}) {
     const bool offered = version >= 1000;
-    OutputSettings settings{.OutlineKeepS = 2, .PageModeS = 6};
+    OutputSettings settings{.OutlineKeepS = 2, .PageModeS = 6, .KeepAnnots = offered ? 1 : 0};
     bool autoFit = false;
     FileSettingForm form = FileSettingFormOf(settings, autoFit, version);
-    EXPECT_EQ(std::tuple(FileSettingEnablingOf(form).SplitRow, form.KeepSplit, form.PanelSplit),
-              offered ? std::tuple(true, 2, 3) : std::tuple(false, -1, -1)) << version;
-    form = {1, "150", true, 1, 1, 2, 3, 1, 4, offered ? 1 : -1, offered ? 5 : -1, offered, true, true, false, true, true};
+    EXPECT_EQ(std::tuple(FileSettingEnablingOf(form).SplitRow, form.KeepSplit, form.PanelSplit, form.KeepAnnotations),
+              offered ? std::tuple(true, 2, 3, true) : std::tuple(false, -1, -1, false)) << version;
+    form = {1, "150", true, 1, 1, 2, 3, 1, 4, offered ? 1 : -1, offered ? 5 : -1, offered, true, true, false, true, true, !offered};
     StoreFileSettingForm(form, settings, autoFit);
     EXPECT_EQ(settings.DispScale + " " + settings.ScaleText + (autoFit ? " fit " : " ") + std::to_string(settings.OutlineKeepS) +
-                  std::to_string(settings.PageModeS), offered ? "150F 150 fit 15" : "150F 150 fit 26") << version;
+                  std::to_string(settings.PageModeS) + std::to_string(settings.KeepAnnots), offered ? "150F 150 fit 150" : "150F 150 fit 261") << version;
     const FileSettingForm again = FileSettingFormOf(settings, autoFit, version);
     EXPECT_EQ(std::vector<int>({again.ScalePosition, again.Layout, again.Direction, again.KeepExtract, again.PanelExtract,
                                 again.KeepMerge, again.PanelMerge, again.KeepSplit, again.PanelSplit}),
               std::vector<int>({1, 1, 1, 2, 3, 1, 4, offered ? 1 : -1, offered ? 5 : -1})) << version;
     EXPECT_TRUE(again.AreaAutoFit && again.FileToOutline && again.Bold && !again.Italic && again.LowerLevels && again.OutlineClosed);
+    EXPECT_EQ(again.KeepAnnotations, !offered) << version;
   }
 }
 
