@@ -358,15 +358,16 @@ class Planner {
       }
     }
     // A name an earlier file's root field has takes "_k", then "_k_2", "_k_3" ... until it is free
-    // in both files.
+    // in both files; roots that share a name here share the new one.
+    std::map<std::string, std::string> renamedAs;
     for (const auto& [root, name] : rootNames) {
       if (Ordinal < 2 || !Names.contains(name)) continue;
-      std::string renamed = SuffixedName(name, "_" + std::to_string(Ordinal));
-      for (int more = 2; Names.contains(renamed) || own.contains(renamed); ++more) {
-        renamed = SuffixedName(name, "_" + std::to_string(Ordinal) + "_" + std::to_string(more));
+      auto [renamed, added] = renamedAs.try_emplace(name, SuffixedName(name, "_" + std::to_string(Ordinal)));
+      for (int more = 2; added && (Names.contains(renamed->second) || own.contains(renamed->second)); ++more) {
+        renamed->second = SuffixedName(name, "_" + std::to_string(Ordinal) + "_" + std::to_string(more));
       }
-      own.insert(renamed);
-      Edits[root].Changed["/T"] = LiteralText(renamed);
+      own.insert(renamed->second);
+      Edits[root].Changed["/T"] = LiteralText(renamed->second);
     }
     Names.insert(own.begin(), own.end());
     Out.Roots.push_back(fields + "]" + std::string(kEndObj));

@@ -131,6 +131,19 @@ TEST_F(KeptAnnotations, MergedFormsKeepEachFilesValues) {
             R"(["Widget", "Link>4"]], "fields": ["choice=\"/B\"@2", "choice=\"/B\"@3", "choice_2=\"/B\"@5", )"
             R"("choice_2=\"/B\"@6", "name=\"u:Alice\"@2", "name_2=\"u:Alice\"@5"], "problems": []})"
             "\n");
+  if (!fs::exists(RealWorldDir())) return;
+  // Real forms: a name already taken gives way to "_2_2"; two roots sharing a name keep sharing it.
+  const std::pair<const char*, const char*> forms[] = {
+      {"pypdf__libreoffice-form", R"("First Name=\"u:Alice\"@1", "First Name_2=\"u:Bob\"@1", )"
+                                  R"("First Name_2_2=\"u:Alice\"@2", "First Name_2_2_2=\"u:Bob\"@2")"},
+      {"qpdf__annotations-out", R"("Text Box 1=\"u:Formy field\"@1", "Text Box 1=\"u:Rot-ccw field\"@1", )"
+                                R"("Text Box 1_2=\"u:Formy field\"@5", "Text Box 1_2=\"u:Rot-ccw field\"@5")"},
+  };
+  for (const auto& [name, fields] : forms) {
+    const std::string input = RealWorldDir() + "/" + name + ".pdf";
+    ASSERT_EQ(Folvex("merge " + Quoted(input) + " " + Quoted(input) + " -o " + Quoted(output) + " --keep-annotations").ExitCode, 0);
+    EXPECT_NE(RunCommand("python3 " + Quoted(kMap) + " " + Quoted(output)).Output.find(fields), std::string::npos) << name;
+  }
 }
 
 // Real files with links, forms and comments, reversed with the last page again: every page keeps
