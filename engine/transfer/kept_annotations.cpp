@@ -20,11 +20,21 @@ constexpr int kMaxDepth = 32;
 
 bool IsDictionary(std::string_view value) { return value.starts_with("<<"); }
 
-// A name value's bytes without the slash; names of the form /A#20B are rare in destinations and
-// taken as written.
+// A name's bytes without the slash, with #xx codes read (/Chapter#201 is "Chapter 1").
 std::optional<std::string> NameBytes(std::string_view value) {
   if (!value.starts_with("/")) return std::nullopt;
-  return std::string(value.substr(1));
+  std::string bytes;
+  for (std::size_t i = 1; i < value.size(); ++i) {
+    unsigned code = 0;
+    if (value[i] == '#' && i + 2 < value.size() &&
+        std::from_chars(value.data() + i + 1, value.data() + i + 3, code, 16).ptr == value.data() + i + 3) {
+      bytes += static_cast<char>(code);
+      i += 2;
+    } else {
+      bytes += value[i];
+    }
+  }
+  return bytes;
 }
 
 // Reads the named destinations of the catalog's /Names /Dests tree and then its /Dests
@@ -41,7 +51,7 @@ class DestinationReader {
       ReadTreeNode(Resolved(Slot, ValueOf(names, "/Dests")), 0);
     }
     if (ReadDictionary(Resolved(Slot, ValueOf(catalog, "/Dests")), dests)) {
-      for (const DictEntry& entry : dests) Targets.emplace(std::string(entry.Key.substr(1)), Resolved(Slot, entry.Value));
+      for (const DictEntry& entry : dests) Targets.emplace(*NameBytes(entry.Key), Resolved(Slot, entry.Value));
     }
   }
 

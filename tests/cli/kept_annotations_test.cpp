@@ -19,8 +19,8 @@ const std::string kMap = std::string(FOLVEX_SOURCE_DIR) + "/tests/support/annota
 
 // Three pages. Page 1: links to page 3 (/Dest) and, through a named destination, to page 2, a
 // web link and a comment with its popup. Page 2: a filled text field whose mouse-up action goes
-// to page 3, a radio button and a link to page 1 by a name of the /Dests tree. Page 3: the radio
-// group's other button and a GoTo action to page 1 whose /Next leads to page 2.
+// to page 3, a radio button and a link to page 1 by a name of the /Dests tree, written /o#6Ee.
+// Page 3: the radio group's other button and a GoTo action to page 1 whose /Next leads to page 2.
 std::string AnnotatedPdf() {
   PdfWriter pdf("1.7");
   pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R /Names << /Dests 30 0 R >> /AcroForm << /Fields [20 0 R 22 0 R] "
@@ -38,7 +38,7 @@ std::string AnnotatedPdf() {
   pdf.Object(12, "<< /Type /Annot /Subtype /Link /Rect [110 10 150 50] /A << /S /URI /URI (https://example.com/) >> >>");
   pdf.Object(13, "<< /Type /Annot /Subtype /Text /Rect [160 10 180 30] /Contents (A comment) /P 3 0 R /Popup 14 0 R >>");
   pdf.Object(14, "<< /Type /Annot /Subtype /Popup /Rect [160 40 260 100] /Parent 13 0 R /P 3 0 R >>");
-  pdf.Object(15, "<< /Type /Annot /Subtype /Link /Rect [10 60 50 100] /Dest /one >>");
+  pdf.Object(15, "<< /Type /Annot /Subtype /Link /Rect [10 60 50 100] /Dest /o#6Ee >>");
   pdf.Object(16, "<< /Type /Annot /Subtype /Link /Rect [10 60 50 100] /A 17 0 R >>");
   pdf.Object(17, "<< /S /GoTo /D [3 0 R /Fit] /Next << /S /GoTo /D [4 0 R /Fit] >> >>");
   pdf.Object(20, "<< /FT /Tx /T (name) /V (Alice) /Kids [21 0 R] >>");
