@@ -395,8 +395,11 @@ class Planner {
     std::string text = "<<";
     std::vector<DictEntry> resources;
     if (ReadDictionary(Resolved(Slot, ValueOf(form, "/DR")), resources)) {
-      std::vector<DictEntry> inlined = resources;
-      for (DictEntry& entry : inlined) entry.Value = Resolved(Slot, entry.Value);
+      std::vector<DictEntry> inlined;
+      for (const DictEntry& entry : resources) {
+        // An entry naming an object that is not there is left out.
+        if (const std::string_view value = Resolved(Slot, entry.Value); !value.empty()) inlined.push_back({entry.Key, value});
+      }
       text += " /DR " + DictionaryText(inlined, {});
     }
     for (std::string_view key : {"/DA", "/NeedAppearances", "/SigFlags"}) {
@@ -434,6 +437,8 @@ void JoinResources(std::string_view dictionary, std::vector<std::pair<std::strin
       continue;
     }
     if (group == joined.end()) group = joined.insert(joined.end(), {std::string(entry.Key), {}});
+    // A value that is no dictionary came first and stays.
+    if (!group->second.empty() && group->second.front().Key.empty()) continue;
     for (const DictEntry& name : names) {
       if (std::ranges::none_of(group->second, [&](const DictEntry& e) { return e.Key == name.Key; })) {
         group->second.push_back(name);
