@@ -43,11 +43,6 @@ void Append(Collection& collection, ReferenceChain& chain, const ReferenceRecord
   chain.Tail = index;
 }
 
-bool OwnDictionary(const CollectedObject& object, const StreamExtent& stream) {
-  const auto at = reinterpret_cast<std::uintptr_t>(stream.DictionaryEnd);
-  return reinterpret_cast<std::uintptr_t>(object.Body) <= at && at < reinterpret_cast<std::uintptr_t>(stream.Keyword);
-}
-
 class Walk {
  public:
   Walk(EngineState& state, const DocumentSlot& slot, const std::vector<int>& renumber, Collection& collection,
@@ -70,10 +65,7 @@ class Walk {
       frame.Stream.Found = &stream;
       const ReferenceScan scan = FindNextReference(frame.Cursor, frame.End, frame.Stream, found, State.LastErrorCode);
       if (scan == ReferenceScan::Failed) return 0;
-      // Only a dictionary of the object's own, closed before "stream", can take the true length; a
-      // stream whose dictionary does not close there is copied as it stands.
-      if (stream.After != nullptr && frame.Page < 0 && (!stream.LengthIsTrue() || !stream.KeywordLineIsPlain()) &&
-          OwnDictionary(Out.Objects[frame.Object], stream)) {
+      if (stream.After != nullptr && frame.Page < 0 && (!stream.LengthIsTrue() || !stream.KeywordLineIsPlain())) {
         CollectedObject& object = Out.Objects[frame.Object];
         object.StreamFixed = true;
         object.LengthValue = stream.LengthValue;

@@ -59,12 +59,14 @@ bool SkipStream(const Byte*& cursor, const Byte* end, const StreamContext& strea
     dictEnd = FindDictEnd(stream.Dictionary + 2, end);
   }
   if (dictEnd == nullptr || dictEnd > cursor) {
-    // No dictionary of its own: the data still ends at "endstream".
+    // No dictionary of its own: the data still ends at "endstream". Nothing is reported, since no
+    // dictionary of the object could take the stream's true length.
     static const Byte kNoDictionary[] = "<<>>";
     if (!FindStreamExtent(kNoDictionary, kNoDictionary + 2, cursor, end, nullptr, nullptr, extent)) return false;
-  } else if (!FindStreamExtent(stream.Dictionary, dictEnd, cursor, end, stream.Image, stream.Xref, extent)) {
-    return false;
+    cursor = extent.After;
+    return true;
   }
+  if (!FindStreamExtent(stream.Dictionary, dictEnd, cursor, end, stream.Image, stream.Xref, extent)) return false;
   cursor = extent.After;
   if (stream.Found != nullptr) *stream.Found = extent;
   return true;

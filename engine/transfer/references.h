@@ -16,7 +16,8 @@ enum class ReferenceScan {
 };
 
 // Where the stream data of an object is measured: its dictionary and the document it lies in.
-// Found, when given, receives the extent of the stream stepped over.
+// Found, when given, receives the extent of a stream stepped over whose dictionary closes before
+// its keyword "stream".
 struct StreamContext {
   const Byte* Dictionary = nullptr;  // the object's first token (normally "<<"); null: no streams
   const FileImage* Image = nullptr;
