@@ -317,6 +317,7 @@ class Planner {
     int child = widget;
     std::vector<DictEntry> childEntries = entries;
     std::unordered_set<int> chain{widget};
+    CopiedFields.insert(widget);
     for (int depth = 0; depth <= kMaxDepth; ++depth) {
       const std::optional<int> parent = ReferenceNumber(ValueOf(childEntries, "/Parent"));
       std::vector<DictEntry> parentEntries;
@@ -326,6 +327,7 @@ class Planner {
       const bool known = FieldKids.contains(*parent);
       std::vector<int>& kids = FieldKids[*parent];
       if (KidsEntered.insert({*parent, child}).second) kids.push_back(child);
+      CopiedFields.insert(*parent);
       if (known) return;
       child = *parent;
       childEntries = std::move(parentEntries);
@@ -357,11 +359,18 @@ class Planner {
     std::string fields = "[";
     std::map<int, std::string> rootNames;
     FieldNames own;
+    const std::vector<DictEntry> form = FormDictionary();
     for (int root : RootFields) {
       fields += (fields.size() > 1 ? " " : "") + ReferenceText(root);
       Edit& edit = Edits[root];
       if (edit.Entries.empty()) ReadDictionary(ObjectValue(Slot, root), edit.Entries);
       if (!ValueOf(edit.Entries, "/Parent").empty()) edit.Changed["/Parent"] = std::nullopt;
+      // The form's default appearance and alignment go down to its root fields, where they are
+      // inherited as before, so that a form joined with another keeps its own.
+      for (std::string_view key : {"/DA", "/Q"}) {
+        const std::string_view value = Resolved(Slot, ValueOf(form, key));
+        if (!value.empty() && ValueOf(edit.Entries, key).empty()) edit.Entries.push_back({key, value});
+      }
       if (std::optional<std::string> name = StringBytes(ValueOf(edit.Entries, "/T"))) {
         own.insert(*name);
         rootNames.emplace(root, std::move(*name));
@@ -381,17 +390,20 @@ class Planner {
     }
     Names.insert(own.begin(), own.end());
     Out.Roots.push_back(fields + "]" + std::string(kEndObj));
-    Out.Roots.push_back(FormEntries() + std::string(kEndObj));
+    Out.Roots.push_back(FormEntries(form) + std::string(kEndObj));
+  }
+
+  std::vector<DictEntry> FormDictionary() const {
+    std::vector<DictEntry> catalog, form;
+    if (ReadDictionary(ObjectValue(Slot, Slot.CatalogNumber), catalog)) {
+      ReadDictionary(Resolved(Slot, ValueOf(catalog, "/AcroForm")), form);
+    }
+    return form;
   }
 
   // The form's entries besides its fields, with the resource dictionary and its subdictionaries
   // written out so that forms of several files can be joined name by name.
-  std::string FormEntries() const {
-    std::vector<DictEntry> catalog, form;
-    if (!ReadDictionary(ObjectValue(Slot, Slot.CatalogNumber), catalog) ||
-        !ReadDictionary(Resolved(Slot, ValueOf(catalog, "/AcroForm")), form)) {
-      return "<< >>";
-    }
+  std::string FormEntries(const std::vector<DictEntry>& form) const {
     std::string text = "<<";
     std::vector<DictEntry> resources;
     if (ReadDictionary(Resolved(Slot, ValueOf(form, "/DR")), resources)) {
@@ -402,9 +414,19 @@ class Planner {
       }
       text += " /DR " + DictionaryText(inlined, {});
     }
-    for (std::string_view key : {"/DA", "/NeedAppearances", "/SigFlags"}) {
+    for (std::string_view key : {"/DA", "/Q", "/NeedAppearances", "/SigFlags"}) {
       const std::string_view value = Resolved(Slot, ValueOf(form, key));
       if (!value.empty()) text += " " + std::string(key) + " " + std::string(value);
+    }
+    // The calculation order keeps the fields copied.
+    std::vector<std::string_view> order;
+    if (ReadArray(Resolved(Slot, ValueOf(form, "/CO")), order)) {
+      std::string kept;
+      for (std::string_view field : order) {
+        const std::optional<int> number = ReferenceNumber(field);
+        if (number && CopiedFields.contains(*number)) kept += (kept.empty() ? "" : " ") + ReferenceText(*number);
+      }
+      if (!kept.empty()) text += " /CO [" + kept + "]";
     }
     return text + " >>";
   }
@@ -423,6 +445,7 @@ class Planner {
   std::set<std::pair<int, int>> KidsEntered;   // field, kid
   std::vector<int> RootFields;
   std::unordered_set<int> RootsEntered;
+  std::unordered_set<int> CopiedFields;        // every field reached from a copied widget
 };
 
 // Joins resource dictionaries name by name: the first document's value of a name wins.
@@ -455,7 +478,7 @@ CopyExtras PlanKeptAnnotations(const DocumentSlot& slot, std::span<const int> pa
 }
 
 std::string AcroFormEntry(std::span<const std::vector<std::string>> rewrittenRoots) {
-  std::string fields, dataDefault;
+  std::string fields, dataDefault, quadding, order;
   bool needAppearances = false;
   long long sigFlags = 0;
   std::vector<std::pair<std::string, std::vector<DictEntry>>> resources;
@@ -466,6 +489,11 @@ std::string AcroFormEntry(std::span<const std::vector<std::string>> rewrittenRoo
     for (std::string_view item : items) fields += (fields.empty() ? "" : " ") + std::string(item);
     JoinResources(ValueOf(form, "/DR"), resources);
     if (dataDefault.empty()) dataDefault = ValueOf(form, "/DA");
+    if (quadding.empty()) quadding = ValueOf(form, "/Q");
+    std::vector<std::string_view> calculated;
+    if (ReadArray(ValueOf(form, "/CO"), calculated)) {
+      for (std::string_view field : calculated) order += (order.empty() ? "" : " ") + std::string(field);
+    }
     needAppearances = needAppearances || ValueOf(form, "/NeedAppearances") == "true";
     const std::string_view flags = ValueOf(form, "/SigFlags");
     long long value = 0;
@@ -488,6 +516,8 @@ std::string AcroFormEntry(std::span<const std::vector<std::string>> rewrittenRoo
     text += " >>";
   }
   if (!dataDefault.empty()) text += " /DA " + dataDefault;
+  if (!quadding.empty()) text += " /Q " + quadding;
+  if (!order.empty()) text += " /CO [" + order + "]";
   if (needAppearances) text += " /NeedAppearances true";
   if (sigFlags != 0) text += " /SigFlags " + std::to_string(sigFlags);
   return text + " >>";

@@ -25,7 +25,8 @@ using FieldNames = std::set<std::string>;
 //   does any other annotation whose target is not copied);
 // - widgets stay on the first listing of their page only; their fields, up to the root field,
 //   keep only the copied widgets, and a root field of input inputOrdinal >= 2 whose name is in
-//   names gets "_k" added (every root field name is added to names).
+//   names gets "_k" added (every root field name is added to names); root fields take the form's
+//   /DA and /Q where they have none.
 // When widgets are kept, Roots holds the root fields' array and the form's other entries, for
 // AcroFormEntry. workspace keeps the document's destination tables between calls.
 CopyExtras PlanKeptAnnotations(const DocumentSlot& slot, std::span<const int> pageIndex, TransferWorkspace& workspace,
@@ -33,8 +34,9 @@ CopyExtras PlanKeptAnnotations(const DocumentSlot& slot, std::span<const int> pa
 
 // The catalog entry "/AcroForm << ... >>" of the rewritten roots of every copied document, in
 // order (documents without fields give none); empty when no field was copied. Fields follow each
-// other; /DR takes each resource name from the first document that has it, /DA the first one,
-// /NeedAppearances is true when one is, and /SigFlags joins the flags.
+// other; /DR takes each resource name from the first document that has it, /DA and /Q the first
+// ones, /NeedAppearances is true when one is, /SigFlags joins the flags, and /CO lists each
+// document's copied calculated fields in turn.
 std::string AcroFormEntry(std::span<const std::vector<std::string>> rewrittenRoots);
 
 }  // namespace folvex

@@ -144,6 +144,17 @@ TEST_F(KeptAnnotations, MergedFormsKeepEachFilesValues) {
     ASSERT_EQ(Folvex("merge " + Quoted(input) + " " + Quoted(input) + " -o " + Quoted(output) + " --keep-annotations").ExitCode, 0);
     EXPECT_NE(RunCommand("python3 " + Quoted(kMap) + " " + Quoted(output)).Output.find(fields), std::string::npos) << name;
   }
+  // A form whose fields take their alignment from the form, and one with a calculated field: each
+  // copy of the page reads and looks as the source does, and the calculation order keeps both copies.
+  for (const char* name : {"qpdf__default-da-q", "pdfjs__issue15753"}) {
+    SCOPED_TRACE(name);
+    const std::string input = RealWorldDir() + "/" + name + ".pdf";
+    ASSERT_EQ(Folvex("merge " + Quoted(input) + " " + Quoted(input) + " -o " + Quoted(output) + " --keep-annotations").ExitCode, 0);
+    ExpectSamePage(output, 1, input, 1, "", true, true);
+    ExpectSamePage(output, 2, input, 1, "", true, true);
+  }
+  EXPECT_NE(RunCommand("qpdf --qdf " + Quoted(output) + " - | tr -s ' \\n' ' '").Output.find("/CO [ 3 0 R 4 0 R ]"),
+            std::string::npos);
 }
 
 // Real files with links, forms and comments, reversed with the last page again: every page keeps
