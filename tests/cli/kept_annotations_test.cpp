@@ -21,10 +21,11 @@ const std::string kMap = std::string(FOLVEX_SOURCE_DIR) + "/tests/support/annota
 // web link and a comment with its popup. Page 2: a filled text field whose mouse-up action goes
 // to page 3, a radio button and a link to page 1 by a name of the /Dests tree, written /o#6Ee.
 // Page 3: the radio group's other button and a GoTo action to page 1 whose /Next leads to page 2.
+// The text field is in the form's calculation order.
 std::string AnnotatedPdf() {
   PdfWriter pdf("1.7");
   pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R /Names << /Dests 30 0 R >> /AcroForm << /Fields [20 0 R 22 0 R] "
-                "/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 40 0 R >> >> /NeedAppearances true >> >>");
+                "/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 40 0 R >> >> /NeedAppearances true /CO [20 0 R] >> >>");
   pdf.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 /MediaBox [0 0 300 300] "
                 "/Resources << /Font << /F1 40 0 R >> >> >>");
   const char* const annots[] = {"[10 0 R 11 0 R 12 0 R 13 0 R 14 0 R]", "[21 0 R 23 0 R 15 0 R]", "[24 0 R 16 0 R]"};
@@ -107,6 +108,10 @@ TEST_F(KeptAnnotations, LinksCommentsAndFieldsFollowThePages) {
     if (c.Password.empty() && c.Pages.find('3') == std::string::npos) {
       EXPECT_EQ(ReadFile(output).find("Page three"), std::string::npos);
     }
+    // Nor a field of a page left out through the form's calculation order.
+    if (c.Password.empty() && c.Pages.find('2') == std::string::npos) {
+      EXPECT_EQ(ReadFile(output).find("Alice"), std::string::npos);
+    }
     EXPECT_TRUE(CheckWithQpdf(output, c.Password).Clean);
     if (!c.Password.empty()) {
       EXPECT_EQ(QpdfEncryptionValue(output, c.Password, "R"), "4");
@@ -144,8 +149,12 @@ TEST_F(KeptAnnotations, MergedFormsKeepEachFilesValues) {
     ASSERT_EQ(Folvex("merge " + Quoted(input) + " " + Quoted(input) + " -o " + Quoted(output) + " --keep-annotations").ExitCode, 0);
     EXPECT_NE(RunCommand("python3 " + Quoted(kMap) + " " + Quoted(output)).Output.find(fields), std::string::npos) << name;
   }
-  // A form whose fields take their alignment from the form, and one with a calculated field: each
-  // copy of the page reads and looks as the source does, and the calculation order keeps both copies.
+  // A form whose fields take their alignment from the form, after a form without one and alone
+  // twice, and one with a calculated field: each copy of its page reads and looks as the source
+  // does, and the calculation order keeps both copies.
+  const std::string aligned = RealWorldDir() + "/qpdf__default-da-q.pdf";
+  ASSERT_EQ(Folvex("merge " + Quoted(source) + " " + Quoted(aligned) + " -o " + Quoted(output) + " --keep-annotations").ExitCode, 0);
+  ExpectSamePage(output, 4, aligned, 1, "", true, true);
   for (const char* name : {"qpdf__default-da-q", "pdfjs__issue15753"}) {
     SCOPED_TRACE(name);
     const std::string input = RealWorldDir() + "/" + name + ".pdf";
