@@ -94,18 +94,33 @@ struct Planned {
   Target Link;
 };
 
-// A text's changes: key -> new value (nullopt: left out).
-using Changes = std::map<std::string, std::optional<std::string>, std::less<>>;
+// A text's changes: key -> new value (nullopt: left out). Keys are names the program spells.
+struct Changes {
+  std::vector<std::pair<std::string_view, std::optional<std::string>>> Items;
+
+  void Set(std::string_view key, std::optional<std::string> value) {
+    const auto found = std::ranges::find(Items, key, &decltype(Items)::value_type::first);
+    if (found != Items.end()) {
+      found->second = std::move(value);
+    } else {
+      Items.emplace_back(key, std::move(value));
+    }
+  }
+  const std::optional<std::string>* Find(std::string_view key) const {
+    const auto found = std::ranges::find(Items, key, &decltype(Items)::value_type::first);
+    return found == Items.end() ? nullptr : &found->second;
+  }
+};
 
 std::string DictionaryText(const std::vector<DictEntry>& entries, const Changes& changes) {
   std::string text = "<<";
   for (const DictEntry& entry : entries) {
-    const auto change = changes.find(entry.Key);
-    if (change != changes.end() && !change->second) continue;
+    const std::optional<std::string>* change = changes.Find(entry.Key);
+    if (change != nullptr && !*change) continue;
     text += ' ';
     text += entry.Key;
     text += ' ';
-    text += change != changes.end() ? std::string_view(*change->second) : entry.Value;
+    text += change != nullptr ? std::string_view(**change) : entry.Value;
   }
   text += " >>";
   return text;
@@ -277,12 +292,13 @@ class Planner {
     for (Planned& annotation : kept) {
       Edit edit{std::move(annotation.Entries), {}};
       Changes& changed = edit.Changed;
-      changed["/P"] = pageReference.empty() ? std::nullopt : std::optional(pageReference);
+      changed.Set("/P", pageReference.empty() ? std::nullopt : std::optional(pageReference));
       for (std::string_view key : {"/Popup", "/IRT", "/Parent"}) {
-        if (key == "/Parent" && annotation.Widget) continue;
-        const std::optional<int> to = ReferenceNumber(ValueOf(edit.Entries, key));
+        const std::string_view value = ValueOf(edit.Entries, key);
+        if (value.empty() || (key == "/Parent" && annotation.Widget)) continue;
+        const std::optional<int> to = ReferenceNumber(value);
         const auto copy = to ? copyOf.find(*to) : copyOf.end();
-        changed[std::string(key)] = copy == copyOf.end() ? std::nullopt : std::optional(ReferenceText(copy->second));
+        changed.Set(key, copy == copyOf.end() ? std::nullopt : std::optional(ReferenceText(copy->second)));
       }
       RewriteLink(annotation.Link, changed);
       if (annotsEntry.size() > 9) annotsEntry += ' ';
@@ -298,17 +314,17 @@ class Planner {
 
   void RewriteLink(const Target& link, Changes& changed) const {
     if (link.What == Target::None) return;
-    const std::string key = link.Action.empty() ? "/Dest" : "/A";
+    const std::string_view key = link.Action.empty() ? "/Dest" : "/A";
     if (!Copied(link)) {
-      changed[key] = std::nullopt;
+      changed.Set(key, std::nullopt);
       return;
     }
     if (link.Action.empty()) {
-      changed[key] = DestinationText(link);
+      changed.Set(key, DestinationText(link));
       return;
     }
     // The action's chain (/Next) could lead anywhere: the kept GoTo stands alone.
-    changed[key] = DictionaryText(link.Action, Changes{{"/D", DestinationText(link)}, {"/Next", std::nullopt}});
+    changed.Set(key, DictionaryText(link.Action, Changes{{{"/D", DestinationText(link)}, {"/Next", std::nullopt}}}));
   }
 
   // Enters the widget's field and its ancestors, each keeping the child it was reached from. A
@@ -353,7 +369,7 @@ class Planner {
       }
       std::string text = "[";
       for (int kid : order) text += (text.size() > 1 ? " " : "") + ReferenceText(kid);
-      edit.Changed["/Kids"] = text + "]";
+      edit.Changed.Set("/Kids", text + "]");
     }
     if (RootFields.empty()) return;
     std::string fields = "[";
@@ -364,7 +380,7 @@ class Planner {
       fields += (fields.size() > 1 ? " " : "") + ReferenceText(root);
       Edit& edit = Edits[root];
       if (edit.Entries.empty()) ReadDictionary(ObjectValue(Slot, root), edit.Entries);
-      if (!ValueOf(edit.Entries, "/Parent").empty()) edit.Changed["/Parent"] = std::nullopt;
+      if (!ValueOf(edit.Entries, "/Parent").empty()) edit.Changed.Set("/Parent", std::nullopt);
       // The form's default appearance and alignment go down to its root fields, where they are
       // inherited as before, so that a form joined with another keeps its own.
       for (std::string_view key : {"/DA", "/Q"}) {
@@ -386,7 +402,7 @@ class Planner {
         renamed->second = SuffixedName(name, "_" + std::to_string(Ordinal) + "_" + std::to_string(more));
       }
       own.insert(renamed->second);
-      Edits[root].Changed["/T"] = LiteralText(renamed->second);
+      Edits[root].Changed.Set("/T", LiteralText(renamed->second));
     }
     Names.insert(own.begin(), own.end());
     Out.Roots.push_back(fields + "]" + std::string(kEndObj));
