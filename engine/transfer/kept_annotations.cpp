@@ -303,9 +303,12 @@ class Planner {
       RewriteLink(annotation.Link, changed);
       if (annotsEntry.size() > 9) annotsEntry += ' ';
       annotsEntry += ReferenceText(annotation.Key);
-      const auto at = Edits.insert_or_assign(annotation.Key, std::move(edit)).first;
+      // A widget's field may change it again; any other annotation is written now.
       if (annotation.Widget && annotation.Source && annotation.Key == *annotation.Source) {
+        const auto at = Edits.insert_or_assign(annotation.Key, std::move(edit)).first;
         AddWidget(annotation.Key, at->second.Entries);
+      } else {
+        Out.Objects[annotation.Key] = DictionaryText(edit.Entries, edit.Changed) + std::string(kEndObj);
       }
     }
     annotsEntry += "]";
