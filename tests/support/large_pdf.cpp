@@ -20,6 +20,7 @@ std::string LargePdf(const LargePdfShape& shape) {
   const int firstLeaf = 4 + branches, firstPage = firstLeaf + leaves, outlines = firstPage + 2 * pages;
   const auto page = [&](int index) { return firstPage + 2 * index; };
   const auto item = [&](int index) { return outlines + 1 + index; };
+  const int firstLink = items > 0 ? item(items) : outlines, links = shape.LinksPerPage;
   PdfWriter w;
   w.Reserve(static_cast<std::size_t>(pages) * (shape.Filler + 400) + static_cast<std::size_t>(items) * 200 + 4096);
   w.Object(1, "<< /Type /Catalog /Pages 2 0 R" +
@@ -45,7 +46,17 @@ std::string LargePdf(const LargePdfShape& shape) {
   }
   const std::string filler(shape.Filler, 'x');
   for (int p = 0; p < pages; ++p) {
-    w.Object(page(p), "<< /Type /Page /Parent " + Ref(firstLeaf + p / 100) + " /Contents " + Ref(page(p) + 1) + " >>");
+    std::string annots;
+    for (int k = 0; k < links; ++k) {
+      const int link = firstLink + p * links + k;
+      annots += Ref(link) + " ";
+      const long long target = (p * 7919LL + k * 104729LL) % pages;
+      w.Object(link, "<< /Type /Annot /Subtype /Link /Rect [72 " + std::to_string(600 - 30 * k) + " 300 " +
+                         std::to_string(620 - 30 * k) + "] /Border [0 0 1] /Dest [" +
+                         Ref(page(static_cast<int>(target))) + " /Fit] >>");
+    }
+    w.Object(page(p), "<< /Type /Page /Parent " + Ref(firstLeaf + p / 100) + " /Contents " + Ref(page(p) + 1) +
+                          (annots.empty() ? "" : " /Annots [" + annots + "]") + " >>");
     const std::string text = "BT /F1 24 Tf 72 700 Td (Page " + std::to_string(p + 1) + ") Tj ET";
     w.Stream(page(p) + 1, "", filler.empty() ? text : text + "\n% " + filler);
   }
@@ -68,7 +79,7 @@ std::string LargePdf(const LargePdfShape& shape) {
     const int target = static_cast<int>((static_cast<long long>(i) * pages) / items);
     w.Object(item(i), body + " /Dest [" + Ref(page(target)) + " /XYZ 0 792 0] >>");
   }
-  w.Finish("/Size " + std::to_string(items > 0 ? item(items) : outlines) + " /Root 1 0 R");
+  w.Finish("/Size " + std::to_string(firstLink + pages * links) + " /Root 1 0 R");
   return w.Bytes();
 }
 

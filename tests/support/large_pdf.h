@@ -1,6 +1,6 @@
 // Large generated inputs for the benchmark and for the tests that pin output bytes: a classic
 // file with distinct text on every page, one font shared by all pages through an inherited
-// /Resources, a three-level page tree, and optionally an outline.
+// /Resources, a three-level page tree, and optionally an outline and links between pages.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,8 @@ struct LargePdfShape {
   // Bytes of comment filler in each content stream, so pages have a realistic size (or, with
   // megabytes each, a file of gigabytes from a few thousand pages).
   std::size_t Filler = 800;
+  // Link annotations on each page, each leading to another page.
+  int LinksPerPage = 0;
 };
 
 std::string LargePdf(const LargePdfShape& shape);
