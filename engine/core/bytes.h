@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace folvex {
@@ -33,6 +34,10 @@ inline bool IsEndOfLine(Byte c) { return c == 10 || c == 13; }
 inline bool EndsToken(Byte c) { return (kByteClasses[c] & kTokenEndByte) != 0; }
 inline bool IsDelimiter(Byte c) { return (kByteClasses[c] & kDelimiterByte) != 0; }
 inline bool IsDigit(Byte c) { return c >= '0' && c <= '9'; }
+// Ends text with whitespace (a line feed when it has none), so that what follows stands apart.
+inline void EndWithWhitespace(std::string& text) {
+  if (text.empty() || !IsWhitespace(static_cast<Byte>(text.back()))) text += '\n';
+}
 
 // The value of the digit run [first, last), saturating at limit (at most INT64_MAX / 10).
 inline std::int64_t DigitRunValue(const Byte* first, const Byte* last, std::int64_t limit) {

@@ -285,7 +285,7 @@ struct Rewriter {
     const Byte* p = body;
     if (RewriteTokens(p, limit, key, true) != 0) return State.LastErrorCode;
     if (p < limit && !StartsWith(p, limit, "endobj")) return Fail(kRewriteBadObject);
-    if (Out.empty() || !IsWhitespace(static_cast<Byte>(Out.back()))) Out.push_back('\n');
+    EndWithWhitespace(Out);
     Out += "endobj\n";
     return 0;
   }

@@ -98,13 +98,13 @@ class PageWriter {
     Out.Text += " 0 obj\n";
     CopyRewritten(text, close, page.References, parentNumber);
     if (entries != nullptr && !entries->empty()) {
-      if (Out.Text.empty() || !IsWhitespace(static_cast<Byte>(Out.Text.back()))) Out.Text += '\n';
+      EndWithWhitespace(Out.Text);
       const Byte* from = reinterpret_cast<const Byte*>(entries->data());
       CopyRewritten(from, TextBodyEnd(*entries), page.References, parentNumber);
     }
     if (!page.HasParent) {
       // A page without /Parent would not belong to the output's page tree.
-      if (Out.Text.empty() || !IsWhitespace(static_cast<Byte>(Out.Text.back()))) Out.Text += '\n';
+      EndWithWhitespace(Out.Text);
       Out.Text += "/Parent ";
       AppendNumberReference(Out.Text, parentNumber);
       Out.Text += '\n';
